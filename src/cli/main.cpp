@@ -1,0 +1,42 @@
+// klangmappe-cli: the reader and the list without a window.
+
+#include "cli/commands.h"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kUsage =
+    "Aufruf: klangmappe-cli BEFEHL [OPTIONEN] ...\n"
+    "\n"
+    "Befehle:\n"
+    "  info [--id3v2] DATEI...   Zeigt, was Klangmappe in MP3-Dateien liest.\n"
+    "\n"
+    "klangmappe-cli BEFEHL --help zeigt die Hilfe zu einem Befehl.\n"
+    "Fehler erscheinen auf der Standardfehlerausgabe; der Rückgabewert ist 0,\n"
+    "wenn alles gelang, sonst 1 (2 bei falschem Aufruf).\n";
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    const std::string command = args.front();
+    args.erase(args.begin());
+    if (command == "--help" || command == "-h" || command == "help") {
+        std::fputs(kUsage, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(km::cli::kInfoHelp, stdout);
+        return 0;
+    }
+    if (command == "info")
+        return km::cli::RunInfo(args);
+    std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", command.c_str(), kUsage);
+    return 2;
+}

@@ -1,0 +1,114 @@
+#include "platform/cp1252.h"
+
+#include <array>
+
+namespace km {
+
+namespace {
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+} // namespace
+
+void AppendUtf8(std::string& out, char32_t c)
+{
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+char32_t NextUtf8(std::string_view s, std::size_t& i)
+{
+    const auto b0 = static_cast<std::uint8_t>(s[i]);
+    int len = b0 < 0x80 ? 1 : (b0 >> 5) == 0x6 ? 2 : (b0 >> 4) == 0xE ? 3 : (b0 >> 3) == 0x1E ? 4 : 0;
+    if (len == 0 || i + static_cast<std::size_t>(len) > s.size()) {
+        ++i;
+        return 0xFFFD;
+    }
+    char32_t c = len == 1 ? b0 : len == 2 ? (b0 & 0x1F) : len == 3 ? (b0 & 0x0F) : (b0 & 0x07);
+    for (int k = 1; k < len; ++k) {
+        const auto b = static_cast<std::uint8_t>(s[i + static_cast<std::size_t>(k)]);
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return 0xFFFD;
+        }
+        c = (c << 6) | (b & 0x3F);
+    }
+    static constexpr char32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (c < kMin[len] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+        ++i;
+        return 0xFFFD;
+    }
+    i += static_cast<std::size_t>(len);
+    return c;
+}
+
+char32_t Cp1252ToUnicode(std::uint8_t byte)
+{
+    return byte >= 0x80 && byte <= 0x9F ? kHigh[byte - 0x80] : byte;
+}
+
+int UnicodeToCp1252(char32_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<int>(c);
+    for (std::size_t k = 0; k < kHigh.size(); ++k)
+        if (kHigh[k] == c)
+            return static_cast<int>(0x80 + k);
+    return -1;
+}
+
+std::string Cp1252ToUtf8(std::string_view bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char b : bytes)
+        AppendUtf8(out, Cp1252ToUnicode(static_cast<std::uint8_t>(b)));
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view utf8)
+{
+    std::string out;
+    out.reserve(utf8.size());
+    for (std::size_t i = 0; i < utf8.size();) {
+        const int b = UnicodeToCp1252(NextUtf8(utf8, i));
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+QString Cp1252ToQString(std::string_view bytes)
+{
+    QString out;
+    out.reserve(static_cast<qsizetype>(bytes.size()));
+    for (const char b : bytes)
+        out += QChar(static_cast<char16_t>(Cp1252ToUnicode(static_cast<std::uint8_t>(b))));
+    return out;
+}
+
+std::string QStringToCp1252(const QString& text)
+{
+    std::string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (const char32_t c : text.toUcs4()) {
+        const int b = UnicodeToCp1252(c);
+        out += b < 0 ? '?' : static_cast<char>(b);
+    }
+    return out;
+}
+
+} // namespace km

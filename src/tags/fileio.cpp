@@ -1,0 +1,143 @@
+#include "fileio.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace km {
+
+namespace {
+constexpr std::int64_t kTicksPerSecond = 10'000'000;
+constexpr std::int64_t kUnixEpochSeconds = 11'644'473'600; // 1601-01-01 to 1970-01-01
+} // namespace
+
+TFileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds)
+{
+    if (seconds < -kUnixEpochSeconds)
+        return 0;
+    return static_cast<TFileTime>((seconds + kUnixEpochSeconds) * kTicksPerSecond + nanoseconds / 100);
+}
+
+bool FileTimeToUnix(TFileTime ft, std::int64_t& seconds, std::int64_t& nanoseconds)
+{
+    if (ft == 0 || ft > static_cast<TFileTime>(INT64_MAX))
+        return false;
+    const auto ticks = static_cast<std::int64_t>(ft);
+    seconds = ticks / kTicksPerSecond - kUnixEpochSeconds;
+    nanoseconds = (ticks % kTicksPerSecond) * 100;
+    return true;
+}
+
+TFileError::TFileError(const std::string& path)
+    : std::runtime_error("Datei " + path + " kann nicht geöffnet werden")
+    , m_path(path)
+{
+}
+
+int TFileLayer::Open(const std::string& path, int flags)
+{
+    int fd;
+    do
+        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? -errno : fd;
+}
+
+int TFileLayer::Close(int fd) { return ::close(fd) < 0 ? -errno : 0; }
+
+int TFileLayer::Stat(int fd, TFileInformation& info)
+{
+    struct statx st {};
+    if (::statx(fd, "", AT_EMPTY_PATH,
+            STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
+            &st)
+        < 0)
+        return -errno;
+    info = TFileInformation {};
+    info.IsDirectory = S_ISDIR(st.stx_mode);
+    info.IsRegular = S_ISREG(st.stx_mode);
+    if (info.IsDirectory)
+        info.Attributes |= kAttrDirectory;
+    if (!(st.stx_mode & S_IWUSR))
+        info.Attributes |= kAttrReadOnly;
+    if (st.stx_mask & STATX_BTIME)
+        info.CreationTime = FileTimeFromUnix(st.stx_btime.tv_sec, st.stx_btime.tv_nsec);
+    info.LastAccessTime = FileTimeFromUnix(st.stx_atime.tv_sec, st.stx_atime.tv_nsec);
+    info.LastWriteTime = FileTimeFromUnix(st.stx_mtime.tv_sec, st.stx_mtime.tv_nsec);
+    info.VolumeSerialNumber = static_cast<std::uint32_t>(makedev(st.stx_dev_major, st.stx_dev_minor));
+    info.FileSize = info.IsRegular ? st.stx_size : 0;
+    info.NumberOfLinks = st.stx_nlink;
+    info.FileIndex = st.stx_ino;
+    return 0;
+}
+
+long long TFileLayer::ReadAt(int fd, void* buf, std::size_t n, std::int64_t off)
+{
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pread(fd, static_cast<char*>(buf) + done, n - done, off + static_cast<std::int64_t>(done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        if (r == 0)
+            break;
+        done += static_cast<std::size_t>(r);
+    }
+    return static_cast<long long>(done);
+}
+
+long long TFileLayer::WriteAt(int fd, const void* buf, std::size_t n, std::int64_t off)
+{
+    std::size_t done = 0;
+    while (done < n) {
+        const ssize_t r = ::pwrite(fd, static_cast<const char*>(buf) + done, n - done, off + static_cast<std::int64_t>(done));
+        if (r < 0) {
+            if (errno == EINTR)
+                continue;
+            return -errno;
+        }
+        if (r == 0)
+            return -EIO;
+        done += static_cast<std::size_t>(r);
+    }
+    return static_cast<long long>(done);
+}
+
+int TFileLayer::Truncate(int fd, std::int64_t size) { return ::ftruncate(fd, size) < 0 ? -errno : 0; }
+
+int TFileLayer::SetTimes(int fd, TFileTime lastAccess, TFileTime lastWrite)
+{
+    struct timespec times[2];
+    std::int64_t s = 0;
+    std::int64_t ns = 0;
+    // A time we cannot express stays as it is.
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_nsec = UTIME_OMIT;
+    if (FileTimeToUnix(lastAccess, s, ns)) {
+        times[0].tv_sec = static_cast<time_t>(s);
+        times[0].tv_nsec = static_cast<long>(ns);
+    }
+    if (FileTimeToUnix(lastWrite, s, ns)) {
+        times[1].tv_sec = static_cast<time_t>(s);
+        times[1].tv_nsec = static_cast<long>(ns);
+    }
+    return ::futimens(fd, times) < 0 ? -errno : 0;
+}
+
+TFileLayer& TFileLayer::Posix()
+{
+    static TFileLayer layer;
+    return layer;
+}
+
+std::string BaseName(const std::string& path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+} // namespace km

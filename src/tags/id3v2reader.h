@@ -1,0 +1,61 @@
+#pragma once
+
+#include "fileio.h"
+#include "id3frame.h"
+#include "id3v1tag.h"
+#include "mp3info.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace km {
+
+// Analyses one MP3 file in a single pass: leading and appended ID3v2 tags,
+// the first MPEG frame, the ID3v1 block and the playing time.
+class TID3v2Reader {
+public:
+    explicit TID3v2Reader(TFileLayer& layer = TFileLayer::Posix()) : m_layer(layer) {}
+
+    std::string FileName;
+    bool ReadID3v2 = true;                 // decode the frames of a leading tag
+    bool CopyID3v2IfEmptyFromID3v1 = true; // frames from the ID3v1 block when there is no ID3v2 tag
+
+    // Results, reset by every ReadTags.
+    std::vector<TID3Frame> Frames;
+    TMP3Info MP3Info;
+    TID3v1Infos ID3v1;
+    std::int64_t FileSize = 0;
+    bool HasID3v2 = false;
+    bool HasID3v1 = false;
+    bool HasAudioFrame = false;
+    std::uint32_t Duration = 0; // milliseconds
+    TFileInformation FileInformation;
+    std::int64_t ID3v2Offset = 0;
+    std::int32_t ID3v2Size = 0; // header and footer included
+
+    // Throws TFileError when an existing file cannot be opened or read;
+    // the file is closed first. A missing file leaves the cleared results.
+    void ReadTags();
+    void ClearFrames() { Frames.clear(); }
+    // Decodes one whole tag (header first) and appends its frames.
+    void ParseID3v2Tag(std::span<const std::uint8_t> tag);
+    void CopyID3v1ToFrames();
+    void DecodeFrameHeader(const std::uint8_t* b) { km::DecodeFrameHeader(b[0], b[1], b[2], b[3], MP3Info); }
+
+    static bool IsID3v2Marker(const std::uint8_t* b, bool wantHeader);
+    static std::uint32_t DecodeSynchsafe(const std::uint8_t* b);
+
+private:
+    void Reset();
+
+    TFileLayer& m_layer;
+};
+
+// Removes each 0x00 that follows a 0xFF.
+std::vector<std::uint8_t> RemoveUnsynchronisation(std::span<const std::uint8_t> body);
+// The first `length` bytes the zlib stream inflates to; false when it holds fewer.
+bool InflateExactly(std::span<const std::uint8_t> body, std::uint32_t length, std::vector<std::uint8_t>& out);
+
+} // namespace km

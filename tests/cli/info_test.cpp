@@ -1,0 +1,115 @@
+#include "tags/mp3bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace km {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Fill;
+using test::Str;
+
+struct CliRun {
+    std::string out;
+    std::string err;
+    int code = -1;
+};
+
+std::string Quote(const std::string& s)
+{
+    std::string q = "'";
+    for (char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+CliRun Cli(const test::TempDir& dir, const std::vector<std::string>& args)
+{
+    std::string cmd = Quote(KLANGMAPPE_CLI);
+    for (const auto& a : args)
+        cmd += " " + Quote(a);
+    const std::string errPath = dir.Path() + "/stderr.txt";
+    cmd += " 2>" + Quote(errPath);
+    CliRun run;
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p)
+        return run;
+    char buf[4096];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+        run.out.append(buf, n);
+    const int status = ::pclose(p);
+    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream err(errPath);
+    std::stringstream ss;
+    ss << err.rdbuf();
+    run.err = ss.str();
+    return run;
+}
+
+TEST(CliInfo, PrintsTheReadersFindingsAsOneJsonLine)
+{
+    test::TempDir dir;
+    const Bytes tag = test::Tag(test::TextFrame("TIT2", "Vorn"));
+    const std::string path = dir.Write("Lied \"1\".mp3",
+        Cat({tag, test::Header(), Fill(3996, 0x11), test::V1("Gr\xfc\xdf" "e", "Band", "Platte", "1999", "Tab\there", 5, 17)}));
+
+    const CliRun plain = Cli(dir, {"info", path});
+    EXPECT_EQ(plain.code, 0);
+    EXPECT_EQ(plain.err, "");
+    const std::string jsonPath = dir.Path() + "/Lied \\\"1\\\".mp3";
+    EXPECT_EQ(plain.out,
+        "{\"path\":\"" + jsonPath + "\",\"fileSize\":4153,\"hasID3v1\":true,\"hasID3v2\":true,"
+        "\"hasAudioFrame\":true,\"id3v2Offset\":0,\"id3v2Size\":25,\"duration\":250,\"version\":1,\"layer\":3,"
+        "\"bitrate\":128,\"sampleRate\":44100,\"channelMode\":0,\"vbr\":false,\"title\":\"Grüße\",\"artist\":\"Band\","
+        "\"album\":\"Platte\",\"year\":\"1999\",\"comment\":\"Tab\\there\",\"track\":5,\"genreIndex\":17,"
+        "\"genre\":\"(17)Rock\",\"frames\":[]}\n");
+
+    const CliRun frames = Cli(dir, {"info", "--id3v2", path});
+    EXPECT_EQ(frames.code, 0);
+    EXPECT_NE(frames.out.find("\"frames\":[{\"id\":\"TIT2\",\"data\":\"00566f726e\"}]}\n"), std::string::npos)
+        << frames.out;
+}
+
+TEST(CliInfo, SynthesisedFramesMissingFilesAndExitCodes)
+{
+    test::TempDir dir;
+    const std::string v1only = dir.Write("v1.mp3", Cat({Fill(20), test::V1("T", "", "", "", "", 0, 255)}));
+    const std::string missing = dir.Path() + "/fehlt.mp3";
+
+    const CliRun r = Cli(dir, {"info", missing, v1only});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err, "Datei nicht gefunden: " + missing + "\n");
+    std::istringstream lines(r.out);
+    std::string first, second;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    EXPECT_EQ(first,
+        "{\"path\":\"" + missing + "\",\"fileSize\":0,\"hasID3v1\":false,\"hasID3v2\":false,"
+        "\"hasAudioFrame\":false,\"id3v2Offset\":0,\"id3v2Size\":0,\"duration\":0,\"version\":0,\"layer\":0,"
+        "\"bitrate\":0,\"sampleRate\":0,\"channelMode\":3,\"vbr\":false,\"title\":\"\",\"artist\":\"\","
+        "\"album\":\"\",\"year\":\"\",\"comment\":\"\",\"track\":0,\"genreIndex\":255,\"genre\":\"\",\"frames\":[]}");
+    EXPECT_NE(second.find("\"frames\":[{\"id\":\"TIT2\",\"data\":\"0054\"}]"), std::string::npos) << second;
+
+    const CliRun help = Cli(dir, {"info", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("klangmappe-cli info [--id3v2] DATEI..."), std::string::npos);
+    const CliRun top = Cli(dir, {"--help"});
+    EXPECT_EQ(top.code, 0);
+    EXPECT_NE(top.out.find("Befehle:"), std::string::npos);
+
+    EXPECT_EQ(Cli(dir, {"info"}).code, 2);
+    EXPECT_EQ(Cli(dir, {"info", "--falsch", v1only}).code, 2);
+    EXPECT_EQ(Cli(dir, {"gibtsnicht"}).code, 2);
+    const CliRun dashed = Cli(dir, {"info", "--", dir.Write("-x.mp3", Fill(3))});
+    EXPECT_EQ(dashed.code, 0);
+}
+
+} // namespace
+} // namespace km

@@ -1,0 +1,402 @@
+#include "tags/id3v2reader.h"
+#include "tags/mp3bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace km {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Fill;
+using test::Str;
+
+struct Reader : TID3v2Reader {
+    explicit Reader(const std::string& path, bool id3v2 = false, TFileLayer& layer = TFileLayer::Posix())
+        : TID3v2Reader(layer)
+    {
+        FileName = path;
+        ReadID3v2 = id3v2;
+        ReadTags();
+    }
+};
+
+// Audio filler that holds neither a sync byte nor a tag marker.
+Bytes Audio(std::size_t n) { return Fill(n, 0x11); }
+
+TEST(Reader, TinyFilesHoldNothing)
+{
+    test::TempDir dir;
+    for (std::size_t n = 0; n <= 10; ++n) {
+        Bytes asTag = test::Tag({});
+        Bytes asFrame = Cat({test::Header(), Audio(6)});
+        asTag.resize(n);
+        asFrame.resize(n);
+        for (const Bytes& b : {asTag, asFrame}) {
+            const Reader r(dir.Write("tiny.mp3", b));
+            EXPECT_EQ(r.FileSize, static_cast<std::int64_t>(n));
+            EXPECT_FALSE(r.HasID3v2 || r.HasAudioFrame || r.HasID3v1) << n;
+            EXPECT_EQ(r.Duration, 0u);
+            EXPECT_EQ(r.MP3Info, TMP3Info());
+        }
+    }
+    // Eleven bytes: the first offset is examined.
+    EXPECT_TRUE(Reader(dir.Write("h.mp3", Cat({test::Tag({}), {0}}))).HasID3v2);
+    const Reader frame(dir.Write("f.mp3", Cat({test::Header(), Audio(7)})));
+    EXPECT_TRUE(frame.HasAudioFrame);
+    EXPECT_EQ(frame.MP3Info.Bitrate, 128);
+    EXPECT_EQ(frame.Duration, 11u * 8 / 128);
+}
+
+TEST(Reader, LeadingTagThenAudio)
+{
+    test::TempDir dir;
+    const Bytes tag = test::Tag(Cat({test::TextFrame("TIT2", "Lied"), Fill(100)}));
+    const Bytes file = Cat({tag, Fill(5, 0x00), test::Header(), Audio(20'000), test::V1("V1 Titel", "", "", "", "", 3, 17)});
+    const std::string path = dir.Write("a.mp3", file);
+
+    const Reader r(path);
+    EXPECT_TRUE(r.HasID3v2);
+    EXPECT_TRUE(r.HasAudioFrame);
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_EQ(r.ID3v2Offset, 0);
+    EXPECT_EQ(r.ID3v2Size, static_cast<std::int32_t>(tag.size()));
+    EXPECT_EQ(r.FileSize, static_cast<std::int64_t>(file.size()));
+    EXPECT_TRUE(r.Frames.empty()) << "frames stay unread, and an ID3v2 tag stops the copy from ID3v1";
+    const std::int64_t audio = 4 + 20'000;
+    EXPECT_EQ(r.Duration, static_cast<std::uint32_t>(audio * 8 / 128));
+    EXPECT_EQ(r.ID3v1.Title, "V1 Titel");
+    EXPECT_EQ(r.ID3v1.Genre, "(17)Rock");
+
+    const Reader withFrames(path, true);
+    ASSERT_EQ(withFrames.Frames.size(), 1u);
+    EXPECT_EQ(withFrames.Frames[0].FrameID, "TIT2");
+    EXPECT_EQ(withFrames.Duration, r.Duration);
+}
+
+TEST(Reader, ScanLimitCountsAgainAfterEachTag)
+{
+    test::TempDir dir;
+    const auto frameAt = [&dir](const Bytes& before, std::size_t gap) {
+        return Reader(dir.Write("s.mp3", Cat({before, Audio(gap), test::Header(), Audio(3000)})));
+    };
+    EXPECT_TRUE(frameAt({}, 2013).HasAudioFrame);
+    EXPECT_FALSE(frameAt({}, 2014).HasAudioFrame);
+
+    const Bytes tag = test::Tag(Fill(5000));
+    const Reader found = frameAt(tag, 2013);
+    EXPECT_TRUE(found.HasAudioFrame);
+    EXPECT_EQ(found.Duration, static_cast<std::uint32_t>((4 + 3000) * 8 / 128));
+    const Reader missed = frameAt(tag, 2014);
+    EXPECT_FALSE(missed.HasAudioFrame);
+    EXPECT_EQ(missed.MP3Info, TMP3Info());
+    EXPECT_TRUE(missed.HasID3v2);
+
+    // A second tag within reach of the first, then the frame within reach of the second.
+    const Bytes second = test::Tag(test::TextFrame("TALB", "Zwei"));
+    const Bytes file = Cat({tag, Audio(2000), second, Audio(2013), test::Header(), Audio(100)});
+    const Reader two(dir.Write("two.mp3", file), true);
+    EXPECT_TRUE(two.HasAudioFrame);
+    EXPECT_EQ(two.ID3v2Offset, static_cast<std::int64_t>(tag.size() + 2000));
+    EXPECT_EQ(two.ID3v2Size, static_cast<std::int32_t>(second.size()));
+    ASSERT_EQ(two.Frames.size(), 1u);
+    EXPECT_EQ(two.Frames[0].FrameID, "TALB");
+
+    // Tags in a row are each decoded.
+    const Reader row(dir.Write("row.mp3",
+                         Cat({test::Tag(test::TextFrame("TIT2", "1")), test::Tag(test::TextFrame("TIT2", "2")),
+                             test::Header(), Audio(500)})),
+        true);
+    ASSERT_EQ(row.Frames.size(), 2u);
+    EXPECT_EQ(row.Frames[1].Data, Cat({{0}, Str("2")}));
+    EXPECT_EQ(row.ID3v2Offset, 22);
+}
+
+TEST(Reader, TagRunningPastTheEndStopsTheScan)
+{
+    test::TempDir dir;
+    Bytes header = test::Tag(Fill(10'000));
+    header.resize(10);
+    const Bytes file = Cat({header, test::Header(), Audio(400), test::V1("Titel")});
+    const Reader r(dir.Write("past.mp3", file), true);
+    EXPECT_TRUE(r.HasID3v2);
+    EXPECT_EQ(r.ID3v2Offset, 0);
+    EXPECT_EQ(r.ID3v2Size, 10'010);
+    EXPECT_FALSE(r.HasAudioFrame);
+    EXPECT_TRUE(r.Frames.empty());
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_EQ(r.Duration, 0u);
+
+    // The footer flag adds ten bytes to the size.
+    const Bytes withFooter = test::Tag(test::TextFrame("TIT2", "x"), 0x10);
+    const Reader f(dir.Write("footer.mp3", Cat({withFooter, test::Header(), Audio(1000)})));
+    EXPECT_EQ(f.ID3v2Size, static_cast<std::int32_t>(withFooter.size()));
+    EXPECT_EQ(f.Duration, static_cast<std::uint32_t>(1004 * 8 / 128));
+}
+
+TEST(Reader, AppendedTags)
+{
+    test::TempDir dir;
+    const Bytes appended = test::Tag(test::TextFrame("TIT2", "Hinten"), 0x10);
+    const Bytes lead = Cat({test::Header(), Audio(5000)});
+
+    // In front of an ID3v1 block: decoded even with frames off.
+    const Bytes file = Cat({lead, appended, test::V1("Eins")});
+    const Reader r(dir.Write("app.mp3", file));
+    EXPECT_TRUE(r.HasID3v2);
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_EQ(r.ID3v2Offset, static_cast<std::int64_t>(lead.size()));
+    EXPECT_EQ(r.ID3v2Size, static_cast<std::int32_t>(appended.size()));
+    ASSERT_EQ(r.Frames.size(), 1u);
+    EXPECT_EQ(r.Frames[0].Data, Cat({{0}, Str("Hinten")}));
+    EXPECT_EQ(r.Duration, static_cast<std::uint32_t>(lead.size() * 8 / 128));
+
+    // At the very end, without an ID3v1 block.
+    const Reader end(dir.Write("end.mp3", Cat({lead, appended})));
+    EXPECT_TRUE(end.HasID3v2);
+    EXPECT_FALSE(end.HasID3v1);
+    EXPECT_EQ(end.ID3v2Offset, static_cast<std::int64_t>(lead.size()));
+    EXPECT_EQ(end.Duration, static_cast<std::uint32_t>(lead.size() * 8 / 128));
+
+    // With an ID3v1 block the end of the file is not looked at for a footer.
+    const Reader both(dir.Write("both.mp3", Cat({lead, appended, Fill(1), test::V1("x")})));
+    EXPECT_FALSE(both.HasID3v2);
+    EXPECT_TRUE(both.HasID3v1);
+
+    // A footer whose tag would start at or before offset 0 is ignored.
+    Bytes bogus = Cat({Str("3DI"), {4, 0, 0x10}, test::Synchsafe(6000)});
+    const Reader ignored(dir.Write("bogus.mp3", Cat({lead, bogus, test::V1("x")})));
+    EXPECT_FALSE(ignored.HasID3v2);
+    EXPECT_EQ(ignored.ID3v2Offset, 0);
+    EXPECT_EQ(ignored.ID3v2Size, 0);
+    EXPECT_TRUE(ignored.HasID3v1);
+    ASSERT_EQ(ignored.Frames.size(), 1u) << "no ID3v2 tag, so the ID3v1 fields become frames";
+    // A tag that would start exactly at offset 0 is ignored too; at offset 1 it counts.
+    const Bytes footer90 = Cat({Str("3DI"), {4, 0, 0x10}, test::Synchsafe(90)});
+    const Reader atZero(dir.Write("zero.mp3", Cat({Audio(100), footer90, test::V1("x")})));
+    EXPECT_FALSE(atZero.HasID3v2);
+    EXPECT_EQ(atZero.ID3v2Size, 0);
+    const Bytes footer89 = Cat({Str("3DI"), {4, 0, 0x10}, test::Synchsafe(89)});
+    const Reader atOne(dir.Write("one.mp3", Cat({Audio(100), footer89, test::V1("x")})));
+    EXPECT_TRUE(atOne.HasID3v2);
+    EXPECT_EQ(atOne.ID3v2Offset, 1);
+    EXPECT_EQ(atOne.ID3v2Size, 109);
+
+    // A leading tag keeps appended tags from being looked for.
+    const Reader leading(dir.Write("lead.mp3", Cat({test::Tag(Fill(20)), lead, appended, test::V1("x")})));
+    EXPECT_EQ(leading.ID3v2Offset, 0);
+    EXPECT_TRUE(leading.Frames.empty());
+}
+
+TEST(Reader, ID3v1BlockNeedsRoomAndAnUpperCaseMarker)
+{
+    test::TempDir dir;
+    EXPECT_FALSE(Reader(dir.Write("only.mp3", test::V1("Nur"))).HasID3v1)
+        << "fewer than 138 bytes besides the leading tags";
+    const Reader r(dir.Write("ten.mp3", Cat({Fill(10), test::V1("Nur")})));
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_FALSE(r.HasAudioFrame);
+    EXPECT_EQ(r.MP3Info, TMP3Info());
+    EXPECT_EQ(r.Duration, 0u);
+    ASSERT_EQ(r.Frames.size(), 1u);
+    EXPECT_EQ(r.Frames[0].FrameID, "TIT2");
+
+    Bytes lower = Cat({Fill(10), test::V1("Nur")});
+    lower[10] = 't';
+    lower[11] = 'a';
+    lower[12] = 'g';
+    EXPECT_FALSE(Reader(dir.Write("lower.mp3", lower)).HasID3v1);
+
+    TID3v2Reader noCopy;
+    noCopy.FileName = dir.Write("nocopy.mp3", Cat({Fill(10), test::V1("Nur")}));
+    noCopy.CopyID3v2IfEmptyFromID3v1 = false;
+    noCopy.ReadTags();
+    EXPECT_TRUE(noCopy.HasID3v1);
+    EXPECT_TRUE(noCopy.Frames.empty());
+}
+
+TEST(Reader, XingInTheFirstFrame)
+{
+    test::TempDir dir;
+    const Bytes frame = test::XingFrame(test::Header(), 32, 0x0F, 9000);
+    const Bytes file = Cat({test::Tag(Fill(300)), frame, Audio(4'000'000 - frame.size()), test::V1("x")});
+    const Reader r(dir.Write("vbr.mp3", file));
+    EXPECT_TRUE(r.MP3Info.VBR);
+    EXPECT_EQ(r.Duration, 235'000u);
+    EXPECT_EQ(r.MP3Info.Bitrate, 136);
+
+    // A frame in the last bytes of the file: the probe reads nothing beyond it.
+    const Reader tail(dir.Write("tail.mp3", Cat({Audio(1000), test::Header(), Fill(32), Str("Xi")})));
+    EXPECT_TRUE(tail.HasAudioFrame);
+    EXPECT_FALSE(tail.MP3Info.VBR);
+    const Reader cut(dir.Write("cut.mp3", Cat({Audio(1000), test::Header(), Fill(32), Str("Xing"), {0, 0}})));
+    EXPECT_TRUE(cut.MP3Info.VBR);
+    EXPECT_EQ(cut.Duration, 0u);
+
+    // More than 2014 bytes of garbage before the frame: nothing found.
+    const Reader far(dir.Write("far.mp3", Cat({test::Noise(2100, 3), frame, Audio(100)})));
+    EXPECT_FALSE(far.HasAudioFrame);
+    EXPECT_FALSE(far.MP3Info.VBR);
+}
+
+TEST(Reader, MissingFilesFoldersAndResetBetweenReads)
+{
+    test::TempDir dir;
+    const std::string rich = dir.Write("rich.mp3", Cat({test::Tag(Fill(30)), test::Header(), Audio(3000), test::V1("x", "y")}));
+    TID3v2Reader r;
+    r.ReadID3v2 = true;
+    r.FileName = rich;
+    r.ReadTags();
+    ASSERT_TRUE(r.HasID3v1);
+    ASSERT_NE(r.FileInformation.LastWriteTime, 0u);
+
+    for (const std::string& path : {dir.Path() + "/missing.mp3", dir.Path(), rich + "/below.mp3"}) {
+        r.FileName = path;
+        EXPECT_NO_THROW(r.ReadTags()) << path;
+        EXPECT_FALSE(r.HasID3v1 || r.HasID3v2 || r.HasAudioFrame) << path;
+        EXPECT_EQ(r.FileSize, 0);
+        EXPECT_EQ(r.Duration, 0u);
+        EXPECT_EQ(r.ID3v2Size, 0);
+        EXPECT_EQ(r.ID3v1.Title, "");
+        EXPECT_EQ(r.ID3v1.GenreIndex, 255);
+        EXPECT_EQ(r.MP3Info, TMP3Info());
+        EXPECT_TRUE(r.Frames.empty());
+        EXPECT_EQ(r.FileInformation.LastWriteTime, 0u);
+        EXPECT_EQ(r.FileInformation.Attributes, 0u);
+    }
+
+    r.FileName = dir.Write("empty.mp3", {});
+    r.ReadTags();
+    EXPECT_EQ(r.FileSize, 0);
+    EXPECT_NE(r.FileInformation.LastWriteTime, 0u) << "an empty file still has its times";
+
+    // A named pipe must not block the reader.
+    const std::string fifo = dir.Path() + "/pipe.mp3";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    r.FileName = fifo;
+    EXPECT_NO_THROW(r.ReadTags());
+    EXPECT_EQ(r.FileSize, 0);
+}
+
+TEST(Reader, FileInformationAttributesAndTimes)
+{
+    test::TempDir dir;
+    const std::string hidden = dir.Write(".versteckt.mp3", Fill(20));
+    const Reader h(hidden);
+    EXPECT_EQ(h.FileInformation.Attributes, kAttrHidden);
+
+    const std::string plain = dir.Write("normal.mp3", Fill(20));
+    // 2020-01-02 03:04:05.5 UTC
+    const struct timespec times[2] = {{1577934245, 0}, {1577934245, 500'000'000}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, plain.c_str(), times, 0), 0);
+    ASSERT_EQ(::chmod(plain.c_str(), 0444), 0);
+    const Reader p(plain);
+    EXPECT_EQ(p.FileInformation.Attributes, kAttrReadOnly);
+    EXPECT_EQ(p.FileInformation.LastWriteTime, (1577934245ull + 11644473600ull) * 10'000'000ull + 5'000'000ull);
+    EXPECT_EQ(p.FileInformation.LastAccessTime, (1577934245ull + 11644473600ull) * 10'000'000ull);
+    EXPECT_EQ(p.FileInformation.FileSize, 20u);
+    EXPECT_EQ(p.FileInformation.NumberOfLinks, 1u);
+    EXPECT_NE(p.FileInformation.FileIndex, 0u);
+}
+
+TEST(Reader, FilesOfSeveralGigabytes)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path() + "/gross.mp3";
+    const std::int64_t size = (5ll << 29) + 1000; // 2.5 GiB, sparse
+    {
+        const int fd = ::open(path.c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0);
+        const Bytes head = test::Header();
+        const Bytes v1 = test::V1("Gross");
+        ASSERT_EQ(::pwrite(fd, head.data(), head.size(), 0), 4);
+        ASSERT_EQ(::pwrite(fd, v1.data(), v1.size(), size - 128), 128);
+        ::close(fd);
+    }
+    const Reader r(path);
+    EXPECT_EQ(r.FileSize, size);
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_EQ(r.ID3v1.Title, "Gross");
+    EXPECT_EQ(r.Duration, static_cast<std::uint32_t>((size - 128) * 8 / 128));
+}
+
+// Counts the calls and fails the one it is told to.
+class TCountingLayer : public TFileLayer {
+public:
+    int opens = 0, closes = 0, stats = 0, reads = 0;
+    int failOpen = 0, failStat = 0, failReadNumber = 0;
+
+    int Open(const std::string& path, int flags) override
+    {
+        ++opens;
+        return failOpen ? failOpen : TFileLayer::Open(path, flags);
+    }
+    int Close(int fd) override
+    {
+        ++closes;
+        return TFileLayer::Close(fd);
+    }
+    int Stat(int fd, TFileInformation& info) override
+    {
+        ++stats;
+        return failStat ? failStat : TFileLayer::Stat(fd, info);
+    }
+    long long ReadAt(int fd, void* buf, std::size_t n, std::int64_t off) override
+    {
+        ++reads;
+        return reads == failReadNumber ? -EIO : TFileLayer::ReadAt(fd, buf, n, off);
+    }
+};
+
+TEST(Reader, AFileCostsAHandfulOfCalls)
+{
+    test::TempDir dir;
+    TCountingLayer small;
+    Reader(dir.Write("small.mp3", Cat({test::Tag(Fill(500)), test::Header(), Audio(1500), test::V1("x")})), false, small);
+    EXPECT_EQ(small.opens, 1);
+    EXPECT_EQ(small.stats, 1);
+    EXPECT_EQ(small.reads, 1) << "a small file is read at once";
+    EXPECT_EQ(small.closes, 1);
+
+    TCountingLayer big;
+    const Bytes file = Cat({test::Tag(Fill(300'000)), test::Header(), Audio(1'000'000), test::V1("x")});
+    Reader(dir.Write("big.mp3", file), false, big);
+    EXPECT_LE(big.reads, 3) << "head, after the tag, tail";
+    EXPECT_EQ(big.closes, 1);
+}
+
+TEST(Reader, FileLayerErrorsCarryThePathAndClose)
+{
+    test::TempDir dir;
+    const std::string path = dir.Write("kaputt.mp3", Cat({test::Tag(Fill(300'000)), test::Header(), Audio(10'000), test::V1("x")}));
+
+    TCountingLayer denied;
+    denied.failOpen = -EACCES;
+    try {
+        Reader r(path, false, denied);
+        ADD_FAILURE() << "no error";
+    } catch (const TFileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Datei " + path + " kann nicht geöffnet werden");
+        EXPECT_EQ(e.Path(), path);
+    }
+    EXPECT_EQ(denied.closes, 0);
+
+    TCountingLayer noStat;
+    noStat.failStat = -EIO;
+    EXPECT_THROW(Reader(path, false, noStat), TFileError);
+    EXPECT_EQ(noStat.closes, 1);
+
+    for (int failing = 1; failing <= 3; ++failing) {
+        TCountingLayer layer;
+        layer.failReadNumber = failing;
+        EXPECT_THROW(Reader(path, false, layer), TFileError) << failing;
+        EXPECT_EQ(layer.closes, 1) << "closed before the error leaves, read " << failing;
+    }
+}
+
+} // namespace
+} // namespace km

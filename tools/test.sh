@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: once normally, once more with
+# AddressSanitizer and UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/build.sh
+(cd build && ctest --output-on-failure -j"$(nproc)")
+
+cmake -S . -B build-asan -G Ninja -DKLANGMAPPE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+cmake --build build-asan
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  ctest --output-on-failure -j"$(nproc)" -L 'tags|core|cli')
