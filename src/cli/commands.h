@@ -6,6 +6,8 @@
 namespace km::cli {
 
 int RunInfo(const std::vector<std::string>& args);
+int RunList(const std::vector<std::string>& args);
 extern const char* const kInfoHelp;
+extern const char* const kListHelp;
 
 } // namespace km::cli

@@ -4,9 +4,7 @@
 #include "platform/cp1252.h"
 #include "tags/id3v2reader.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <sys/stat.h>
 
 namespace km::cli {
 
@@ -82,14 +80,6 @@ std::string InfoLine(const std::string& path, const TID3v2Reader& r)
         .Text();
 }
 
-// The reader treats these as absent; say so instead of printing silence.
-bool IsMissing(const std::string& path)
-{
-    struct stat st {};
-    return ::stat(path.c_str(), &st) != 0 ? errno == ENOENT || errno == ENOTDIR || errno == ELOOP || errno == ENAMETOOLONG
-                                          : S_ISDIR(st.st_mode);
-}
-
 } // namespace
 
 int RunInfo(const std::vector<std::string>& args)
@@ -132,7 +122,7 @@ int RunInfo(const std::vector<std::string>& args)
             continue;
         }
         std::printf("%s\n", InfoLine(path, reader).c_str());
-        if (IsMissing(path)) {
+        if (!reader.FileExists) {
             std::fflush(stdout);
             std::fprintf(stderr, "Datei nicht gefunden: %s\n", path.c_str());
             result = 1;

@@ -13,6 +13,7 @@ const char* const kUsage =
     "\n"
     "Befehle:\n"
     "  info [--id3v2] DATEI...   Zeigt, was Klangmappe in MP3-Dateien liest.\n"
+    "  list [OPTIONEN] ORDNER    Zeigt die Dateiliste eines Ordners.\n"
     "\n"
     "klangmappe-cli BEFEHL --help zeigt die Hilfe zu einem Befehl.\n"
     "Fehler erscheinen auf der Standardfehlerausgabe; der Rückgabewert ist 0,\n"
@@ -33,10 +34,14 @@ int main(int argc, char** argv)
         std::fputs(kUsage, stdout);
         std::fputs("\n", stdout);
         std::fputs(km::cli::kInfoHelp, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(km::cli::kListHelp, stdout);
         return 0;
     }
     if (command == "info")
         return km::cli::RunInfo(args);
+    if (command == "list")
+        return km::cli::RunList(args);
     std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", command.c_str(), kUsage);
     return 2;
 }

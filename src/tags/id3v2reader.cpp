@@ -86,6 +86,7 @@ void TID3v2Reader::Reset()
     ID3v2Offset = 0;
     ID3v2Size = 0;
     FileInformation = TFileInformation {};
+    FileExists = false;
 }
 
 void TID3v2Reader::ReadTags()
@@ -107,6 +108,7 @@ void TID3v2Reader::ReadTags()
     const std::string name = BaseName(FileName);
     if (!name.empty() && name[0] == '.')
         info.Attributes |= kAttrHidden;
+    FileExists = true;
     FileInformation = info;
     FileSize = static_cast<std::int64_t>(info.FileSize);
     if (FileSize == 0)

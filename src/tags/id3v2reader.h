@@ -23,6 +23,7 @@ public:
     bool CopyID3v2IfEmptyFromID3v1 = true; // frames from the ID3v1 block when there is no ID3v2 tag
 
     // Results, reset by every ReadTags.
+    bool FileExists = false; // false: a missing path or a folder, everything below stays cleared
     std::vector<TID3Frame> Frames;
     TMP3Info MP3Info;
     TID3v1Infos ID3v1;

@@ -1,11 +1,8 @@
-#include "tags/mp3bytes.h"
+#include "cli/clirun.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <fstream>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace km {
 namespace {
@@ -15,43 +12,8 @@ using test::Cat;
 using test::Fill;
 using test::Str;
 
-struct CliRun {
-    std::string out;
-    std::string err;
-    int code = -1;
-};
-
-std::string Quote(const std::string& s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
-CliRun Cli(const test::TempDir& dir, const std::vector<std::string>& args)
-{
-    std::string cmd = Quote(KLANGMAPPE_CLI);
-    for (const auto& a : args)
-        cmd += " " + Quote(a);
-    const std::string errPath = dir.Path() + "/stderr.txt";
-    cmd += " 2>" + Quote(errPath);
-    CliRun run;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p)
-        return run;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-        run.out.append(buf, n);
-    const int status = ::pclose(p);
-    run.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::ifstream err(errPath);
-    std::stringstream ss;
-    ss << err.rdbuf();
-    run.err = ss.str();
-    return run;
-}
+using test::Cli;
+using test::CliRun;
 
 TEST(CliInfo, PrintsTheReadersFindingsAsOneJsonLine)
 {

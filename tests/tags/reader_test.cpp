@@ -257,6 +257,7 @@ TEST(Reader, MissingFilesFoldersAndResetBetweenReads)
     for (const std::string& path : {dir.Path() + "/missing.mp3", dir.Path(), rich + "/below.mp3"}) {
         r.FileName = path;
         EXPECT_NO_THROW(r.ReadTags()) << path;
+        EXPECT_FALSE(r.FileExists) << path;
         EXPECT_FALSE(r.HasID3v1 || r.HasID3v2 || r.HasAudioFrame) << path;
         EXPECT_EQ(r.FileSize, 0);
         EXPECT_EQ(r.Duration, 0u);
@@ -273,6 +274,7 @@ TEST(Reader, MissingFilesFoldersAndResetBetweenReads)
     r.ReadTags();
     EXPECT_EQ(r.FileSize, 0);
     EXPECT_NE(r.FileInformation.LastWriteTime, 0u) << "an empty file still has its times";
+    EXPECT_TRUE(r.FileExists);
 
     // A named pipe must not block the reader.
     const std::string fifo = dir.Path() + "/pipe.mp3";

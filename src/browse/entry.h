@@ -1,0 +1,40 @@
+#pragma once
+
+#include "tags/fileio.h"
+#include "tags/id3v1tag.h"
+#include "tags/id3v2reader.h"
+#include "tags/mp3info.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace km {
+
+// Everything the program knows about one listed file.
+struct TEintragDaten {
+    TID3v1Tag Tag = EmptyTag();
+    TMP3Info MP3Info;
+    std::uint32_t Duration = 0; // milliseconds
+    std::string FileName;       // as the folder listing spells it
+    std::string Folder;         // always ends in "/"
+    std::int64_t FileSize = 0;
+    std::uint32_t Attributes = 0;
+    TFileTime FileTime = 0;     // last write, UTC
+    std::uint8_t InSelection = 0;
+
+    std::string FullPath() const { return Folder + FileName; }
+};
+
+// Owns the entries in the order they were found; rows point into it.
+using TEntryList = std::vector<std::unique_ptr<TEintragDaten>>;
+
+// Refreshes an entry from its file. A file that is gone leaves the entry as it
+// was; one that cannot be read throws TFileError.
+void ReadEntry(TID3v2Reader& reader, const std::string& path, TEintragDaten& entry);
+
+// The reader as the list uses it: leading ID3v2 frames are skipped, not decoded.
+void SetUpListReader(TID3v2Reader& reader);
+
+} // namespace km

@@ -1,0 +1,201 @@
+#include "browse/collect.h"
+#include "tags/mp3bytes.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace km {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Fill;
+
+std::set<std::string> Paths(const TEntryList& entries)
+{
+    std::set<std::string> out;
+    for (const auto& e : entries)
+        out.insert(e->FullPath());
+    return out;
+}
+
+TEST(Collect, ExtensionRule)
+{
+    for (const char* yes : {"Song.MP3", "song.Mp3", ".mp3", "a.b.mp3", "x.mP3"})
+        EXPECT_TRUE(IsMp3Name(yes)) << yes;
+    for (const char* no : {"song.mp3.bak", "song.mp3 ", "song.mp2", "song", "mp3", "song.mp", "song.mp33", "song.\xc3\xa4mp3", "song.MP\xc3\xa4"})
+        EXPECT_FALSE(IsMp3Name(no)) << no;
+}
+
+TEST(Collect, FilesFoldersHiddenAndSubfolders)
+{
+    test::TempDir dir;
+    const std::string root = dir.Path() + "/";
+    dir.Write("a.MP3", Fill(1000));
+    dir.Write("b.mp3", Fill(2000));
+    dir.Write("c.txt", Fill(10));
+    dir.Write(".versteckt.mp3", Fill(5));
+    dir.Write("song.mp3.bak", Fill(5));
+    dir.Write("song.mp3 ", Fill(5));
+    std::filesystem::create_directories(root + "d/tief");
+    std::filesystem::create_directories(root + "ordner.mp3");
+    std::filesystem::create_directories(root + ".hidden");
+    dir.Write("d/e.mp3", Fill(7));
+    dir.Write("d/tief/f.mp3", Fill(8));
+    dir.Write(".hidden/g.mp3", Fill(9));
+    ::chmod((root + "b.mp3").c_str(), 0444);
+
+    TEntryList flat;
+    int found = 0;
+    EXPECT_TRUE(CollectFiles(root, false, flat, {}, found));
+    EXPECT_EQ(found, 3);
+    EXPECT_EQ(Paths(flat), (std::set<std::string> {root + "a.MP3", root + "b.mp3", root + ".versteckt.mp3"}));
+    for (const auto& e : flat) {
+        EXPECT_EQ(e->Folder, root);
+        if (e->FileName == "a.MP3") {
+            EXPECT_EQ(e->FileSize, 1000);
+            EXPECT_EQ(e->Attributes, 0u);
+        } else if (e->FileName == "b.mp3") {
+            EXPECT_EQ(e->Attributes, kAttrReadOnly);
+        } else {
+            EXPECT_EQ(e->Attributes, kAttrHidden);
+        }
+        // Not read yet: the defined empty state.
+        EXPECT_TRUE(IsEmptyTag(e->Tag));
+        EXPECT_EQ(e->MP3Info, TMP3Info());
+        EXPECT_EQ(e->Duration, 0u);
+        EXPECT_EQ(e->FileTime, 0u);
+    }
+
+    TEntryList deep;
+    found = 0;
+    EXPECT_TRUE(CollectFiles(root, true, deep, {}, found));
+    EXPECT_EQ(found, 6);
+    const auto paths = Paths(deep);
+    EXPECT_TRUE(paths.count(root + "d/e.mp3"));
+    EXPECT_TRUE(paths.count(root + "d/tief/f.mp3"));
+    EXPECT_TRUE(paths.count(root + ".hidden/g.mp3"));
+    for (const auto& e : deep) {
+        if (e->FileName == "f.mp3") {
+            EXPECT_EQ(e->Folder, root + "d/tief/");
+        }
+    }
+
+    // Depth first: a subfolder's files come before the items that follow it.
+    const auto pos = [&deep](const std::string& name) {
+        return std::find_if(deep.begin(), deep.end(), [&](const auto& e) { return e->FileName == name; }) - deep.begin();
+    };
+    EXPECT_EQ(std::abs(pos("f.mp3") - pos("e.mp3")), 1) << "d/tief is walked inside the walk of d";
+}
+
+TEST(Collect, LinksAndMissingFolders)
+{
+    test::TempDir dir;
+    const std::string root = dir.Path() + "/";
+    std::filesystem::create_directories(root + "musik");
+    std::filesystem::create_directories(root + "anderswo");
+    dir.Write("anderswo/echt.mp3", Fill(40));
+    dir.Write("musik/eigen.mp3", Fill(10));
+    std::filesystem::create_symlink(root + "anderswo/echt.mp3", root + "musik/link.mp3");
+    std::filesystem::create_symlink(root + "anderswo", root + "musik/ordnerlink");
+    std::filesystem::create_symlink(root + "anderswo", root + "musik/ordnerlink.mp3");
+    std::filesystem::create_symlink(root + "musik", root + "musik/schleife");
+    std::filesystem::create_symlink(root + "gibtsnicht.mp3", root + "musik/tot.mp3");
+
+    TEntryList entries;
+    int found = 0;
+    EXPECT_TRUE(CollectFiles(root + "musik/", true, entries, {}, found));
+    EXPECT_EQ(Paths(entries), (std::set<std::string> {root + "musik/eigen.mp3", root + "musik/link.mp3"}));
+    for (const auto& e : entries) {
+        if (e->FileName == "link.mp3") {
+            EXPECT_EQ(e->FileSize, 40) << "a link counts as the file it points to";
+        }
+    }
+
+    TEntryList none;
+    found = 0;
+    EXPECT_TRUE(CollectFiles(root + "fehlt/", true, none, {}, found));
+    EXPECT_TRUE(none.empty());
+    EXPECT_EQ(found, 0);
+}
+
+TEST(Collect, ProgressAndCancel)
+{
+    test::TempDir dir;
+    const std::string root = dir.Path() + "/";
+    for (int k = 0; k < 25; ++k)
+        dir.Write("f" + std::to_string(k) + ".mp3", Fill(3));
+    for (int k = 0; k < 13; ++k)
+        dir.Write("x" + std::to_string(k) + ".txt", Fill(3));
+
+    int serves = 0;
+    std::vector<int> counts;
+    TCollectProgress progress;
+    progress.ServeEvents = [&serves] { ++serves; };
+    progress.FoundChanged = [&counts](int n) { counts.push_back(n); };
+    TEntryList entries;
+    int found = 0;
+    EXPECT_TRUE(CollectFiles(root, false, entries, progress, found));
+    ASSERT_EQ(counts.size(), 25u);
+    EXPECT_EQ(counts.front(), 1);
+    EXPECT_EQ(counts.back(), 25);
+    // 40 items with "." and "..": 4 tenth items, and one serve per found file.
+    EXPECT_EQ(serves, 25 + 4);
+
+    // Asked after every item: a request stops the walk at once.
+    TEntryList some;
+    found = 0;
+    bool abort = false;
+    progress.FoundChanged = [&abort](int n) { abort = n == 5; };
+    progress.AbortRequested = [&abort] { return abort; };
+    EXPECT_FALSE(CollectFiles(root, false, some, progress, found));
+    EXPECT_EQ(some.size(), 5u);
+    EXPECT_EQ(found, 5);
+}
+
+TEST(ReadEntry, FillsFromTheFileAndKeepsWhatAVanishedFileHad)
+{
+    test::TempDir dir;
+    const std::string path = dir.Write("lied.mp3",
+        Cat({test::Tag(Fill(50)), test::Header(), Fill(4000, 0x11), test::V1("Titel", "Wer", "Wo", "2001", "Notiz", 9, 13)}));
+    TID3v2Reader reader;
+    SetUpListReader(reader);
+    EXPECT_FALSE(reader.ReadID3v2);
+    EXPECT_TRUE(reader.CopyID3v2IfEmptyFromID3v1);
+
+    TEintragDaten e;
+    e.FileName = "lied.mp3";
+    e.Folder = dir.Path() + "/";
+    ReadEntry(reader, e.FullPath(), e);
+    EXPECT_EQ(FieldText(e.Tag.Titel), "Titel");
+    EXPECT_EQ(FieldText(e.Tag.Interpret), "Wer");
+    EXPECT_EQ(FieldText(e.Tag.Jahr), "2001");
+    EXPECT_EQ(FieldText(e.Tag.Bemerkung), "Notiz");
+    EXPECT_EQ(e.Tag.Titelnr, 9);
+    EXPECT_EQ(e.Tag.Musikrichtung, 13);
+    EXPECT_EQ(e.MP3Info.Bitrate, 128);
+    EXPECT_EQ(e.Duration, 4004u * 8 / 128);
+    EXPECT_EQ(e.FileSize, 60 + 4 + 4000 + 128);
+    EXPECT_NE(e.FileTime, 0u);
+
+    const TEintragDaten before = e;
+    std::filesystem::remove(path);
+    ReadEntry(reader, path, e);
+    EXPECT_EQ(std::memcmp(&e.Tag, &before.Tag, sizeof e.Tag), 0);
+    EXPECT_EQ(e.FileSize, before.FileSize);
+    EXPECT_EQ(e.FileTime, before.FileTime);
+    EXPECT_EQ(e.MP3Info, before.MP3Info);
+
+    // A file without an ID3v1 block gives the empty tag.
+    dir.Write("lied.mp3", Cat({test::Header(), Fill(300, 0x11)}));
+    ReadEntry(reader, path, e);
+    EXPECT_TRUE(IsEmptyTag(e.Tag));
+}
+
+} // namespace
+} // namespace km

@@ -1,0 +1,98 @@
+#include "cli/clirun.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+
+namespace km {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Cli;
+using test::Fill;
+
+const std::vector<std::string> kGerman = {"LANG=de_DE.UTF-8", "LC_ALL=", "TZ=UTC"};
+
+void SetTime(const std::string& path, long seconds)
+{
+    const struct timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class CliList : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        root = dir.Path() + "/";
+        // 640,000 audio bytes at 128 kbit/s: 40 seconds.
+        const Bytes big = Cat({test::Header(), Fill(640'000 - 4, 0x11), test::V1("Zebra", "Band", "", "1999", "", 2, 17)});
+        SetTime(dir.Write("a.MP3", big), 1'600'000'000);
+        SetTime(dir.Write("b.mp3", Cat({test::Header(0xF3, 0x54, 0xC0), Fill(3996, 0x11), test::V1("apfel\tmit Tab")})),
+            1'500'000'000);
+        dir.Write("c.txt", Fill(300));
+        std::filesystem::create_directories(root + "d");
+        SetTime(dir.Write("d/e.mp3", Cat({test::Tag(Fill(100)), test::Header(), Fill(1000, 0x11)})), 1'400'000'000);
+    }
+
+    test::TempDir dir;
+    std::string root;
+};
+
+TEST_F(CliList, DefaultColumnsSortedByFileName)
+{
+    const auto r = Cli(dir, {"list", dir.Path()}, kGerman);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out,
+        "Dateiname\tTitel\tInterpret\tAlbum\tTitelnr\tJahr\tBemerkung\tMusikrichtung\tLänge\n"
+        "a.MP3\tZebra\tBand\t\t2\t1999\t\tRock\t0:00:40\n"
+        "b.mp3\tapfel mit Tab\t\t\t\t\t\t\t0:00:00\n");
+}
+
+TEST_F(CliList, ChosenColumnsSubfoldersAndDirection)
+{
+    const auto r = Cli(dir, {"list", "--recursive", "--columns", "0,9,16,8,11,12,13,14,10,99", "--sort", "-10", root}, kGerman);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+        "Dateiname\tGröße\tDateidatum\tOrdner\tMPEG-Version\tBitrate\tFrequenz\tStereo/Mono\tAttribute\n"
+        "a.MP3\t625 KB\t13.09.20 12:26\t" + root + "\tMPEG 1 Layer 3\t128 kbps\t44 kHz\tStereo\t\n"
+        "b.mp3\t4 KB\t14.07.17 02:40\t" + root + "\tMPEG 2 Layer 3\t40 kbps\t24 kHz\tMono\t\n"
+        "e.mp3\t1 KB\t13.05.14 16:53\t" + root + "d/\tMPEG 1 Layer 3\t128 kbps\t44 kHz\tStereo\t\n");
+
+    // Title ascending, ties by the shown columns; a relative folder becomes absolute.
+    const auto byTitle = Cli(dir, {"list", "-r", "--columns", "1,0", "--sort", "2", "--json", "."}, kGerman);
+    EXPECT_EQ(byTitle.code, 0);
+    EXPECT_EQ(byTitle.out, "[]\n") << "run from the test's own folder, which holds no MP3 files";
+}
+
+TEST_F(CliList, JsonRowsKeyedByCaption)
+{
+    const auto r = Cli(dir, {"list", "--json", "--columns", "1,15", "--sort", "2", root}, kGerman);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "[{\"Titel\":\"apfel\\tmit Tab\",\"Länge\":\"0:00:00\"},{\"Titel\":\"Zebra\",\"Länge\":\"0:00:40\"}]\n");
+}
+
+TEST_F(CliList, MissingFolderAndBadCalls)
+{
+    const auto r = Cli(dir, {"list", root + "fehlt"}, kGerman);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Dateiname\tTitel\tInterpret\tAlbum\tTitelnr\tJahr\tBemerkung\tMusikrichtung\tLänge\n");
+    EXPECT_EQ(r.err, "Ordner nicht gefunden: " + root + "fehlt\n");
+    const auto j = Cli(dir, {"list", "--json", root + "fehlt"}, kGerman);
+    EXPECT_EQ(j.out, "[]\n");
+    EXPECT_EQ(j.code, 1);
+
+    EXPECT_EQ(Cli(dir, {"list"}).code, 2);
+    EXPECT_EQ(Cli(dir, {"list", "--sort", "x", root}).code, 2);
+    EXPECT_EQ(Cli(dir, {"list", "--columns", "1,,2", root}).code, 2);
+    EXPECT_EQ(Cli(dir, {"list", root, root}).code, 2);
+    const auto help = Cli(dir, {"list", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("--recursive"), std::string::npos);
+}
+
+} // namespace
+} // namespace km
