@@ -9,4 +9,4 @@ tools/build.sh
 cmake -S . -B build-asan -G Ninja -DKLANGMAPPE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j"$(nproc)" -L 'tags|core|cli')
+  ctest --output-on-failure -j"$(nproc)" -L 'tags|core|cli|gui')

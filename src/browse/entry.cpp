@@ -6,6 +6,7 @@ void SetUpListReader(TID3v2Reader& reader)
 {
     reader.ReadID3v2 = false;
     reader.CopyID3v2IfEmptyFromID3v1 = true;
+    reader.DecodeFrames = false; // the list never shows frames
 }
 
 void ReadEntry(TID3v2Reader& reader, const std::string& path, TEintragDaten& entry)

@@ -109,7 +109,9 @@ int CompareRows(int sortKey, std::span<const int> columnIds, const TEintragDaten
     int r = CompareByCode(SortCode(sortKey), e1, e2);
     for (std::size_t k = 0; r == 0 && k < columnIds.size(); ++k)
         r = CompareByCode(columnIds[k] + 1, e1, e2);
-    return sortKey < 0 ? -r : r;
+    // A code without a key of its own sorts by the shown columns, ascending.
+    const int code = SortCode(sortKey);
+    return sortKey < 0 && code >= 1 && code <= 17 ? -r : r;
 }
 
 void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const int> columnIds)

@@ -113,12 +113,15 @@ int RunList(const std::vector<std::string>& args)
             recursive = true;
         } else if (a == "--json") {
             json = true;
-        } else if (a == "--columns" && i + 1 < args.size()) {
+        } else if ((a == "--columns" || a == "--sort") && i + 1 == args.size()) {
+            std::fprintf(stderr, "Wert fehlt: %s\n", a.c_str());
+            return 2;
+        } else if (a == "--columns") {
             if (!ParseColumns(args[++i], layout)) {
                 std::fprintf(stderr, "Ungültige Spaltenliste: %s\n", args[i].c_str());
                 return 2;
             }
-        } else if (a == "--sort" && i + 1 < args.size()) {
+        } else if (a == "--sort") {
             if (!ParseInt(args[++i], sortKey)) {
                 std::fprintf(stderr, "Ungültiger Sortiercode: %s\n", args[i].c_str());
                 return 2;
@@ -139,8 +142,9 @@ int RunList(const std::vector<std::string>& args)
     for (const TColumnPair& c : ColumnsOfLayout(layout))
         ids.push_back(c.Id);
 
-    std::string folder = std::filesystem::absolute(folders[0]).lexically_normal().string();
-    if (folder.empty() || folder.back() != '/')
+    std::error_code ec;
+    std::string folder = folders[0].empty() ? std::string() : std::filesystem::absolute(folders[0], ec).lexically_normal().string();
+    if (!folder.empty() && folder.back() != '/')
         folder += '/';
 
     if (json) {
@@ -157,7 +161,7 @@ int RunList(const std::vector<std::string>& args)
         std::fflush(stdout);
     };
 
-    if (!CanList(folder)) {
+    if (folder.empty() || !CanList(folder)) {
         finish();
         std::fprintf(stderr, "Ordner nicht gefunden: %s\n", folders[0].c_str());
         return 1;

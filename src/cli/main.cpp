@@ -3,6 +3,8 @@
 #include "cli/commands.h"
 
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -38,10 +40,20 @@ int main(int argc, char** argv)
         std::fputs(km::cli::kListHelp, stdout);
         return 0;
     }
-    if (command == "info")
-        return km::cli::RunInfo(args);
-    if (command == "list")
-        return km::cli::RunList(args);
+    try {
+        if (command == "info")
+            return km::cli::RunInfo(args);
+        if (command == "list")
+            return km::cli::RunList(args);
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fputs("Nicht genügend Arbeitsspeicher.\n", stderr);
+        return 1;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "Fehler: %s\n", e.what());
+        return 1;
+    }
     std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", command.c_str(), kUsage);
     return 2;
 }

@@ -15,7 +15,8 @@ constexpr std::int64_t kUnixEpochSeconds = 11'644'473'600; // 1601-01-01 to 1970
 
 TFileTime FileTimeFromUnix(std::int64_t seconds, std::int64_t nanoseconds)
 {
-    if (seconds < -kUnixEpochSeconds)
+    // Times before 1601 or too far ahead to count in ticks are unknown.
+    if (seconds < -kUnixEpochSeconds || seconds > INT64_MAX / kTicksPerSecond - kUnixEpochSeconds - 1)
         return 0;
     return static_cast<TFileTime>((seconds + kUnixEpochSeconds) * kTicksPerSecond + nanoseconds / 100);
 }

@@ -12,31 +12,47 @@ namespace km {
 
 namespace {
 constexpr std::int64_t kScanLimit = 2014;  // offsets examined after the start or the last tag
-constexpr std::size_t kHeadBytes = 4096;   // first read; small files come whole
-constexpr std::size_t kTrailBytes = 138;   // appended tag's footer and the ID3v1 block
+constexpr std::size_t kHeadBytes = 4096;     // first read; small files come whole
+constexpr std::size_t kWindowBytes = 65536;  // later reads, so chains of small tags stay cheap
+constexpr std::size_t kTrailBytes = 138;     // appended tag's footer and the ID3v1 block
+constexpr std::size_t kInflateBudget = 64u << 20; // per tag; more counts as corrupt
 
-// Serves reads from the file's first bytes when they lie there, so a small file
-// costs one read. Bytes past the end of the file read as zero.
+// Serves small reads from a window of the file, so a small file costs one
+// read. Bytes past the end of the file read as zero.
 class TSource {
 public:
     TSource(TFileLayer& layer, int fd, std::int64_t size, const std::string& path)
         : m_layer(layer), m_fd(fd), m_size(size), m_path(path)
     {
-        m_headLen = Fetch(0, m_head.data(), static_cast<std::size_t>(std::min<std::int64_t>(size, kHeadBytes)));
+        Fill(0, kHeadBytes);
     }
 
     void Read(std::int64_t off, std::uint8_t* dst, std::size_t n)
     {
         const auto avail = static_cast<std::size_t>(std::clamp<std::int64_t>(m_size - off, 0, static_cast<std::int64_t>(n)));
         std::size_t got = avail;
-        if (off + static_cast<std::int64_t>(avail) <= static_cast<std::int64_t>(m_headLen))
-            std::memcpy(dst, m_head.data() + off, avail);
+        if (!Holds(off, avail) && avail <= kWindowBytes)
+            Fill(off, kWindowBytes);
+        if (Holds(off, avail))
+            std::memcpy(dst, m_window.data() + (off - m_windowOff), avail);
         else
             got = Fetch(off, dst, avail);
         std::memset(dst + got, 0, n - got);
     }
 
 private:
+    bool Holds(std::int64_t off, std::size_t n) const
+    {
+        return off >= m_windowOff && off + static_cast<std::int64_t>(n) <= m_windowOff + static_cast<std::int64_t>(m_windowLen);
+    }
+
+    void Fill(std::int64_t off, std::size_t n)
+    {
+        m_window.resize(n);
+        m_windowOff = off;
+        m_windowLen = Fetch(off, m_window.data(), static_cast<std::size_t>(std::clamp<std::int64_t>(m_size - off, 0, static_cast<std::int64_t>(n))));
+    }
+
     std::size_t Fetch(std::int64_t off, std::uint8_t* dst, std::size_t n)
     {
         if (n == 0)
@@ -51,8 +67,9 @@ private:
     int m_fd;
     std::int64_t m_size;
     const std::string& m_path;
-    std::array<std::uint8_t, kHeadBytes> m_head {};
-    std::size_t m_headLen = 0;
+    std::vector<std::uint8_t> m_window;
+    std::int64_t m_windowOff = 0;
+    std::size_t m_windowLen = 0;
 };
 
 bool IsMissing(int err)
@@ -93,15 +110,15 @@ void TID3v2Reader::ReadTags()
 {
     Reset();
     // O_NONBLOCK: a pipe that carries the name must not stall the scan.
-    const int fd = m_layer.Open(FileName, O_RDONLY | O_NONBLOCK);
+    const int fd = m_layer->Open(FileName, O_RDONLY | O_NONBLOCK);
     if (IsMissing(fd))
         return;
     if (fd < 0)
         throw TFileError(FileName);
-    TFileHandle file(m_layer, fd);
+    TFileHandle file(*m_layer, fd);
 
     TFileInformation info;
-    if (m_layer.Stat(fd, info) < 0)
+    if (m_layer->Stat(fd, info) < 0)
         throw TFileError(FileName);
     if (info.IsDirectory)
         return; // a folder is not a file
@@ -114,7 +131,7 @@ void TID3v2Reader::ReadTags()
     if (FileSize == 0)
         return;
 
-    TSource src(m_layer, fd, FileSize, FileName);
+    TSource src(*m_layer, fd, FileSize, FileName);
     std::int64_t nonAudioBytes = 0;
 
     // Leading scan: each offset with at least 11 bytes from it on, at most
@@ -136,7 +153,7 @@ void TID3v2Reader::ReadTags()
                 ID3v2Size = static_cast<std::int32_t>(DecodeSynchsafe(b + 6) + 10 + ((b[5] & 0x10) ? 10 : 0));
                 if (offset + ID3v2Size > FileSize)
                     break;
-                if (ReadID3v2) {
+                if (ReadID3v2 && DecodeFrames) {
                     std::vector<std::uint8_t> tag(static_cast<std::size_t>(ID3v2Size));
                     src.Read(offset, tag.data(), tag.size());
                     ParseID3v2Tag(tag);
@@ -172,9 +189,11 @@ void TID3v2Reader::ReadTags()
             HasID3v2 = true;
             ID3v2Offset = offset;
             ID3v2Size = size;
-            std::vector<std::uint8_t> tag(static_cast<std::size_t>(size));
-            src.Read(offset, tag.data(), tag.size());
-            ParseID3v2Tag(tag);
+            if (DecodeFrames) {
+                std::vector<std::uint8_t> tag(static_cast<std::size_t>(size));
+                src.Read(offset, tag.data(), tag.size());
+                ParseID3v2Tag(tag);
+            }
             nonAudioBytes += size;
         };
 
@@ -189,7 +208,7 @@ void TID3v2Reader::ReadTags()
             takeAppended(trail + 128, FileSize);
     }
 
-    if (!HasID3v2 && HasID3v1 && CopyID3v2IfEmptyFromID3v1)
+    if (!HasID3v2 && HasID3v1 && CopyID3v2IfEmptyFromID3v1 && DecodeFrames)
         CopyID3v1ToFrames();
 
     ComputeLength(FileSize - nonAudioBytes, MP3Info, Duration);
@@ -205,10 +224,11 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
         if (tag.size() - pos < 4)
             return;
         // The extended header's size counts its own four size bytes.
-        pos += std::max<std::size_t>(DecodeSynchsafe(tag.data() + pos), 4);
+        pos += DecodeSynchsafe(tag.data() + pos);
     }
     if (tagFlags & 0x80)
         SoundBeep(); // whole-tag unsynchronisation is not undone
+    std::size_t inflateBudget = kInflateBudget;
 
     while (pos < tag.size() && tag.size() - pos >= 10) {
         const std::uint8_t* h = tag.data() + pos;
@@ -248,9 +268,12 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
                                              : std::vector<std::uint8_t>(body.begin(), body.end());
         if (frame.Compression && frame.DataLengthIndicator) {
             std::vector<std::uint8_t> inflated;
-            // Data that does not inflate to its stated length keeps its stored bytes.
-            if (InflateExactly(frame.Data, dataLength, inflated))
+            // Data that does not inflate to its stated length keeps its stored bytes;
+            // so does data that would inflate beyond all reason.
+            if (dataLength <= inflateBudget && InflateExactly(frame.Data, dataLength, inflated)) {
+                inflateBudget -= dataLength;
                 frame.Data = std::move(inflated);
+            }
         }
         Frames.push_back(std::move(frame));
         pos += size;

@@ -16,11 +16,16 @@ namespace km {
 // the first MPEG frame, the ID3v1 block and the playing time.
 class TID3v2Reader {
 public:
-    explicit TID3v2Reader(TFileLayer& layer = TFileLayer::Posix()) : m_layer(layer) {}
+    explicit TID3v2Reader(TFileLayer& layer = TFileLayer::Posix()) : m_layer(&layer) {}
+    // Tests make file access fail through their own layer.
+    void SetFileLayer(TFileLayer& layer) { m_layer = &layer; }
 
     std::string FileName;
     bool ReadID3v2 = true;                 // decode the frames of a leading tag
     bool CopyID3v2IfEmptyFromID3v1 = true; // frames from the ID3v1 block when there is no ID3v2 tag
+    // Off: no frame is decoded or built at all, for callers that never look at
+    // Frames (the file list); everything else comes out the same.
+    bool DecodeFrames = true;
 
     // Results, reset by every ReadTags.
     bool FileExists = false; // false: a missing path or a folder, everything below stays cleared
@@ -51,7 +56,7 @@ public:
 private:
     void Reset();
 
-    TFileLayer& m_layer;
+    TFileLayer* m_layer;
 };
 
 // Removes each 0x00 that follows a 0xFF.

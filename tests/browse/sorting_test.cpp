@@ -131,6 +131,10 @@ TEST(Sorting, TieBreaksAndDirection)
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"c.mp3", "a.mp3", "b.mp3"}));
     SortRows(rows, 99, std::vector<int> {0});
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"}));
+    SortRows(rows, -99, std::vector<int> {0});
+    EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"})) << "no key: ascending whatever the sign";
+    SortRows(rows, -18, std::vector<int> {0});
+    EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"}));
     // No shown columns and no key: everything is equal.
     EXPECT_EQ(CompareRows(0, {}, *a, *c), 0);
     // Sorting by a column that is not shown works.

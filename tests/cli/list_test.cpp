@@ -85,6 +85,8 @@ TEST_F(CliList, MissingFolderAndBadCalls)
     EXPECT_EQ(j.out, "[]\n");
     EXPECT_EQ(j.code, 1);
 
+    EXPECT_EQ(Cli(dir, {"list", ""}, kGerman).code, 1) << "an empty folder name is not found";
+    EXPECT_EQ(Cli(dir, {"list", root, "--sort"}).code, 2);
     EXPECT_EQ(Cli(dir, {"list"}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--sort", "x", root}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--columns", "1,,2", root}).code, 2);

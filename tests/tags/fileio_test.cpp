@@ -10,6 +10,9 @@ TEST(FileIo, FileTimeConversions)
     EXPECT_EQ(FileTimeFromUnix(0, 0), 116'444'736'000'000'000ull);
     EXPECT_EQ(FileTimeFromUnix(1, 999'999'999), 116'444'736'000'000'000ull + 19'999'999ull);
     EXPECT_EQ(FileTimeFromUnix(-11'644'473'601, 0), 0u) << "before 1601";
+    EXPECT_EQ(FileTimeFromUnix(9'000'000'000'000'000, 0), 0u) << "too far ahead to count";
+    EXPECT_EQ(FileTimeFromUnix(INT64_MAX, 999'999'999), 0u);
+    EXPECT_NE(FileTimeFromUnix(900'000'000'000, 0), 0u) << "year 30000 still counts";
     std::int64_t s = 0;
     std::int64_t ns = 0;
     ASSERT_TRUE(FileTimeToUnix(FileTimeFromUnix(1'700'000'000, 123'456'700), s, ns));

@@ -111,6 +111,11 @@ TEST(ID3v2Parse, ExtendedHeaderIsSkippedAndWholeTagUnsyncBeeps)
     EXPECT_EQ(beeps, 1);
     SetBeepHandler(nullptr);
 
+    // The size counts its own four bytes: a size of 2 sends the frame search into
+    // the size bytes themselves, where no frame starts.
+    EXPECT_TRUE(Parse(test::Tag(Cat({test::Synchsafe(2), test::TextFrame("TIT2", "y")}), 0x40)).empty());
+    EXPECT_EQ(Parse(test::Tag(Cat({test::Synchsafe(4), test::TextFrame("TIT2", "y")}), 0x40)).size(), 1u);
+
     // An extended header claiming more than the tag holds leaves no frames.
     EXPECT_TRUE(Parse(test::Tag(Cat({test::Synchsafe(5000), test::TextFrame("TIT2", "x")}), 0x40)).empty());
 }
@@ -204,6 +209,19 @@ TEST(ID3v2Parse, CorruptCompressedDataKeepsItsBytes)
     const auto both = Parse(test::Tag(test::Frame("TIT2", Cat({test::Synchsafe(3000), escaped}), 0, 0x0B)));
     ASSERT_EQ(both.size(), 1u);
     EXPECT_EQ(both[0].Data, text);
+}
+
+TEST(ID3v2Parse, InflatingStopsAtASaneTotal)
+{
+    // Frames that each inflate to 40 MiB of zeros: the first is taken, the
+    // second would pass 64 MiB for the tag and keeps its stored bytes.
+    const Bytes zeros(40u << 20, 0);
+    const Bytes packed = Compress(zeros);
+    const Bytes frame = test::Frame("TIT2", Cat({test::Synchsafe(40u << 20), packed}), 0, 0x09);
+    const auto frames = Parse(test::Tag(Cat({frame, frame})));
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0].Data.size(), 40u << 20);
+    EXPECT_EQ(frames[1].Data, packed);
 }
 
 TEST(ID3v2Parse, CopyID3v1ToFramesOrderAndLayout)

@@ -371,6 +371,50 @@ TEST(Reader, AFileCostsAHandfulOfCalls)
     EXPECT_EQ(big.closes, 1);
 }
 
+TEST(Reader, ListReaderSkipsFramesButNothingElse)
+{
+    test::TempDir dir;
+    const Bytes appended = test::Tag(test::TextFrame("TIT2", "Hinten"), 0x10);
+    for (const Bytes& file : {Cat({test::Header(), Audio(3000), appended, test::V1("a")}),
+             Cat({Fill(10), test::V1("Nur", "B")}), Cat({test::Tag(Fill(40)), test::Header(), Audio(900)})}) {
+        const std::string path = dir.Write("f.mp3", file);
+        TID3v2Reader full;
+        full.FileName = path;
+        full.ReadID3v2 = false;
+        full.ReadTags();
+        TID3v2Reader lean;
+        lean.FileName = path;
+        lean.ReadID3v2 = true;
+        lean.DecodeFrames = false;
+        lean.ReadTags();
+        EXPECT_TRUE(lean.Frames.empty());
+        EXPECT_EQ(lean.HasID3v2, full.HasID3v2);
+        EXPECT_EQ(lean.HasID3v1, full.HasID3v1);
+        EXPECT_EQ(lean.ID3v2Offset, full.ID3v2Offset);
+        EXPECT_EQ(lean.ID3v2Size, full.ID3v2Size);
+        EXPECT_EQ(lean.Duration, full.Duration);
+        EXPECT_EQ(lean.MP3Info, full.MP3Info);
+        EXPECT_EQ(lean.ID3v1.Title, full.ID3v1.Title);
+    }
+}
+
+TEST(Reader, ChainsOfSmallTagsStayCheap)
+{
+    test::TempDir dir;
+    Bytes file;
+    for (int k = 0; k < 20000; ++k) {
+        const Bytes empty = test::Tag({});
+        file.insert(file.end(), empty.begin(), empty.end());
+    }
+    const Bytes rest = Cat({test::Header(), Audio(1000)});
+    file.insert(file.end(), rest.begin(), rest.end());
+    TCountingLayer layer;
+    const Reader r(dir.Write("chain.mp3", file), false, layer);
+    EXPECT_TRUE(r.HasAudioFrame);
+    EXPECT_EQ(r.ID3v2Offset, 199'990);
+    EXPECT_LE(layer.reads, 8) << "reads come from a window, not one per tag";
+}
+
 TEST(Reader, FileLayerErrorsCarryThePathAndClose)
 {
     test::TempDir dir;
@@ -392,7 +436,10 @@ TEST(Reader, FileLayerErrorsCarryThePathAndClose)
     EXPECT_THROW(Reader(path, false, noStat), TFileError);
     EXPECT_EQ(noStat.closes, 1);
 
-    for (int failing = 1; failing <= 3; ++failing) {
+    TCountingLayer clean;
+    Reader(path, false, clean);
+    ASSERT_GE(clean.reads, 2);
+    for (int failing = 1; failing <= clean.reads; ++failing) {
         TCountingLayer layer;
         layer.failReadNumber = failing;
         EXPECT_THROW(Reader(path, false, layer), TFileError) << failing;

@@ -1,0 +1,29 @@
+#include "app/splash.h"
+
+#include "app/icons.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QScreen>
+
+namespace km {
+
+TStartForm::TStartForm(QWidget* parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
+{
+    setObjectName(QStringLiteral("StartForm"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(350, 250);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->geometry().center() - rect().center());
+}
+
+void TStartForm::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.drawPixmap(0, 0, Icons::SplashPicture(size()));
+}
+
+void TStartForm::mousePressEvent(QMouseEvent*) { close(); }
+
+} // namespace km

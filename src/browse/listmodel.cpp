@@ -1,0 +1,211 @@
+#include "browse/listmodel.h"
+
+#include "app/icons.h"
+#include "browse/cells.h"
+#include "browse/sorting.h"
+
+#include <algorithm>
+#include <numeric>
+
+namespace km {
+
+TListModel::TListModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_locale(QLocale::system())
+{
+}
+
+int TListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_visibleRows; }
+
+int TListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 1 + static_cast<int>(m_columns.size());
+}
+
+int TListModel::IdOfColumn(int column) const
+{
+    return column >= 1 && column <= static_cast<int>(m_columns.size()) ? m_columns[static_cast<std::size_t>(column - 1)].Id
+                                                                      : kIconColumnTag;
+}
+
+std::vector<int> TListModel::ColumnIds() const
+{
+    std::vector<int> ids;
+    ids.reserve(m_columns.size());
+    for (const TColumn& c : m_columns)
+        ids.push_back(c.Id);
+    return ids;
+}
+
+QVariant TListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_visibleRows)
+        return {};
+    const TRow& row = m_rows[static_cast<std::size_t>(index.row())];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return column >= 1 && column - 1 < row.texts.size() ? row.texts[column - 1] : QString();
+    case Qt::DecorationRole:
+        if (column == 0)
+            return row.icon == TemplateIcon ? Icons::Template() : Icons::File();
+        return {};
+    case Qt::TextAlignmentRole:
+        if (column >= 1)
+            return QVariant::fromValue(m_columns[static_cast<std::size_t>(column - 1)].Alignment | Qt::AlignVCenter);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 1 || section > static_cast<int>(m_columns.size()))
+        return {};
+    const TColumn& c = m_columns[static_cast<std::size_t>(section - 1)];
+    switch (role) {
+    case Qt::DisplayRole: return ColumnCaption(c.Id);
+    case Qt::TextAlignmentRole: return QVariant::fromValue(c.Alignment | Qt::AlignVCenter);
+    case Qt::DecorationRole:
+        if (c.Id + 1 == SortCode(m_arrowKey))
+            return m_arrowKey > 0 ? Icons::SortAscending() : Icons::SortDescending();
+        return {};
+    default: return {};
+    }
+}
+
+void TListModel::SetColumns(std::vector<TColumn> columns)
+{
+    beginResetModel();
+    m_columns = std::move(columns);
+    for (TRow& row : m_rows)
+        row.texts = Texts(*row.entry);
+    endResetModel();
+}
+
+int TListModel::RowOf(const TEintragDaten* entry) const
+{
+    for (std::size_t k = 0; k < m_rows.size(); ++k)
+        if (m_rows[k].entry == entry)
+            return static_cast<int>(k);
+    return -1;
+}
+
+void TListModel::Clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    m_visibleRows = 0;
+    endResetModel();
+}
+
+void TListModel::BeginBatch() { m_batch = true; }
+
+void TListModel::EndBatch()
+{
+    if (!m_batch)
+        return;
+    m_batch = false;
+    const int total = static_cast<int>(m_rows.size());
+    if (total == m_visibleRows)
+        return;
+    if (m_visibleRows == 0) {
+        beginInsertRows({}, 0, total - 1);
+        m_visibleRows = total;
+        endInsertRows();
+    } else {
+        beginResetModel();
+        m_visibleRows = total;
+        endResetModel();
+    }
+}
+
+int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
+{
+    const std::vector<int> ids = ColumnIds();
+    const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), entry, [&](const TEintragDaten* e, const TRow& row) {
+        return CompareRows(sortKey, ids, *e, *row.entry) < 0;
+    });
+    const int row = static_cast<int>(at - m_rows.begin());
+    if (m_batch) {
+        m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
+    } else {
+        beginInsertRows({}, row, row);
+        m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
+        ++m_visibleRows;
+        endInsertRows();
+    }
+    return row;
+}
+
+QStringList TListModel::Texts(const TEintragDaten& entry) const
+{
+    QStringList texts;
+    texts.reserve(static_cast<qsizetype>(m_columns.size()));
+    for (const TColumn& c : m_columns)
+        texts.append(CellText(c.Id, entry, m_locale));
+    return texts;
+}
+
+void TListModel::FillRow(int row)
+{
+    if (row < 0 || row >= Count())
+        return;
+    TRow& r = m_rows[static_cast<std::size_t>(row)];
+    r.texts = Texts(*r.entry);
+    if (row < m_visibleRows)
+        emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+void TListModel::FillAllRows()
+{
+    for (TRow& r : m_rows)
+        r.texts = Texts(*r.entry);
+    if (m_visibleRows > 0)
+        emit dataChanged(index(0, 0), index(m_visibleRows - 1, columnCount() - 1));
+}
+
+void TListModel::SetRowIcon(int row, int icon)
+{
+    if (row < 0 || row >= Count())
+        return;
+    m_rows[static_cast<std::size_t>(row)].icon = icon;
+    if (row < m_visibleRows)
+        emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
+}
+
+void TListModel::Sort(int sortKey)
+{
+    const std::vector<int> ids = ColumnIds();
+    std::vector<int> order(m_rows.size());
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        return CompareRows(sortKey, ids, *m_rows[static_cast<std::size_t>(a)].entry, *m_rows[static_cast<std::size_t>(b)].entry) < 0;
+    });
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newRowOf(m_rows.size());
+    std::vector<TRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (std::size_t k = 0; k < order.size(); ++k) {
+        newRowOf[static_cast<std::size_t>(order[k])] = static_cast<int>(k);
+        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(order[k])]));
+    }
+    m_rows = std::move(sorted);
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& i : before)
+        after.append(index(newRowOf[static_cast<std::size_t>(i.row())], i.column()));
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+void TListModel::SetSortArrows(int sortKey)
+{
+    m_arrowKey = sortKey;
+    if (!m_columns.empty())
+        emit headerDataChanged(Qt::Horizontal, 1, static_cast<int>(m_columns.size()));
+}
+
+} // namespace km

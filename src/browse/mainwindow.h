@@ -1,0 +1,166 @@
+#pragma once
+
+#include "browse/entry.h"
+#include "browse/settings.h"
+#include "tags/genres.h"
+#include "tags/id3v2reader.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QStringList>
+
+#include <map>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QSplitter;
+class QTimer;
+class QToolButton;
+class QTreeView;
+
+namespace km {
+
+class TDialogs;
+class TDirBox;
+class TListModel;
+
+// The main window: owns the entries, the list, the folder tree and the
+// settings, and dispatches the commands. Each concern lives in its own file:
+// mainwindow.cpp (creation, layout, closing), mainwindow_settings.cpp,
+// mainwindow_scan.cpp, mainwindow_list.cpp (columns and sorting).
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    // `arguments`: the command line without the program name.
+    TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // Closes the splash window when the start timer fires.
+    void SetSplash(QWidget* splash);
+
+    // State the tests and the other subsystems look at.
+    bool ScanRunning() const { return m_scanRunning; }
+    int SortKey() const { return m_sortKey; }
+    bool Unterordner() const { return m_settings.Unterordner; }
+    const TEntryList& EntryList() const { return m_entries; }
+    TListModel& Model() const { return *m_model; }
+    const QString& SelectAfterScan() const { return m_selectAfterScan; }
+    TID3v2Reader& Reader() { return m_reader; }
+    // Cleared by the settings reset, so that the next start takes the defaults.
+    void SetSaveSettingsOnClose(bool on) { m_saveSettingsOnClose = on; }
+
+    void ScanFolder();
+    void DirBox1DirChange(const QString& folder);
+    void ApplyColumnLayout(const std::vector<TColumnPair>& pairs);
+    void ApplySort();
+    void FillRow(int row);
+    // The data columns as shown: ids and current widths in display order.
+    std::vector<TColumnPair> CurrentColumns() const;
+
+signals:
+    void ScanFinished();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // mainwindow.cpp
+    void BuildUi();
+    void BuildActions();
+    void BuildMenus();
+    QAction* MakeAction(const char* name, const char* category, const QString& caption, const QString& hint = {},
+        const QKeySequence& shortcut = {});
+    void RefreshActions();
+    void ScheduleRefresh();
+    void FirstShow();
+    void SetEditPanelTop(bool top);
+    void StorePendingEdits();
+    bool HandleFormKey(QKeyEvent* key);
+
+    // mainwindow_settings.cpp
+    void ReadStoredSettings();
+    void WriteStoredSettings();
+    void ApplyCommandLine(const QStringList& arguments);
+    void KeepOnScreen();
+    TWindowPlacement CurrentPlacement() const;
+    void ApplyPlacement(const TWindowPlacement& placement);
+
+    // mainwindow_scan.cpp
+    void RunScan();
+    void ShowProgress(bool on);
+    void ServeEvents();
+    void FinishScan();
+
+    // mainwindow_list.cpp
+    void ListView1ColumnClick(int section);
+    void ColumnToggleExecute(QAction* action);
+    void SortFieldExecute(QAction* action);
+    void SortDirectionExecute(QAction* action);
+    void ActSpaltenExecute();
+    void ActUnterordnerExecute();
+    void ShowHeaderMenu(const QPoint& pos);
+    void SelectRow(int row);
+    int FirstSelectedRow() const;
+    void ScrollRowIntoView(int row);
+
+    TDialogs& m_dialogs;
+    TSettings m_settings;
+    bool m_saveSettingsOnClose = true;
+    int m_sortKey = 1;
+
+    TEntryList m_entries;
+    TID3v2Reader m_reader;
+    TGenreLists m_genres;
+
+    // Scan state
+    bool m_scanRunning = false;
+    bool m_abortRequested = false;
+    bool m_rescanPending = false;
+    bool m_closePending = false;
+    QString m_scannedFolder;
+    QString m_selectAfterScan;
+    bool m_shownOnce = false;
+    bool m_closed = false;
+
+    // Widgets, named as the program knows them
+    QWidget* PClientBereich = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* Panel1 = nullptr;
+    TDirBox* DirBox1 = nullptr;
+    QFrame* Panel4P = nullptr;
+    QLabel* Panel4 = nullptr;
+    QTreeView* ListView1 = nullptr;
+    TListModel* m_model = nullptr;
+    QFrame* Panel5 = nullptr;
+    QWidget* Panel6 = nullptr;
+    QWidget* m_listArea = nullptr;
+    QLabel* m_statusPanel0 = nullptr;
+    QLabel* m_statusPanel1 = nullptr;
+    QFrame* PWarten = nullptr;
+    QLabel* LWarten = nullptr;
+    QLabel* LGefunden = nullptr;
+    QProgressBar* PBWarten = nullptr;
+    QToolButton* SpeedButton2 = nullptr;
+    QTimer* Timer1 = nullptr;
+    QTimer* m_refreshTimer = nullptr;
+    QPointer<QWidget> m_splash;
+    QMenu* PopListViewHead = nullptr;
+
+    std::map<QString, QAction*> m_actions;
+    QAction* ActAktuallisiern = nullptr;
+    QAction* ActUnterordner = nullptr;
+    QAction* ActSpalten = nullptr;
+    QAction* ActSpalten2 = nullptr;
+    QAction* ActBeenden = nullptr;
+    std::vector<QAction*> m_columnToggles; // ids 0..8
+    std::vector<QAction*> m_sortFields;    // codes 1..8
+    QAction* SortAufsteigend = nullptr;
+    QAction* SortAbsteigend = nullptr;
+};
+
+} // namespace km

@@ -1,0 +1,156 @@
+// The folder scan on screen: progress, cancel, re-entry and the finish.
+#include "browse/mainwindow.h"
+
+#include "browse/collect.h"
+#include "browse/dirbox.h"
+#include "browse/listmodel.h"
+#include "platform/dialogs.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFrame>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QTreeView>
+
+namespace km {
+
+namespace {
+const QString kCancelled = QStringLiteral(" (Abgebrochen!)");
+}
+
+void TForm1::DirBox1DirChange(const QString&)
+{
+    ScanFolder();
+}
+
+void TForm1::ServeEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void TForm1::ShowProgress(bool on)
+{
+    if (on) {
+        m_statusPanel1->setFrameStyle(QFrame::NoFrame);
+        const int left = m_statusPanel0->width() + 2;
+        PWarten->setGeometry(left, 2, std::max(50, statusBar()->width() - left - 24), statusBar()->height() - 4);
+        PBWarten->hide();
+        LGefunden->setText(QStringLiteral("0 gefunden"));
+        LGefunden->show();
+        LWarten->setText(QStringLiteral("Suche Mp3-Dateien..."));
+        PWarten->show();
+        PWarten->raise();
+    } else {
+        PWarten->hide();
+        m_statusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+}
+
+void TForm1::ScanFolder()
+{
+    if (m_scanRunning) {
+        // The running scan stops at its next check and starts again.
+        m_rescanPending = true;
+        m_abortRequested = true;
+        return;
+    }
+    m_scanRunning = true;
+    RefreshActions();
+    m_abortRequested = false;
+    QString error;
+    try {
+        RunScan();
+    } catch (const TFileError& e) {
+        error = QString::fromUtf8(e.what());
+    }
+    FinishScan();
+    m_scanRunning = false;
+    emit ScanFinished();
+    if (m_rescanPending) {
+        m_rescanPending = false;
+        ScanFolder();
+    }
+    if (m_closePending)
+        close();
+    if (!error.isEmpty())
+        m_dialogs.ShowError(error);
+}
+
+void TForm1::RunScan()
+{
+    m_scannedFolder = DirBox1->Directory();
+    ShowProgress(true);
+    int found = 0;
+    QString caption = QStringLiteral("MP3-Dateien in ") + m_scannedFolder;
+    if (m_settings.Unterordner)
+        caption += QStringLiteral(" (mit Unterordnern)");
+    Panel4->setText(caption);
+    ServeEvents();
+
+    // Whatever the panel holds reaches the files before the entries go.
+    ListView1->selectionModel()->clearSelection();
+    StorePendingEdits();
+    m_model->Clear();
+    m_model->BeginBatch();
+    m_entries.clear();
+
+    TCollectProgress progress;
+    progress.ServeEvents = [this] { ServeEvents(); };
+    progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
+    progress.AbortRequested = [this] { return m_abortRequested; };
+    if (!CollectFiles(QFile::encodeName(m_scannedFolder).toStdString(), m_settings.Unterordner, m_entries, progress, found)) {
+        Panel4->setText(Panel4->text() + kCancelled);
+        return;
+    }
+    ServeEvents();
+    if (m_abortRequested) {
+        Panel4->setText(Panel4->text() + kCancelled);
+        return;
+    }
+
+    ListView1->setEnabled(!m_entries.empty());
+    PBWarten->setValue(0);
+    PBWarten->setMaximum(static_cast<int>(m_entries.size()));
+    PBWarten->show();
+    LGefunden->hide();
+    LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
+
+    for (std::size_t k = 0; k < m_entries.size(); ++k) {
+        TEintragDaten& entry = *m_entries[k];
+        entry.InSelection = 0;
+        ReadEntry(m_reader, entry.FullPath(), entry);
+        m_model->InsertSorted(&entry, TListModel::FileIcon, m_sortKey);
+        ServeEvents();
+        if (m_abortRequested) {
+            Panel4->setText(Panel4->text() + kCancelled);
+            return;
+        }
+        PBWarten->setValue(static_cast<int>(k + 1));
+    }
+
+    m_model->EndBatch();
+    if (!m_selectAfterScan.isEmpty()) {
+        for (int row = 0; row < m_model->Count(); ++row) {
+            if (QFile::decodeName(QByteArray::fromStdString(m_model->Entry(row)->FullPath())) == m_selectAfterScan) {
+                SelectRow(row);
+                break;
+            }
+        }
+        m_selectAfterScan.clear();
+    }
+}
+
+void TForm1::FinishScan()
+{
+    ShowProgress(false);
+    m_model->EndBatch();
+    const int rows = m_model->Count();
+    if (rows > 0 && FirstSelectedRow() < 0)
+        SelectRow(0);
+    const int selected = FirstSelectedRow();
+    if (selected >= 0)
+        ScrollRowIntoView(selected);
+    m_statusPanel0->setText(QStringLiteral("%1 Dateien gesamt").arg(rows));
+}
+
+} // namespace km

@@ -1,0 +1,272 @@
+#include "browse/dirbox.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace km {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DirBox : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        static int counter = 0;
+        const fs::path dir = fs::temp_directory_path()
+            / ("klangmappe-dirbox-" + std::to_string(::getpid()) + "-" + std::to_string(++counter));
+        fs::create_directories(dir);
+        // The tree shows real folders; a linked temp folder would not match.
+        m_base = fs::canonical(dir);
+    }
+    void TearDown() override { fs::remove_all(m_base); }
+
+    void Mkdir(const std::string& rel) { fs::create_directories(m_base / rel); }
+    void Touch(const std::string& rel) { std::ofstream(m_base / rel) << "x"; }
+    QString Path(const std::string& rel = {}) const
+    {
+        return QString::fromStdString(m_base.string()) + QLatin1Char('/') + QString::fromStdString(rel);
+    }
+    static QStringList Received(const QSignalSpy& spy)
+    {
+        QStringList out;
+        for (const auto& args : spy)
+            out << args.at(0).toString();
+        return out;
+    }
+    static QStringList Captions(const QTreeWidgetItem* node)
+    {
+        QStringList out;
+        for (int i = 0; i < node->childCount(); ++i)
+            out << node->child(i)->text(0);
+        return out;
+    }
+    static QTreeWidgetItem* Child(const QTreeWidgetItem* node, const QString& caption)
+    {
+        for (int i = 0; i < node->childCount(); ++i)
+            if (node->child(i)->text(0) == caption)
+                return node->child(i);
+        return nullptr;
+    }
+    static int CountNodes(const QTreeWidgetItem* node)
+    {
+        int n = 1;
+        for (int i = 0; i < node->childCount(); ++i)
+            n += CountNodes(node->child(i));
+        return n;
+    }
+
+    fs::path m_base;
+};
+
+TEST_F(DirBox, RootDeepSelectionAndIgnoredTail)
+{
+    Mkdir("a/b/c");
+    TDirBox box;
+    ASSERT_EQ(box.topLevelItemCount(), 1);
+    EXPECT_EQ(box.topLevelItem(0)->text(0), "/");
+    EXPECT_EQ(box.Directory(), "/");
+    EXPECT_TRUE(box.Notify());
+    EXPECT_TRUE(box.isHeaderHidden());
+    EXPECT_EQ(box.selectionMode(), QAbstractItemView::SingleSelection);
+
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+    EXPECT_TRUE(box.SelectPath(Path("a/b/c/")));
+    EXPECT_EQ(box.Directory(), Path("a/b/c/"));
+    EXPECT_EQ(box.currentItem()->text(0), "c");
+    EXPECT_TRUE(box.currentItem()->parent()->isExpanded());
+    EXPECT_EQ(Received(spy), QStringList{Path("a/b/c/")});
+
+    // The same node again raises nothing.
+    EXPECT_TRUE(box.SelectPath(Path("a/b/c/")));
+    EXPECT_EQ(spy.count(), 1);
+
+    // A file name (or any text) after the last "/" does not count.
+    EXPECT_TRUE(box.SelectPath(Path("a/b/Lied.mp3")));
+    EXPECT_EQ(box.Directory(), Path("a/b/"));
+    EXPECT_TRUE(box.SelectPath(Path("a/b")));
+    EXPECT_EQ(box.Directory(), Path("a/"));
+    EXPECT_EQ(Received(spy), (QStringList{Path("a/b/c/"), Path("a/b/"), Path("a/")}));
+
+    // Repeated slashes name the same folder.
+    EXPECT_TRUE(box.SelectPath(Path("/a//b/")));
+    EXPECT_EQ(box.Directory(), Path("a/b/"));
+
+    EXPECT_TRUE(box.SelectPath("/"));
+    EXPECT_EQ(box.Directory(), "/");
+}
+
+TEST_F(DirBox, NotFoundRebuildsOnRoot)
+{
+    Mkdir("Musik/Rock");
+    TDirBox box;
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+
+    ASSERT_TRUE(box.SelectPath(Path("Musik/Rock/")));
+    spy.clear();
+    // Letter case must match.
+    EXPECT_FALSE(box.SelectPath(Path("musik/Rock/")));
+    EXPECT_EQ(box.Directory(), "/");
+    EXPECT_EQ(Received(spy), QStringList{"/"});
+    ASSERT_EQ(box.topLevelItemCount(), 1);
+    EXPECT_EQ(box.currentItem(), box.topLevelItem(0));
+
+    // The rebuild raises the root again, even though it was already shown.
+    spy.clear();
+    EXPECT_FALSE(box.SelectPath(Path("Musik/Jazz/Alt/")));
+    EXPECT_EQ(Received(spy), QStringList{"/"});
+
+    // Relative and empty paths name nothing.
+    spy.clear();
+    EXPECT_FALSE(box.SelectPath("Musik/"));
+    EXPECT_FALSE(box.SelectPath(""));
+    EXPECT_EQ(spy.count(), 2);
+
+    // A folder removed after it was listed is not found either.
+    ASSERT_TRUE(box.SelectPath(Path("Musik/Rock/")));
+    ASSERT_TRUE(box.SelectPath(Path("Musik/")));
+    fs::remove(m_base / "Musik/Rock");
+    spy.clear();
+    EXPECT_FALSE(box.SelectPath(Path("Musik/Rock/")));
+    EXPECT_EQ(Received(spy), QStringList{"/"});
+
+    // A folder made after its parent was listed is found.
+    ASSERT_TRUE(box.SelectPath(Path("Musik/")));
+    box.currentItem()->setExpanded(true);
+    Mkdir("Musik/Neu");
+    ASSERT_TRUE(box.SelectPath(Path("Musik/Neu/")));
+    EXPECT_EQ(Captions(box.currentItem()->parent()), QStringList{"Neu"});
+}
+
+TEST_F(DirBox, QuietWhileNotificationsOff)
+{
+    Mkdir("x");
+    TDirBox box;
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+    box.SetNotify(false);
+    EXPECT_FALSE(box.Notify());
+    EXPECT_TRUE(box.SelectPath(Path("x/")));
+    EXPECT_EQ(box.Directory(), Path("x/"));
+    EXPECT_FALSE(box.SelectPath(Path("y/")));
+    box.Rebuild();
+    EXPECT_TRUE(box.SelectPath(Path("x/")));
+    box.SetNotify(true);
+    EXPECT_EQ(spy.count(), 0);
+    // Switching on reports nothing by itself; the selection it kept counts as shown.
+    EXPECT_TRUE(box.SelectPath(Path("x/")));
+    EXPECT_EQ(spy.count(), 0);
+    EXPECT_TRUE(box.SelectPath(Path()));
+    EXPECT_EQ(Received(spy), QStringList{Path()});
+}
+
+TEST_F(DirBox, ChildrenHiddenSortedWithIndicators)
+{
+    for (const char* d : {"b", "B", "Zeta", "_x", "10", "9", ".versteckt", "a/sub", "leer"})
+        Mkdir(d);
+    Touch("datei.mp3");
+    Touch("leer/nur-datei.mp3");
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path()));
+    QTreeWidgetItem* base = box.currentItem();
+    EXPECT_EQ(base->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    base->setExpanded(true);
+    EXPECT_EQ(Captions(base), (QStringList{".versteckt", "10", "9", "_x", "a", "B", "b", "leer", "Zeta"}));
+    EXPECT_EQ(Child(base, "a")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(Child(base, "b")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    EXPECT_EQ(Child(base, "leer")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+
+    // A folder that lost its last subfolder loses its indicator when opened.
+    fs::remove(m_base / "a/sub");
+    Child(base, "a")->setExpanded(true);
+    EXPECT_EQ(Child(base, "a")->childCount(), 0);
+    EXPECT_EQ(Child(base, "a")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+}
+
+TEST_F(DirBox, LinksShownNeverFollowed)
+{
+    Mkdir("echt/innen");
+    Touch("datei.mp3");
+    fs::create_directory_symlink(m_base / "echt", m_base / "verweis");
+    fs::create_directory_symlink(m_base, m_base / "schleife");
+    fs::create_symlink(m_base / "selbst", m_base / "selbst");
+    fs::create_symlink(m_base / "fehlt", m_base / "tot");
+    fs::create_symlink(m_base / "datei.mp3", m_base / "dateiverweis");
+    Mkdir("echt/innen/leer");
+
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path()));
+    QTreeWidgetItem* base = box.currentItem();
+    base->setExpanded(true);
+    EXPECT_EQ(Captions(base), (QStringList{"echt", "schleife", "verweis"}));
+    EXPECT_EQ(Child(base, "verweis")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    // Listing a node never lists what its links lead to.
+    EXPECT_EQ(Child(base, "schleife")->childCount(), 0);
+    EXPECT_EQ(Child(base, "verweis")->childCount(), 0);
+
+    // The user may still walk through the links, one level at a time.
+    EXPECT_TRUE(box.SelectPath(Path("schleife/schleife/verweis/innen/")));
+    EXPECT_EQ(box.Directory(), Path("schleife/schleife/verweis/innen/"));
+    EXPECT_LT(CountNodes(base), 30);
+}
+
+TEST_F(DirBox, UserSelectsWithKeyboardAndMouse)
+{
+    Mkdir("a/s");
+    Mkdir("b");
+    TDirBox box;
+    box.resize(400, 600);
+    box.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&box));
+    ASSERT_TRUE(box.SelectPath(Path("a/")));
+    box.setFocus();
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+
+    // Right opens the node without moving the selection.
+    QTest::keyClick(&box, Qt::Key_Right);
+    EXPECT_TRUE(box.currentItem()->isExpanded());
+    EXPECT_EQ(spy.count(), 0);
+
+    QTest::keyClick(&box, Qt::Key_Down);
+    EXPECT_EQ(Received(spy), QStringList{Path("a/s/")});
+    QTest::keyClick(&box, Qt::Key_Down);
+    EXPECT_EQ(Received(spy), (QStringList{Path("a/s/"), Path("b/")}));
+    EXPECT_EQ(box.Directory(), Path("b/"));
+
+    spy.clear();
+    QTreeWidgetItem* a = box.currentItem()->parent()->child(0);
+    ASSERT_EQ(a->text(0), "a");
+    box.scrollToItem(a);
+    const QPoint at = box.visualItemRect(a).center();
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(Received(spy), QStringList{Path("a/")});
+    // Ctrl+click or Ctrl+Space on the selected node keeps it selected.
+    QTest::mouseClick(box.viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+    EXPECT_EQ(box.selectedItems(), QList<QTreeWidgetItem*>{a});
+    QTest::keyClick(&box, Qt::Key_Space, Qt::ControlModifier);
+    EXPECT_EQ(box.selectedItems(), QList<QTreeWidgetItem*>{a});
+    EXPECT_EQ(box.Directory(), Path("a/"));
+    EXPECT_EQ(spy.count(), 1);
+}
+
+TEST_F(DirBox, ExpandsLargeFolderQuickly)
+{
+    for (int i = 0; i < 2000; ++i)
+        Mkdir(i % 2 ? "d" + std::to_string(i) : "d" + std::to_string(i) + "/s");
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path()));
+    QElapsedTimer timer;
+    timer.start();
+    box.currentItem()->setExpanded(true);
+    EXPECT_LT(timer.elapsed(), 1000);
+    EXPECT_EQ(box.currentItem()->childCount(), 2000);
+}
+
+} // namespace
+} // namespace km
