@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# Builds Klangmappe and shows what it reads in the given MP3 files.
+# Builds Klangmappe and starts it: on the folder (or file) given, else on the
+# folder it showed last (the home folder at the first start).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/build.sh >/dev/null
-if [ $# -eq 0 ]; then
-  exec build/bin/klangmappe-cli --help
-fi
-exec build/bin/klangmappe-cli info "$@"
+exec build/bin/klangmappe "$@"

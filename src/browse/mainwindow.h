@@ -5,6 +5,7 @@
 #include "tags/genres.h"
 #include "tags/id3v2reader.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
@@ -93,7 +94,7 @@ private:
     // mainwindow_scan.cpp
     void RunScan();
     void ShowProgress(bool on);
-    void ServeEvents();
+    void ServeEvents(bool always = false);
     void FinishScan();
 
     // mainwindow_list.cpp
@@ -124,6 +125,7 @@ private:
     bool m_closePending = false;
     QString m_scannedFolder;
     QString m_selectAfterScan;
+    QElapsedTimer m_serveClock;
     bool m_shownOnce = false;
     bool m_closed = false;
 

@@ -26,7 +26,15 @@ void TForm1::DirBox1DirChange(const QString&)
     ScanFolder();
 }
 
-void TForm1::ServeEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void TForm1::ServeEvents(bool always)
+{
+    // A turn of the event loop costs more than reading a small file; a few
+    // milliseconds between turns keep the window just as responsive.
+    if (!always && m_serveClock.isValid() && m_serveClock.elapsed() < 4)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_serveClock.start();
+}
 
 void TForm1::ShowProgress(bool on)
 {
@@ -85,7 +93,7 @@ void TForm1::RunScan()
     if (m_settings.Unterordner)
         caption += QStringLiteral(" (mit Unterordnern)");
     Panel4->setText(caption);
-    ServeEvents();
+    ServeEvents(true);
 
     // Whatever the panel holds reaches the files before the entries go.
     ListView1->selectionModel()->clearSelection();
@@ -102,7 +110,7 @@ void TForm1::RunScan()
         Panel4->setText(Panel4->text() + kCancelled);
         return;
     }
-    ServeEvents();
+    ServeEvents(true);
     if (m_abortRequested) {
         Panel4->setText(Panel4->text() + kCancelled);
         return;
