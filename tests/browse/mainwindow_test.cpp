@@ -1,3 +1,4 @@
+#include "app/splash.h"
 #include "browse/dirbox.h"
 #include "browse/formspalten.h"
 #include "browse/settings.h"
@@ -456,6 +457,45 @@ TEST_F(Window, SplashTimerAndWindowOnTheScreen)
     EXPECT_EQ(timer->interval(), 2500);
     timer->start(1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return alive.isNull(); }, 2000)) << "the timer closes the splash";
+}
+
+TEST_F(Window, AfterASettingsResetClosingWritesNothing)
+{
+    ThreeSongs();
+    Start({QString::fromStdString(music)});
+    window->SetSaveSettingsOnClose(false);
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(QFile::exists(TRegistry::DefaultPath()));
+}
+
+TEST_F(Window, AMaximizedWindowComesBackMaximized)
+{
+    TSettings s = DefaultSettings();
+    s.LastDir = QString::fromStdString(music);
+    TWindowPlacement p;
+    p.ShowCmd = kShowMaximized;
+    p.SetNormalRect(QRect(50, 60, 600, 420));
+    s.Placement = p;
+    Store(s);
+    Start({});
+    EXPECT_TRUE(window->isMaximized());
+    window->close();
+    const TSettings back = Stored();
+    ASSERT_TRUE(back.Placement.has_value());
+    EXPECT_EQ(back.Placement->ShowCmd, kShowMaximized);
+    EXPECT_EQ(back.Placement->NormalRect().size(), QSize(600, 420)) << "the normal size is kept for later";
+}
+
+TEST(StartForm, AClickClosesIt)
+{
+    QPointer<TStartForm> splash = new TStartForm;
+    splash->show();
+    EXPECT_EQ(splash->size(), QSize(350, 250));
+    EXPECT_TRUE(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_TRUE(splash->windowFlags() & Qt::FramelessWindowHint);
+    QTest::mouseClick(splash.data(), Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 1000)) << "closed and gone";
 }
 
 TEST_F(Window, EnterMovesTheFocusAndEscPassesWhenIdle)
