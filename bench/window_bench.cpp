@@ -7,6 +7,7 @@
 #include "browse/listmodel.h"
 #include "browse/mainwindow.h"
 #include "platform/dialogs.h"
+#include "platform/qtshell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -55,7 +56,8 @@ int main(int argc, char** argv)
 
     QApplication app(argc, argv);
     TSilentDialogs dialogs;
-    km::TForm1 form(dialogs, {QString::fromStdString(dir.string())});
+    km::TQtShell shell;
+    km::TForm1 form(dialogs, shell, {QString::fromStdString(dir.string())});
     int scans = 0;
     QObject::connect(&form, &km::TForm1::ScanFinished, [&] { ++scans; });
     form.show();

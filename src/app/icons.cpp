@@ -1,6 +1,11 @@
 #include "app/icons.h"
 
+#include <QApplication>
 #include <QLinearGradient>
+#include <QStyle>
+
+#include <functional>
+#include <map>
 #include <QPainter>
 #include <QPainterPath>
 
@@ -139,6 +144,90 @@ QPixmap SplashPicture(const QSize& size)
     p.setBrush(Qt::NoBrush);
     p.drawRect(pm.rect().adjusted(0, 0, -1, -1));
     return pm;
+}
+
+} // namespace km::Icons
+
+namespace km::Icons {
+
+namespace {
+
+// A small picture with a few letters, for commands no icon theme knows.
+QIcon Letters(const QString& text, const QColor& color)
+{
+    QPixmap pm(20, 20);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    QFont f = p.font();
+    f.setPixelSize(text.size() > 2 ? 8 : 11);
+    f.setBold(true);
+    p.setFont(f);
+    p.setPen(color);
+    p.drawText(pm.rect(), Qt::AlignCenter, text);
+    return QIcon(pm);
+}
+
+QIcon Pin()
+{
+    QPixmap pm(16, 16);
+    pm.fill(Qt::transparent);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(60, 60, 60), 1.2));
+    p.setBrush(QColor(200, 40, 40));
+    p.drawEllipse(QRectF(4, 1.5, 8, 6));
+    p.drawLine(QPointF(8, 7.5), QPointF(8, 14.5));
+    return QIcon(pm);
+}
+
+QIcon Themed(const char* theme, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QLatin1String(theme), QApplication::style()->standardIcon(fallback));
+}
+
+} // namespace
+
+QIcon ForAction(const QString& name)
+{
+    static const std::map<QString, std::function<QIcon()>> table = {
+        {"ActAktuallisiern", [] { return Themed("view-refresh", QStyle::SP_BrowserReload); }},
+        {"ActOrdnerAnzeigen", [] { return Themed("folder", QStyle::SP_DirIcon); }},
+        {"ActOrdnerAnzeigen2", [] { return Themed("folder", QStyle::SP_DirIcon); }},
+        {"ActOrderAnzeigenPin", [] { return Pin(); }},
+        {"ActOrdnerAusblenden", [] { return Themed("window-close", QStyle::SP_TitleBarCloseButton); }},
+        {"ActEingabefeldOben2", [] { return Themed("go-top", QStyle::SP_TitleBarShadeButton); }},
+        {"ActEingabeFeldUnten2", [] { return Themed("go-bottom", QStyle::SP_TitleBarUnshadeButton); }},
+        {"ActEingabefeldAusblenden2", [] { return Themed("window-close", QStyle::SP_TitleBarCloseButton); }},
+        {"ActEingabefeldPin", [] { return Pin(); }},
+        {"ActEingabefeldAnzeigen", [] { return Themed("document-edit", QStyle::SP_FileDialogDetailedView); }},
+        {"ActUnterordner", [] { return Themed("folder-open", QStyle::SP_DirOpenIcon); }},
+        {"ActSpalten", [] { return Themed("view-list-details", QStyle::SP_FileDialogListView); }},
+        {"ActZurueck", [] { return Themed("go-previous", QStyle::SP_ArrowBack); }},
+        {"ActVorwaerts", [] { return Themed("go-next", QStyle::SP_ArrowForward); }},
+        {"ActAufwaerts", [] { return Themed("go-up", QStyle::SP_FileDialogToParent); }},
+        {"ActNaechstes", [] { return Themed("go-down", QStyle::SP_ArrowDown); }},
+        {"ActVorheriges", [] { return Themed("go-up", QStyle::SP_ArrowUp); }},
+        {"ActRueckgaengig", [] { return Themed("edit-undo", QStyle::SP_DialogResetButton); }},
+        {"ActKopieren", [] { return Themed("edit-copy", QStyle::SP_FileDialogNewFolder); }},
+        {"ActAussschneiden", [] { return Themed("edit-cut", QStyle::SP_DialogDiscardButton); }},
+        {"actEinfuegen", [] { return Themed("edit-paste", QStyle::SP_DialogSaveButton); }},
+        {"EditDelete1", [] { return Themed("edit-delete", QStyle::SP_TrashIcon); }},
+        {"ActFeldUebernehmen", [] { return Letters(QStringLiteral("F\u2190"), QColor(30, 90, 170)); }},
+        {"ActAllesUebernehmen", [] { return Letters(QStringLiteral("A\u2190"), QColor(30, 90, 170)); }},
+        {"ActAlleFelderloeschen", [] { return Themed("edit-clear", QStyle::SP_LineEditClearButton); }},
+        {"ActGrossKlein", [] { return Letters(QStringLiteral("Aa"), QColor(40, 40, 40)); }},
+        {"ActVonDateinamen", [] { return Letters(QStringLiteral("\u2192ID3"), QColor(20, 120, 60)); }},
+        {"ActDateinameAusID3", [] { return Letters(QStringLiteral("ID3\u2192"), QColor(160, 80, 20)); }},
+        {"ActEinstellungen", [] { return Themed("preferences-system", QStyle::SP_FileDialogInfoView); }},
+        {"ActShellDelete", [] { return Themed("user-trash", QStyle::SP_TrashIcon); }},
+        {"ActPlay", [] { return Themed("media-playback-start", QStyle::SP_MediaPlay); }},
+        {"ActHomepage", [] { return Themed("internet-web-browser", QStyle::SP_DriveNetIcon); }},
+        {"ActInfo", [] { return Themed("help-about", QStyle::SP_MessageBoxInformation); }},
+        {"ActBeenden", [] { return Themed("application-exit", QStyle::SP_DialogCloseButton); }},
+    };
+    const auto it = table.find(name);
+    return it == table.end() ? QIcon() : it->second();
 }
 
 } // namespace km::Icons

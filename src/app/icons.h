@@ -12,5 +12,7 @@ QIcon Template();       // the template row
 QIcon SortAscending();  // header arrows
 QIcon SortDescending();
 QPixmap SplashPicture(const QSize& size);
+// The picture of a command, by the command's name; empty for commands without one.
+QIcon ForAction(const QString& name);
 
 } // namespace km::Icons

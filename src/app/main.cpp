@@ -4,6 +4,7 @@
 #include "app/splash.h"
 #include "browse/mainwindow.h"
 #include "platform/qtdialogs.h"
+#include "platform/qtshell.h"
 #include "tags/persistent.h"
 
 #include <QApplication>
@@ -33,7 +34,8 @@ int main(int argc, char** argv)
     km::SetBeepHandler([&dialogs] { dialogs.Beep(); });
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
-    km::TForm1 form(dialogs, arguments);
+    km::TQtShell shell;
+    km::TForm1 form(dialogs, shell, arguments);
     dialogs.SetParent(&form);
     form.SetSplash(splash);
     form.show();

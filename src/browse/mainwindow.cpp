@@ -34,9 +34,10 @@ constexpr int kMinorVersion = 6;
 constexpr int kEditPanelHeight = 150;
 } // namespace
 
-TForm1::TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent)
+TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, QWidget* parent)
     : QMainWindow(parent)
     , m_dialogs(dialogs)
+    , m_shell(shell)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Icons::App());
@@ -46,6 +47,7 @@ TForm1::TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     BuildUi();
     BuildActions();
     BuildMenus();
+    BuildToolBars();
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);
@@ -62,6 +64,7 @@ TForm1::TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     m_settings = DefaultSettings();
     ReadStoredSettings();
     m_sortKey = m_settings.Sort;
+    m_folderBarWidth = m_settings.BW;
     ApplyCommandLine(arguments);
     ApplyColumnLayout(m_settings.Spalten);
     KeepOnScreen();
@@ -73,12 +76,20 @@ TForm1::TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent)
     DirBox1->SetNotify(true);
     connect(DirBox1, &TDirBox::DirChange, this, &TForm1::DirBox1DirChange);
 
+    connect(qApp, &QApplication::focusChanged, this, &TForm1::FocusChanged);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::ScheduleRefresh);
+    connect(this, &TForm1::ScanFinished, this, &TForm1::ScheduleRefresh);
     qApp->installEventFilter(this);
+    RefreshActions();
 }
 
 TForm1::~TForm1()
 {
+    // Widgets going away move the focus and the selection; nothing of this window may answer then.
     qApp->removeEventFilter(this);
+    disconnect(qApp, nullptr, this, nullptr);
+    ListView1->selectionModel()->disconnect(this);
+    DirBox1->disconnect(this);
     // The rows point into the entries: let the list forget them first.
     m_model->Clear();
 }
@@ -101,15 +112,21 @@ void TForm1::BuildUi()
     // Folder bar
     Panel1 = new QFrame(Splitter1);
     Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setAutoFillBackground(true); // it may float over the list
     Panel1->setMinimumWidth(70);
     Panel1->setMaximumWidth(300);
     auto* barLayout = new QVBoxLayout(Panel1);
     barLayout->setContentsMargins(0, 0, 0, 0);
     barLayout->setSpacing(0);
-    auto* barCaption = new QLabel(QStringLiteral(" Ordner"), Panel1);
+    auto* barCaption = new QFrame(Panel1);
     barCaption->setObjectName(QStringLiteral("Panel2"));
     barCaption->setFrameStyle(QFrame::Panel | QFrame::Raised);
     barCaption->setMinimumHeight(22);
+    auto* barCaptionLayout = new QHBoxLayout(barCaption);
+    barCaptionLayout->setContentsMargins(4, 0, 1, 0);
+    barCaptionLayout->setSpacing(0);
+    barCaptionLayout->addWidget(new QLabel(QStringLiteral("Ordner"), barCaption), 1);
+    m_folderBarCaption = barCaption;
     barLayout->addWidget(barCaption);
     DirBox1 = new TDirBox(Panel1);
     DirBox1->setObjectName(QStringLiteral("DirBox1"));
@@ -159,13 +176,20 @@ void TForm1::BuildUi()
 
     Panel5 = new QFrame(m_listArea);
     Panel5->setObjectName(QStringLiteral("Panel5"));
-    Panel5->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    Panel5->setFrameStyle(QFrame::NoFrame);
     Panel5->setFixedHeight(kEditPanelHeight);
-    auto* editLayout = new QVBoxLayout(Panel5);
-    editLayout->setContentsMargins(0, 0, 0, 0);
+    Panel5->setAutoFillBackground(true);
+    auto* editLayout = new QHBoxLayout(Panel5);
+    editLayout->setContentsMargins(2, 2, 2, 2);
     Panel6 = new QWidget(Panel5);
     Panel6->setObjectName(QStringLiteral("Panel6"));
-    editLayout->addWidget(Panel6);
+    editLayout->addWidget(Panel6, 1);
+    m_editCorner = new QWidget(Panel5);
+    m_editCorner->setObjectName(QStringLiteral("PEcke"));
+    auto* cornerLayout = new QVBoxLayout(m_editCorner);
+    cornerLayout->setContentsMargins(0, 0, 0, 0);
+    cornerLayout->setSpacing(0);
+    editLayout->addWidget(m_editCorner, 0, Qt::AlignTop);
     listLayout->addWidget(Panel5);
 
     Splitter1->addWidget(Panel1);
@@ -173,6 +197,7 @@ void TForm1::BuildUi()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({m_settings.BW, 600});
+    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { m_folderBarWidth = Panel1->width(); });
 
     // Status bar: the file count, the file line; the progress strip lies over the second panel.
     auto* status = new QStatusBar(this);
@@ -219,118 +244,6 @@ void TForm1::BuildUi()
     connect(m_refreshTimer, &QTimer::timeout, this, &TForm1::RefreshActions);
 }
 
-QAction* TForm1::MakeAction(const char* name, const char* category, const QString& caption, const QString& hint,
-    const QKeySequence& shortcut)
-{
-    auto* action = new QAction(caption, this);
-    action->setObjectName(QLatin1String(name));
-    action->setProperty("category", QLatin1String(category));
-    if (!hint.isEmpty()) {
-        action->setToolTip(hint);
-        action->setStatusTip(hint);
-    }
-    if (!shortcut.isEmpty()) {
-        action->setShortcut(shortcut);
-        action->setShortcutContext(Qt::WindowShortcut);
-    }
-    addAction(action);
-    m_actions[QLatin1String(name)] = action;
-    return action;
-}
-
-void TForm1::BuildActions()
-{
-    ActAktuallisiern = MakeAction("ActAktuallisiern", "Ansicht", QStringLiteral("&Aktuallisiern"),
-        QStringLiteral("Aktuallisiern"), QKeySequence(Qt::Key_F5));
-    connect(ActAktuallisiern, &QAction::triggered, this, &TForm1::ScanFolder);
-    ActUnterordner = MakeAction("ActUnterordner", "Ansicht", QStringLiteral("&Unterordner miteinbeziehen"),
-        QStringLiteral("Unterordner miteinbeziehen"));
-    ActUnterordner->setCheckable(true);
-    connect(ActUnterordner, &QAction::triggered, this, &TForm1::ActUnterordnerExecute);
-    ActSpalten = MakeAction("ActSpalten", "Ansicht", QStringLiteral("&Spalten..."));
-    connect(ActSpalten, &QAction::triggered, this, &TForm1::ActSpaltenExecute);
-    ActSpalten2 = MakeAction("ActSpalten2", "Spalten", QStringLiteral("&Mehr..."));
-    connect(ActSpalten2, &QAction::triggered, this, &TForm1::ActSpaltenExecute);
-
-    const char* toggleNames[] = {"ActSpalteDateiname", "ActSpalteTitel", "ActSpalteInterpret", "ActSpalteAlbum",
-        "ActSpalteTitelNr", "ActSpalteJahr", "ActSpalteBemerkung", "ActSpalteMusikrichtung", "ActSpalteOrdner"};
-    const char* fieldCaptions[] = {"&Dateiname", "&Titel", "&Interpret", "&Album", "Titel&nummer", "&Jahr",
-        "&Bemerkung", "&Musikrichtung", "&Ordner"};
-    for (int id = 0; id < 9; ++id) {
-        QAction* a = MakeAction(toggleNames[id], "Spalten", QString::fromUtf8(fieldCaptions[id]));
-        a->setCheckable(true);
-        a->setData(id);
-        connect(a, &QAction::triggered, this, [this, a] { ColumnToggleExecute(a); });
-        m_columnToggles.push_back(a);
-    }
-    const char* sortNames[] = {"SortDateiname", "SortTitel", "sortInterpret", "SortAlbum", "SortTitelNr", "SortJahr",
-        "SortBemerkung", "SortMusikrichtung"};
-    for (int code = 1; code <= 8; ++code) {
-        QAction* a = MakeAction(sortNames[code - 1], "Sortierung", QString::fromUtf8(fieldCaptions[code - 1]));
-        a->setCheckable(true);
-        a->setData(code);
-        connect(a, &QAction::triggered, this, [this, a] { SortFieldExecute(a); });
-        m_sortFields.push_back(a);
-    }
-    SortAufsteigend = MakeAction("SortAufsteigend", "Sortierung", QStringLiteral("Au&fsteigend"));
-    SortAufsteigend->setData(1);
-    SortAbsteigend = MakeAction("SortAbsteigend", "Sortierung", QStringLiteral("A&bsteigend"));
-    SortAbsteigend->setData(-1);
-    for (QAction* a : {SortAufsteigend, SortAbsteigend}) {
-        a->setCheckable(true);
-        connect(a, &QAction::triggered, this, [this, a] { SortDirectionExecute(a); });
-    }
-    ActBeenden = MakeAction("ActBeenden", "Datei", QStringLiteral("&Beenden"));
-    connect(ActBeenden, &QAction::triggered, this, &QWidget::close);
-}
-
-void TForm1::BuildMenus()
-{
-    QMenuBar* bar = menuBar();
-    QMenu* datei = bar->addMenu(QStringLiteral("&Datei"));
-    datei->addAction(ActBeenden);
-    QMenu* ansicht = bar->addMenu(QStringLiteral("&Ansicht"));
-    ansicht->addAction(ActAktuallisiern);
-    ansicht->addAction(ActUnterordner);
-    ansicht->addSeparator();
-    ansicht->addAction(ActSpalten);
-    QMenu* sort = ansicht->addMenu(QStringLiteral("&Sortieren nach"));
-    for (QAction* a : m_sortFields)
-        sort->addAction(a);
-    sort->addSeparator();
-    sort->addAction(SortAufsteigend);
-    sort->addAction(SortAbsteigend);
-    for (QMenu* m : {datei, ansicht, sort})
-        connect(m, &QMenu::aboutToShow, this, &TForm1::RefreshActions);
-
-    PopListViewHead = new QMenu(this);
-    PopListViewHead->setObjectName(QStringLiteral("PopListViewHead"));
-    for (QAction* a : m_columnToggles)
-        PopListViewHead->addAction(a);
-    PopListViewHead->addSeparator();
-    PopListViewHead->addAction(ActSpalten2);
-    connect(PopListViewHead, &QMenu::aboutToShow, this, &TForm1::RefreshActions);
-}
-
-void TForm1::RefreshActions()
-{
-    const std::vector<int> ids = m_model->ColumnIds();
-    for (QAction* a : m_columnToggles)
-        a->setChecked(std::find(ids.begin(), ids.end(), a->data().toInt()) != ids.end());
-    const int code = SortCode(m_sortKey);
-    for (QAction* a : m_sortFields)
-        a->setChecked(a->data().toInt() == code);
-    SortAufsteigend->setChecked(m_sortKey > 0);
-    SortAbsteigend->setChecked(m_sortKey < 0);
-    ActUnterordner->setChecked(m_settings.Unterordner);
-}
-
-void TForm1::ScheduleRefresh()
-{
-    if (!m_refreshTimer->isActive())
-        m_refreshTimer->start();
-}
-
 void TForm1::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
@@ -345,13 +258,6 @@ void TForm1::FirstShow()
 {
     ApplySort();
     DirBox1DirChange(DirBox1->Directory());
-}
-
-void TForm1::SetEditPanelTop(bool top)
-{
-    auto* layout = static_cast<QVBoxLayout*>(m_listArea->layout());
-    layout->removeWidget(Panel5);
-    layout->insertWidget(top ? 1 : 2, Panel5);
 }
 
 void TForm1::StorePendingEdits()
@@ -417,6 +323,18 @@ bool TForm1::HandleFormKey(QKeyEvent* key)
         focusNextChild();
         return true;
     case Qt::Key_Escape:
+        if (m_folderBar == TPlacement::Floating) {
+            Panel1->hide();
+            m_folderBar = TPlacement::Hidden;
+            ScheduleRefresh();
+            return true;
+        }
+        if (m_editPanel == TPlacement::Floating) {
+            Panel5->hide();
+            m_editPanel = TPlacement::Hidden;
+            ScheduleRefresh();
+            return true;
+        }
         if (m_scanRunning) {
             m_abortRequested = true;
             return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/entry.h"
+#include "browse/history.h"
 #include "browse/settings.h"
 #include "tags/genres.h"
 #include "tags/id3v2reader.h"
@@ -27,16 +28,19 @@ namespace km {
 class TDialogs;
 class TDirBox;
 class TListModel;
+class TShell;
 
 // The main window: owns the entries, the list, the folder tree and the
 // settings, and dispatches the commands. Each concern lives in its own file:
 // mainwindow.cpp (creation, layout, closing), mainwindow_settings.cpp,
-// mainwindow_scan.cpp, mainwindow_list.cpp (columns and sorting).
+// mainwindow_scan.cpp, mainwindow_list.cpp (columns and sorting),
+// mainwindow_commands.cpp (the command table, menus and tool bars),
+// mainwindow_navigation.cpp and mainwindow_layout.cpp.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
     // `arguments`: the command line without the program name.
-    TForm1(TDialogs& dialogs, const QStringList& arguments, QWidget* parent = nullptr);
+    TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, QWidget* parent = nullptr);
     ~TForm1() override;
 
     // Closes the splash window when the start timer fires.
@@ -61,6 +65,17 @@ public:
     // The data columns as shown: ids and current widths in display order.
     std::vector<TColumnPair> CurrentColumns() const;
 
+    // Commands by their names; RefreshActions runs every update handler.
+    QAction* Action(const QString& name) const;
+    void RefreshActions();
+    const THistory& History() const { return m_history; }
+    void GoHistory(int steps);
+
+    enum class TPlacement { Docked, Floating, Hidden };
+    TPlacement FolderBarState() const { return m_folderBar; }
+    TPlacement EditPanelState() const { return m_editPanel; }
+    bool EditPanelTop() const { return m_editTop; }
+
 signals:
     void ScanFinished();
 
@@ -72,16 +87,51 @@ protected:
 private:
     // mainwindow.cpp
     void BuildUi();
-    void BuildActions();
-    void BuildMenus();
-    QAction* MakeAction(const char* name, const char* category, const QString& caption, const QString& hint = {},
-        const QKeySequence& shortcut = {});
-    void RefreshActions();
-    void ScheduleRefresh();
     void FirstShow();
-    void SetEditPanelTop(bool top);
     void StorePendingEdits();
     bool HandleFormKey(QKeyEvent* key);
+
+    // mainwindow_commands.cpp
+    void BuildActions();
+    void ConnectCommands();
+    void BuildMenus();
+    void BuildToolBars();
+    void ScheduleRefresh();
+    void FillHistoryMenu(QMenu* menu, bool back);
+    void ActPlayExecute();
+    void ActHomepageExecute();
+    void ActWendmarkExecute();
+    void ActPlayUpdate();
+    void ActSpalteUpdate();
+    void SortUpdate();
+    void ActUnterordnerUpdate();
+
+    // mainwindow_navigation.cpp
+    void AddHistory(const QString& folder);
+    void ActZurueckExecute();
+    void ActVorwaertsExecute();
+    void ActAufwaertsExecute();
+    void ActNaechstesExecute();
+    void ActVorherigesExecute();
+    void GoToRow(int row);
+    void ActZurueckUpdate();
+    void ActVorwaertsUpdate();
+    void ActNaechstesUpdate();
+
+    // mainwindow_layout.cpp
+    void ActOrdnerAnzeigenExecute();
+    void ActOrdnerAnzeigen2Execute();
+    void ActEingabefeldObenExecute();
+    void ActEingabeFeldUntenExecute();
+    void ActEingabefeldAusblendenExecute();
+    void ActEingabefeldAnzeigenExecute();
+    void DockFolderBar();
+    void DockEditPanel(bool top);
+    void SetEditPanelTop(bool top);
+    void FocusChanged(QWidget* old, QWidget* now);
+    bool EditFieldsEnabled() const;
+    void ActOrdnerAnzeigenUpdate();
+    void EditPanelUpdate();
 
     // mainwindow_settings.cpp
     void ReadStoredSettings();
@@ -110,7 +160,13 @@ private:
     void ScrollRowIntoView(int row);
 
     TDialogs& m_dialogs;
+    TShell& m_shell;
     TSettings m_settings;
+    THistory m_history;
+    TPlacement m_folderBar = TPlacement::Docked;
+    TPlacement m_editPanel = TPlacement::Docked;
+    bool m_editTop = false;
+    int m_folderBarWidth = 185;
     bool m_saveSettingsOnClose = true;
     int m_sortKey = 1;
 
@@ -141,6 +197,8 @@ private:
     QFrame* Panel5 = nullptr;
     QWidget* Panel6 = nullptr;
     QWidget* m_listArea = nullptr;
+    QWidget* m_folderBarCaption = nullptr;
+    QWidget* m_editCorner = nullptr;
     QLabel* m_statusPanel0 = nullptr;
     QLabel* m_statusPanel1 = nullptr;
     QFrame* PWarten = nullptr;
@@ -152,17 +210,16 @@ private:
     QTimer* m_refreshTimer = nullptr;
     QPointer<QWidget> m_splash;
     QMenu* PopListViewHead = nullptr;
+    QMenu* PopListView = nullptr;
+    QMenu* PopEdit = nullptr;
+    QMenu* PopGrossKlein = nullptr;
+    QMenu* PopDirZurueck = nullptr;
+    QMenu* PopDirVorwaerts = nullptr;
 
     std::map<QString, QAction*> m_actions;
-    QAction* ActAktuallisiern = nullptr;
-    QAction* ActUnterordner = nullptr;
-    QAction* ActSpalten = nullptr;
-    QAction* ActSpalten2 = nullptr;
-    QAction* ActBeenden = nullptr;
+    std::vector<std::pair<QAction*, void (TForm1::*)()>> m_updates;
     std::vector<QAction*> m_columnToggles; // ids 0..8
     std::vector<QAction*> m_sortFields;    // codes 1..8
-    QAction* SortAufsteigend = nullptr;
-    QAction* SortAbsteigend = nullptr;
 };
 
 } // namespace km

@@ -21,11 +21,6 @@ namespace {
 const QString kCancelled = QStringLiteral(" (Abgebrochen!)");
 }
 
-void TForm1::DirBox1DirChange(const QString&)
-{
-    ScanFolder();
-}
-
 void TForm1::ServeEvents(bool always)
 {
     // A turn of the event loop costs more than reading a small file; a few

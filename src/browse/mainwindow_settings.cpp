@@ -29,9 +29,9 @@ void TForm1::ReadStoredSettings()
 void TForm1::WriteStoredSettings()
 {
     m_settings.LastDir = DirBox1->Directory();
-    m_settings.BW = Panel1->width();
-    auto* layout = m_listArea->layout();
-    m_settings.ET = layout->indexOf(Panel5) < layout->indexOf(ListView1);
+    m_settings.BW = m_folderBar == TPlacement::Docked && Panel1->isVisible() ? Panel1->width() : m_folderBarWidth;
+    // Hidden, the edit panel keeps its place; floating, it has none.
+    m_settings.ET = m_editTop && m_editPanel != TPlacement::Floating;
     m_settings.Sort = m_sortKey;
     m_settings.Spalten = CurrentColumns();
     m_settings.Placement = CurrentPlacement();

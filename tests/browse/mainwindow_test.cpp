@@ -438,7 +438,7 @@ TEST_F(Window, SplashTimerAndWindowOnTheScreen)
 
     {
         // Where creation puts the window, before the platform adds its frame.
-        TForm1 created(dialogs, {});
+        TForm1 created(dialogs, shell, {});
         EXPECT_EQ(created.geometry().left(), 0) << "a negative left edge becomes 0";
         EXPECT_EQ(created.geometry().top(), 40);
         EXPECT_EQ(created.geometry().right(), screen.right()) << "the width shrinks to the screen";

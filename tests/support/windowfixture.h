@@ -3,6 +3,7 @@
 
 #include "browse/listmodel.h"
 #include "browse/mainwindow.h"
+#include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"
 
@@ -58,7 +59,7 @@ protected:
     // Creates and shows the window, and waits for the first scan to end.
     void Start(const QStringList& arguments)
     {
-        window = std::make_unique<TForm1>(dialogs, arguments);
+        window = std::make_unique<TForm1>(dialogs, shell, arguments);
         finished = std::make_unique<QSignalSpy>(window.get(), &TForm1::ScanFinished);
         window->show();
         WaitScans(1);
@@ -105,6 +106,7 @@ protected:
     TempDir dir;
     std::string music;
     TScriptedDialogs dialogs;
+    TRecordingShell shell;
     std::unique_ptr<TForm1> window;
     std::unique_ptr<QSignalSpy> finished;
 
