@@ -4,6 +4,7 @@
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
+#include "edit/editpanel.h"
 #include "platform/dialogs.h"
 
 #include <QAction>
@@ -48,6 +49,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     BuildActions();
     BuildMenus();
     BuildToolBars();
+    BuildEditPanel();
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);
@@ -181,7 +183,8 @@ void TForm1::BuildUi()
     Panel5->setAutoFillBackground(true);
     auto* editLayout = new QHBoxLayout(Panel5);
     editLayout->setContentsMargins(2, 2, 2, 2);
-    Panel6 = new QWidget(Panel5);
+    m_fields = new TEditFields(Panel5);
+    Panel6 = m_fields;
     Panel6->setObjectName(QStringLiteral("Panel6"));
     editLayout->addWidget(Panel6, 1);
     m_editCorner = new QWidget(Panel5);
@@ -256,13 +259,10 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::FirstShow()
 {
+    Panel6Resize();
     ApplySort();
     DirBox1DirChange(DirBox1->Directory());
-}
-
-void TForm1::StorePendingEdits()
-{
-    // The edit panel stores its fields into the entries here, once it exists.
+    m_fields->UpDown2->Associate(m_fields->EJahr);
 }
 
 void TForm1::closeEvent(QCloseEvent* event)
@@ -281,7 +281,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_closePending = false;
     ListView1->setUpdatesEnabled(false);
     ListView1->selectionModel()->clearSelection();
-    StorePendingEdits();
+    ListView1SelectItem();
     m_model->Clear();
     ListView1->setUpdatesEnabled(true);
     if (m_saveSettingsOnClose)
@@ -292,17 +292,26 @@ void TForm1::closeEvent(QCloseEvent* event)
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
+    auto* widget = qobject_cast<QWidget*>(watched);
+    const bool field = widget && m_fields && m_fields->isAncestorOf(widget) && widget->property("Tag").isValid();
     switch (event->type()) {
     case QEvent::KeyPress: {
-        auto* widget = qobject_cast<QWidget*>(watched);
         // Only the first delivery counts, not the ones that pass a key up to the parents.
         const QWidget* focus = QApplication::focusWidget();
         const bool first = !focus || focus == widget || focus->window() != this;
         if (widget && widget->window() == this && first && HandleFormKey(static_cast<QKeyEvent*>(event)))
             return true;
         ScheduleRefresh();
+        if (field && EditFieldEvent(widget, event))
+            return true;
         break;
     }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+    case QEvent::ShortcutOverride:
+        if (field && EditFieldEvent(widget, event))
+            return true;
+        break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
         ScheduleRefresh();

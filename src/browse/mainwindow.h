@@ -2,15 +2,20 @@
 
 #include "browse/entry.h"
 #include "browse/history.h"
+#include "edit/undorecords.h"
+#include "tags/writer.h"
 #include "browse/settings.h"
 #include "tags/genres.h"
 #include "tags/id3v2reader.h"
 
+#include <QDate>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
+#include <array>
+#include <functional>
 #include <map>
 
 class QAction;
@@ -27,6 +32,7 @@ namespace km {
 
 class TDialogs;
 class TDirBox;
+class TEditFields;
 class TListModel;
 class TShell;
 
@@ -35,7 +41,8 @@ class TShell;
 // mainwindow.cpp (creation, layout, closing), mainwindow_settings.cpp,
 // mainwindow_scan.cpp, mainwindow_list.cpp (columns and sorting),
 // mainwindow_commands.cpp (the command table, menus and tool bars),
-// mainwindow_navigation.cpp and mainwindow_layout.cpp.
+// mainwindow_navigation.cpp and mainwindow_layout.cpp; the edit panel and
+// undo in edit/mainwindow_edit.cpp and edit/mainwindow_undo.cpp.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -71,6 +78,22 @@ public:
     const THistory& History() const { return m_history; }
     void GoHistory(int steps);
 
+    // The save sequence: writes `newTag` into the entry's file when it differs,
+    // records it for undo and refreshes the entry and its row. False when
+    // nothing was written because the write failed.
+    bool SaveTag(int row, const TID3v1Tag& newTag);
+    TWriteQuestions WriteQuestions();
+    // The edit panel stores what it holds into the entries it loaded, then
+    // loads the rows now selected.
+    void ListView1SelectItem();
+    TUndoList& UndoList() { return m_undo; }
+    // Tests make file access fail, and fix the date the J key puts in.
+    void SetFileLayer(TFileLayer& layer);
+    void SetToday(std::function<QDate()> today) { m_today = std::move(today); }
+    // Field flags in this order.
+    enum TFlag { FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr, FlagMusikrichtung };
+    const std::array<bool, 7>& ApplyFlags() const { return m_applyFlags; }
+
     enum class TPlacement { Docked, Floating, Hidden };
     TPlacement FolderBarState() const { return m_folderBar; }
     TPlacement EditPanelState() const { return m_editPanel; }
@@ -88,8 +111,35 @@ private:
     // mainwindow.cpp
     void BuildUi();
     void FirstShow();
-    void StorePendingEdits();
     bool HandleFormKey(QKeyEvent* key);
+
+    // edit/mainwindow_edit.cpp
+    void BuildEditPanel();
+    void StorePanel(int row);
+    void ClearPanel(bool asEdit);
+    void EnablePanel(bool on);
+    void FeldFarbenAktuallisieren();
+    void ETitelChange(QWidget* sender);
+    void ETitelEnter(QWidget* sender);
+    void ETitelExit(QWidget* sender);
+    void EJahrExit();
+    void ETitelnrExit();
+    bool EJahrKeyPress(QKeyEvent* key);
+    void ETitelContextPopup(QWidget* field, const QPoint& globalPos);
+    void Panel6Resize();
+    bool EditFieldEvent(QWidget* field, QEvent* event);
+    QString ShownText(int flag) const;
+    bool IsEditField(const QWidget* widget) const;
+    void EditSelectAll1Execute();
+    void EditCommandExecute(const QString& name);
+    void EditCommandsUpdate();
+
+    // edit/mainwindow_undo.cpp
+    bool HasUnsavedEdits() const;
+    void RestoreLoadedPanel();
+    void ActRueckgaengigExecute();
+    void ActRueckgaengigUpdate();
+    void UndoRename(const TRueckgaengig& record);
 
     // mainwindow_commands.cpp
     void BuildActions();
@@ -161,6 +211,18 @@ private:
 
     TDialogs& m_dialogs;
     TShell& m_shell;
+    TFileLayer* m_fileLayer = &TFileLayer::Posix();
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
+
+    // Edit panel state
+    TEditFields* m_fields = nullptr;
+    std::array<bool, 7> m_applyFlags {true, true, true, true, true, true, true};
+    std::array<bool, 7> m_applyFlagsAtLoad {true, true, true, true, true, true, true};
+    TID3v1Tag m_shownTag = EmptyTag();
+    int m_genreItemAtLoad = 0;
+    bool m_filling = false;
+    bool m_selectionGuard = false; // the list changes its columns: the selection is only put back
+    TUndoList m_undo;
     TSettings m_settings;
     THistory m_history;
     TPlacement m_folderBar = TPlacement::Docked;

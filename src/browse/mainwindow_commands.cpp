@@ -113,8 +113,7 @@ const TActionDef kActions[] = {
 // Commands whose work comes with the edit panel, the template, case
 // conversion, the file-name tools, the exports, the file operations and the
 // program extras: they stand in their places but stay disabled until then.
-const char* const kNotYetAvailable[] = {"ActRueckgaengig", "ActKopieren", "ActAussschneiden", "actEinfuegen",
-    "EditDelete1", "ActEditUndo1", "EditSelectAll1", "ActFeldUebernehmen", "ActAllesUebernehmen",
+const char* const kNotYetAvailable[] = {"ActFeldUebernehmen", "ActAllesUebernehmen",
     "ActAlleFelderloeschen", "ActGrossKlein", "ActGrossKlein_GrossKlein", "ActGrossKlein_GrossGross",
     "ActGrossKlein_KleinKlein", "ActEinstellungen", "ActVonDateinamen", "ActDateinameAusID3", "ActRename",
     "ActExportHTML", "ActExportExcel", "ActExportPlaylist", "ActDateioperationen", "ActShellCopy", "ActShelMove",
@@ -213,6 +212,7 @@ void TForm1::ConnectCommands()
     on("ActHomepage", [this] { ActHomepageExecute(); });
     on("ActWendmark", [this] { ActWendmarkExecute(); });
     on("ActBeenden", [this] { close(); });
+    on("ActRueckgaengig", [this] { ActRueckgaengigExecute(); });
     // Every command may change what the others offer.
     for (const auto& [name, action] : m_actions)
         connect(action, &QAction::triggered, this, &TForm1::ScheduleRefresh);
@@ -229,6 +229,7 @@ void TForm1::ConnectCommands()
     update("ActVorwaerts", &TForm1::ActVorwaertsUpdate);
     update("ActNaechstes", &TForm1::ActNaechstesUpdate);
     update("ActPlay", &TForm1::ActPlayUpdate);
+    update("ActRueckgaengig", &TForm1::ActRueckgaengigUpdate);
 }
 
 void TForm1::RefreshActions()

@@ -3,10 +3,12 @@
 
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
+#include "edit/editpanel.h"
 #include "platform/dialogs.h"
 
 #include <QAction>
 #include <QFrame>
+#include <QLineEdit>
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -14,8 +16,6 @@
 namespace km {
 
 namespace {
-constexpr int kEditPanelHeight = 150;
-
 bool Inside(const QWidget* widget, const QWidget* container)
 {
     return widget && (widget == container || container->isAncestorOf(widget));
@@ -117,7 +117,7 @@ void TForm1::ActEingabefeldAusblendenExecute()
     EditPanelUpdate();
 }
 
-bool TForm1::EditFieldsEnabled() const { return FirstSelectedRow() >= 0; }
+bool TForm1::EditFieldsEnabled() const { return m_fields->ETitel->isEnabled(); }
 
 void TForm1::ActEingabefeldAnzeigenExecute()
 {
@@ -132,11 +132,11 @@ void TForm1::ActEingabefeldAnzeigenExecute()
         m_listArea->layout()->removeWidget(Panel5);
         const QPoint corner = Panel4P->mapTo(m_listArea, QPoint(0, Panel4P->height()));
         Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
-        Panel5->setGeometry(corner.x(), corner.y(), Panel4P->width(), kEditPanelHeight);
+        Panel5->setGeometry(corner.x(), corner.y(), Panel4P->width(), Panel5->height());
         m_editPanel = TPlacement::Floating;
         Panel5->show();
         Panel5->raise();
-        Panel6->setFocus();
+        m_fields->ETitel->setFocus();
     }
     EditPanelUpdate();
 }

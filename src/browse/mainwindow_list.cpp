@@ -11,6 +11,7 @@
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QTreeView>
 
 namespace km {
@@ -74,6 +75,8 @@ void TForm1::ApplyColumnLayout(const std::vector<TColumnPair>& pairs)
         widths.push_back(p.Width);
     }
     {
+        // The rows stay selected as they were: nothing to store or load.
+        const QScopedValueRollback guard(m_selectionGuard, true);
         TSelectionKeeper keep(ListView1, m_model);
         m_model->SetColumns(std::move(columns));
         SetColumnWidths(ListView1, widths);
@@ -111,6 +114,7 @@ void TForm1::ColumnToggleExecute(QAction* action)
         widths.push_back(ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth);
     }
     {
+        const QScopedValueRollback guard(m_selectionGuard, true);
         TSelectionKeeper keep(ListView1, m_model);
         m_model->SetColumns(std::move(columns));
         SetColumnWidths(ListView1, widths);

@@ -92,7 +92,7 @@ void TForm1::RunScan()
 
     // Whatever the panel holds reaches the files before the entries go.
     ListView1->selectionModel()->clearSelection();
-    StorePendingEdits();
+    ListView1SelectItem();
     m_model->Clear();
     m_model->BeginBatch();
     m_entries.clear();

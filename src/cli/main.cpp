@@ -16,6 +16,7 @@ const char* const kUsage =
     "Befehle:\n"
     "  info [--id3v2] DATEI...   Zeigt, was Klangmappe in MP3-Dateien liest.\n"
     "  list [OPTIONEN] ORDNER    Zeigt die Dateiliste eines Ordners.\n"
+    "  set [OPTIONEN] DATEI...   Schreibt Felder in den ID3v1-Block.\n"
     "\n"
     "klangmappe-cli BEFEHL --help zeigt die Hilfe zu einem Befehl.\n"
     "Fehler erscheinen auf der Standardfehlerausgabe; der Rückgabewert ist 0,\n"
@@ -38,6 +39,8 @@ int main(int argc, char** argv)
         std::fputs(km::cli::kInfoHelp, stdout);
         std::fputs("\n", stdout);
         std::fputs(km::cli::kListHelp, stdout);
+        std::fputs("\n", stdout);
+        std::fputs(km::cli::kSetHelp, stdout);
         return 0;
     }
     try {
@@ -45,6 +48,8 @@ int main(int argc, char** argv)
             return km::cli::RunInfo(args);
         if (command == "list")
             return km::cli::RunList(args);
+        if (command == "set")
+            return km::cli::RunSet(args);
     } catch (const std::bad_alloc&) {
         std::fflush(stdout);
         std::fputs("Nicht genügend Arbeitsspeicher.\n", stderr);

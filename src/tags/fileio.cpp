@@ -1,6 +1,7 @@
 #include "fileio.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -127,6 +128,25 @@ int TFileLayer::SetTimes(int fd, TFileTime lastAccess, TFileTime lastWrite)
         times[1].tv_nsec = static_cast<long>(ns);
     }
     return ::futimens(fd, times) < 0 ? -errno : 0;
+}
+
+int TFileLayer::RenameNoReplace(const std::string& from, const std::string& to)
+{
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    int err = errno;
+    if (err == EINVAL || err == ENOSYS) {
+        // A file system without the flag: a new link fails where a file exists.
+        if (::link(from.c_str(), to.c_str()) == 0)
+            return ::unlink(from.c_str()) == 0 ? 0 : -errno;
+        err = errno;
+    }
+    if (err == EEXIST) {
+        struct stat a {}, b {};
+        if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
+            return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+    }
+    return -err;
 }
 
 TFileLayer& TFileLayer::Posix()

@@ -62,6 +62,9 @@ public:
     virtual int Truncate(int fd, std::int64_t size);
     // Last-access and last-write time; the creation time cannot be set here.
     virtual int SetTimes(int fd, TFileTime lastAccess, TFileTime lastWrite);
+    // Renames without ever replacing another file; a change of letter case
+    // alone is allowed where both names are the same file.
+    virtual int RenameNoReplace(const std::string& from, const std::string& to);
 
     static TFileLayer& Posix();
 };

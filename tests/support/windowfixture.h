@@ -69,6 +69,21 @@ protected:
     {
         ASSERT_TRUE(QTest::qWaitFor([&] { return finished->count() >= count && !window->ScanRunning(); }, 10000))
             << "the scan did not end";
+        Idle();
+    }
+
+    // What the event loop does when it falls idle: the commands refresh their state.
+    void Idle() const
+    {
+        QCoreApplication::processEvents();
+        window->RefreshActions();
+    }
+
+    // A command as the user reaches it: with the state its update handler gives it.
+    void Trigger(const char* name) const
+    {
+        Idle();
+        Action(name)->trigger();
     }
 
     template <typename T>

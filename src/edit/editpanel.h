@@ -1,0 +1,60 @@
+#pragma once
+
+#include <QWidget>
+
+#include <array>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QToolButton;
+
+namespace km {
+
+// Two small arrows that step the number in an edit field, within a range, without wrapping.
+class TUpDown : public QWidget {
+    Q_OBJECT
+public:
+    TUpDown(int minimum, int maximum, QWidget* parent = nullptr);
+    void Associate(QLineEdit* edit);
+    int Position() const { return m_position; }
+    void SetPosition(int position);
+    int Minimum() const { return m_min; }
+    int Maximum() const { return m_max; }
+    void Step(int delta);
+
+private:
+    QLineEdit* m_edit = nullptr;
+    QToolButton* m_up;
+    QToolButton* m_down;
+    int m_min;
+    int m_max;
+    int m_position = 0;
+};
+
+// The fields of the edit panel, laid out; what they do is the main window's business.
+class TEditFields : public QWidget {
+    Q_OBJECT
+public:
+    explicit TEditFields(QWidget* parent = nullptr);
+
+    QLineEdit* ETitel;
+    QLineEdit* ESaenger;
+    QLineEdit* EAlbum;
+    QLineEdit* ETitelnr;
+    QLineEdit* EJahr;
+    QComboBox* EMusikrichtung;
+    QLineEdit* EBemerkung;
+    TUpDown* UpDown1;
+    TUpDown* UpDown2;
+    QCheckBox* CBVorgabe;
+    QLabel* Warnung;
+
+    // The seven fields in the order of their flags: Titel, Interpret, Album, Jahr, Bemerkung, Titelnr, Musikrichtung.
+    std::array<QWidget*, 7> InFlagOrder() const;
+    // The text fields among them, in the order the load fills them.
+    std::array<QLineEdit*, 6> TextFields() const;
+};
+
+} // namespace km

@@ -1,0 +1,511 @@
+// The edit panel: loading the selected rows into the fields, storing the
+// fields into the entries they came from, and the fields' own events.
+#include "browse/mainwindow.h"
+
+#include "browse/cells.h"
+#include "browse/listmodel.h"
+#include "edit/editpanel.h"
+#include "edit/storetag.h"
+#include "platform/cp1252.h"
+#include "platform/dialogs.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QComboBox>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTreeView>
+
+#include <cstring>
+#include <optional>
+
+namespace km {
+
+namespace {
+
+// Program-made changes of the fields are no edits, and the mark goes even when one fails.
+class TFillingGuard {
+public:
+    explicit TFillingGuard(bool& filling) : m_filling(filling) { m_filling = true; }
+    ~TFillingGuard() { m_filling = false; }
+    TFillingGuard(const TFillingGuard&) = delete;
+    TFillingGuard& operator=(const TFillingGuard&) = delete;
+
+private:
+    bool& m_filling;
+};
+
+int FlagOfTag(int tag)
+{
+    switch (tag) {
+    case 1: return TForm1::FlagTitel;
+    case 2: return TForm1::FlagInterpret;
+    case 3: return TForm1::FlagAlbum;
+    case 4: return TForm1::FlagTitelnr;
+    case 5: return TForm1::FlagJahr;
+    case 6: return TForm1::FlagMusikrichtung;
+    case 7: return TForm1::FlagBemerkung;
+    default: return -1;
+    }
+}
+
+std::string_view FieldView(const char* field, std::size_t width)
+{
+    const void* zero = std::memchr(field, 0, width);
+    return std::string_view(field, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width);
+}
+
+template <std::size_t N>
+std::string_view FieldView(const char (&field)[N])
+{
+    return FieldView(field, N);
+}
+
+} // namespace
+
+void TForm1::BuildEditPanel()
+{
+    QStringList items;
+    for (const std::string& name : m_genres.ComboItems())
+        items << QString::fromStdString(name);
+    m_fields->EMusikrichtung->addItems(items);
+    m_fields->EMusikrichtung->setCurrentIndex(0);
+
+    for (QLineEdit* edit : m_fields->TextFields())
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { ETitelChange(edit); });
+    connect(m_fields->EMusikrichtung, &QComboBox::currentIndexChanged, this,
+        [this] { ETitelChange(m_fields->EMusikrichtung); });
+    for (QWidget* field : m_fields->InFlagOrder()) {
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(field, &QWidget::customContextMenuRequested, this,
+            [this, field](const QPoint& pos) { ETitelContextPopup(field, field->mapToGlobal(pos)); });
+    }
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::ListView1SelectItem);
+
+    // Cut, copy, paste, delete and the field's own undo act on the focused field.
+    for (const char* name : {"ActAussschneiden", "ActKopieren", "actEinfuegen", "EditDelete1", "ActEditUndo1"}) {
+        const QString command = QLatin1String(name);
+        connect(Action(command), &QAction::triggered, this, [this, command] { EditCommandExecute(command); });
+    }
+    connect(Action(QStringLiteral("EditSelectAll1")), &QAction::triggered, this, &TForm1::EditSelectAll1Execute);
+    m_updates.emplace_back(Action(QStringLiteral("ActKopieren")), &TForm1::EditCommandsUpdate);
+
+    EnablePanel(false);
+    FeldFarbenAktuallisieren();
+}
+
+bool TForm1::IsEditField(const QWidget* widget) const
+{
+    for (const QLineEdit* edit : m_fields->TextFields())
+        if (widget == edit)
+            return true;
+    return false;
+}
+
+QString TForm1::ShownText(int flag) const
+{
+    const TID3v1Tag& t = m_shownTag;
+    switch (flag) {
+    case FlagTitel: return Cp1252ToQString(FieldView(t.Titel));
+    case FlagInterpret: return Cp1252ToQString(FieldView(t.Interpret));
+    case FlagAlbum: return Cp1252ToQString(FieldView(t.Album));
+    case FlagJahr: return Cp1252ToQString(FieldView(t.Jahr));
+    case FlagBemerkung: return Cp1252ToQString(FieldView(t.Bemerkung));
+    case FlagTitelnr: return QString::number(t.Titelnr);
+    default: return QString();
+    }
+}
+
+void TForm1::ListView1SelectItem()
+{
+    if (m_selectionGuard)
+        return;
+    QItemSelectionModel* selection = ListView1->selectionModel();
+    const int rows = m_model->rowCount();
+
+    // What the panel holds goes to exactly the entries it was loaded from.
+    for (int row = 0; row < rows; ++row) {
+        TEintragDaten* entry = m_model->Entry(row);
+        if (entry->InSelection == 1) {
+            StorePanel(row);
+            entry->InSelection = selection->isRowSelected(row, {}) ? 1 : 0;
+        }
+    }
+
+    ClearPanel(false);
+    m_applyFlags.fill(true);
+    int count = 0;
+    std::uint32_t total = 0;
+    int first = -1;
+    for (int row = 0; row < rows; ++row) {
+        TEintragDaten* entry = m_model->Entry(row);
+        if (!selection->isRowSelected(row, {})) {
+            entry->InSelection = 0;
+            continue;
+        }
+        entry->InSelection = 1;
+        if (first < 0) {
+            first = row;
+        } else {
+            const TID3v1Tag& base = m_model->Entry(first)->Tag;
+            const TID3v1Tag& t = entry->Tag;
+            // Case matters: "A" and "a" differ.
+            m_applyFlags[FlagTitel] = m_applyFlags[FlagTitel] && FieldView(t.Titel) == FieldView(base.Titel);
+            m_applyFlags[FlagInterpret] = m_applyFlags[FlagInterpret] && FieldView(t.Interpret) == FieldView(base.Interpret);
+            m_applyFlags[FlagAlbum] = m_applyFlags[FlagAlbum] && FieldView(t.Album) == FieldView(base.Album);
+            m_applyFlags[FlagJahr] = m_applyFlags[FlagJahr] && FieldView(t.Jahr) == FieldView(base.Jahr);
+            m_applyFlags[FlagBemerkung] = m_applyFlags[FlagBemerkung] && FieldView(t.Bemerkung) == FieldView(base.Bemerkung);
+            m_applyFlags[FlagTitelnr] = m_applyFlags[FlagTitelnr] && t.Titelnr == base.Titelnr;
+            m_applyFlags[FlagMusikrichtung] = m_applyFlags[FlagMusikrichtung] && t.Musikrichtung == base.Musikrichtung;
+        }
+        ++count;
+        total += entry->Duration;
+    }
+
+    m_applyFlagsAtLoad = m_applyFlags;
+    FeldFarbenAktuallisieren();
+    if (m_fields->Warnung->isVisible() != (count > 1)) {
+        m_fields->Warnung->setVisible(count > 1);
+        Panel6Resize();
+    }
+
+    if (first >= 0) {
+        const TEintragDaten& entry = *m_model->Entry(first);
+        m_shownTag = entry.Tag;
+        EnablePanel(true);
+        {
+            const TFillingGuard filling(m_filling);
+            const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
+            const auto fields = m_fields->TextFields();
+            for (std::size_t k = 0; k < fields.size(); ++k) {
+                fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
+                fields[k]->selectAll();
+                fields[k]->setModified(false);
+            }
+            const int item = m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0;
+            m_fields->EMusikrichtung->setCurrentIndex(item);
+            m_genreItemAtLoad = item;
+        }
+        m_fields->CBVorgabe->blockSignals(true);
+        m_fields->CBVorgabe->setChecked(false);
+        m_fields->CBVorgabe->blockSignals(false);
+        const QString length = DurationText(total);
+        m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
+                                                 .arg(QFile::decodeName(QByteArray::fromStdString(entry.FileName)), length)
+                                           : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
+    } else {
+        ClearPanel(false);
+        m_statusPanel1->clear();
+        EnablePanel(false);
+    }
+    ScheduleRefresh();
+}
+
+void TForm1::StorePanel(int row)
+{
+    TEintragDaten& entry = *m_model->Entry(row);
+    TID3v1Tag tag = entry.Tag;
+    if (m_applyFlags[FlagTitel])
+        StoreTypedText(tag.Titel, m_fields->ETitel->text());
+    if (m_applyFlags[FlagInterpret])
+        StoreTypedText(tag.Interpret, m_fields->ESaenger->text());
+    if (m_applyFlags[FlagAlbum])
+        StoreTypedText(tag.Album, m_fields->EAlbum->text());
+    if (m_applyFlags[FlagJahr])
+        StoreTypedText(tag.Jahr, m_fields->EJahr->text());
+    if (m_applyFlags[FlagBemerkung])
+        StoreTypedText(tag.Bemerkung, m_fields->EBemerkung->text());
+    if (m_applyFlags[FlagTitelnr])
+        tag.Titelnr = TrackOfText(m_fields->ETitelnr->text());
+    if (m_applyFlags[FlagMusikrichtung]) {
+        const int item = m_fields->EMusikrichtung->currentIndex();
+        if (item <= 0)
+            tag.Musikrichtung = kNoGenre;
+        else if (const std::uint8_t genre = m_genres.GenreOfItem(item); genre != kNoGenre)
+            tag.Musikrichtung = genre; // a name outside the table keeps the byte
+    }
+    SaveTag(row, tag);
+}
+
+TWriteQuestions TForm1::WriteQuestions()
+{
+    TWriteQuestions ask;
+    ask.FileGone = [this] {
+        m_dialogs.Message(QString::fromUtf8(kFileGoneText), TDialogs::Kind::Information, TDialogs::Ok);
+    };
+    ask.RetryAfterFailure = [this] {
+        return m_dialogs.Message(QString::fromUtf8(kRetryWriteText), TDialogs::Kind::Confirmation,
+                   TDialogs::Yes | TDialogs::No)
+            == TDialogs::Result::Yes;
+    };
+    return ask;
+}
+
+bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
+{
+    TEintragDaten& entry = *m_model->Entry(row);
+    if (SameTag(newTag, entry.Tag))
+        return true;
+    const std::string path = entry.FullPath();
+    const TFileTime time = ReadLastWriteTime(path, *m_fileLayer);
+    if (!WriteID3v1Tag(path, newTag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer))
+        return false;
+    m_undo.PushTagWritten(path, entry.Tag, time);
+    ReadEntry(m_reader, path, entry);
+    FillRow(row);
+    return true;
+}
+
+void TForm1::SetFileLayer(TFileLayer& layer)
+{
+    m_fileLayer = &layer;
+    m_reader.SetFileLayer(layer);
+}
+
+void TForm1::ClearPanel(bool asEdit)
+{
+    {
+        std::optional<TFillingGuard> filling;
+        if (!asEdit)
+            filling.emplace(m_filling);
+        for (QLineEdit* edit : m_fields->TextFields())
+            edit->setText(QString());
+        m_fields->EMusikrichtung->setCurrentIndex(0);
+    }
+    if (asEdit) {
+        // As if the user had emptied every field: all of them apply.
+        for (QLineEdit* edit : {m_fields->ETitel, m_fields->ESaenger, m_fields->EJahr, m_fields->EAlbum, m_fields->EBemerkung}) {
+            ETitelChange(edit);
+            edit->setModified(true);
+        }
+        ETitelChange(m_fields->EMusikrichtung);
+        ETitelChange(m_fields->ETitelnr);
+        m_fields->ETitelnr->setModified(true);
+    }
+    m_fields->CBVorgabe->blockSignals(true);
+    m_fields->CBVorgabe->setChecked(false);
+    m_fields->CBVorgabe->blockSignals(false);
+}
+
+void TForm1::EnablePanel(bool on)
+{
+    for (QWidget* w : m_fields->InFlagOrder())
+        w->setEnabled(on);
+    m_fields->CBVorgabe->setEnabled(on);
+    m_fields->UpDown1->setEnabled(on);
+    m_fields->UpDown2->setEnabled(on);
+}
+
+void TForm1::FeldFarbenAktuallisieren()
+{
+    const QPalette app = QApplication::palette();
+    const auto fields = m_fields->InFlagOrder();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        QWidget* field = fields[k];
+        const QColor colour = m_applyFlags[k] || field->hasFocus() ? app.color(QPalette::Base) : app.color(QPalette::Button);
+        QPalette p = field->palette();
+        if (p.color(QPalette::Base) == colour)
+            continue;
+        p.setColor(QPalette::Base, colour);
+        p.setColor(QPalette::Button, colour);
+        field->setPalette(p);
+    }
+}
+
+void TForm1::ETitelChange(QWidget* sender)
+{
+    if (sender == m_fields->EJahr || sender == m_fields->ETitelnr) {
+        const QString text = static_cast<QLineEdit*>(sender)->text();
+        qint64 value = 0;
+        const bool number = IsDecimalInteger(text, &value);
+        (sender == m_fields->EJahr ? m_fields->UpDown2 : m_fields->UpDown1)->SetPosition(number ? static_cast<int>(value) : 0);
+    }
+    if (m_filling)
+        return;
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0)
+        m_applyFlags[static_cast<std::size_t>(flag)] = true;
+    FeldFarbenAktuallisieren();
+}
+
+void TForm1::ETitelEnter(QWidget* sender)
+{
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
+        // A differing field shows the first selected file's value while it has the focus.
+        const TFillingGuard filling(m_filling);
+        if (auto* edit = qobject_cast<QLineEdit*>(sender)) {
+            if (edit->text() != ShownText(flag)) {
+                edit->setText(ShownText(flag));
+                edit->selectAll();
+            }
+        } else if (sender == m_fields->EMusikrichtung) {
+            m_fields->EMusikrichtung->setCurrentIndex(m_genres.ItemOfGenre(m_shownTag.Musikrichtung));
+        }
+    }
+    FeldFarbenAktuallisieren();
+}
+
+void TForm1::ETitelExit(QWidget* sender)
+{
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
+        const TFillingGuard filling(m_filling);
+        if (auto* edit = qobject_cast<QLineEdit*>(sender))
+            edit->setText(QString());
+        else if (sender == m_fields->EMusikrichtung)
+            m_fields->EMusikrichtung->setCurrentIndex(0);
+    }
+    FeldFarbenAktuallisieren();
+}
+
+void TForm1::EJahrExit()
+{
+    const QString text = m_fields->EJahr->text();
+    if (!IsDecimalInteger(text.isEmpty() ? QStringLiteral("0") : text)) {
+        m_fields->EJahr->setFocus();
+        m_dialogs.Message(QStringLiteral("\r\"%1\" ist keine gültige Jahreszahl.").arg(text), TDialogs::Kind::Error, TDialogs::Ok);
+    }
+    ETitelExit(m_fields->EJahr);
+}
+
+void TForm1::ETitelnrExit()
+{
+    const QString text = m_fields->ETitelnr->text();
+    qint64 value = 0;
+    if (!IsDecimalInteger(text.isEmpty() ? QStringLiteral("0") : text, &value)) {
+        m_fields->ETitelnr->setFocus();
+        m_dialogs.Message(QStringLiteral("\r\"%1\" ist keine gültige Titelnummer.").arg(text), TDialogs::Kind::Error, TDialogs::Ok);
+    } else if (value < 0 || value > 256) {
+        m_fields->ETitelnr->setFocus();
+        m_dialogs.Message(QStringLiteral("Die Titelnummer muss zwischen 0 und 256 liegen."), TDialogs::Kind::Error, TDialogs::Ok);
+    }
+    ETitelExit(m_fields->ETitelnr);
+}
+
+bool TForm1::EJahrKeyPress(QKeyEvent* key)
+{
+    const QString text = key->text();
+    if (text.isEmpty())
+        return false; // arrows, Delete and the like type nothing
+    switch (key->key()) {
+    case Qt::Key_Tab:
+    case Qt::Key_Backtab:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Escape:
+    case Qt::Key_Backspace:
+        return false;
+    default:
+        break;
+    }
+    if (text == QLatin1String("j") || text == QLatin1String("J")) {
+        // The current year goes into the year field, as an edit of it.
+        m_fields->EJahr->setText(QString::number(m_today().year()).rightJustified(4, QLatin1Char('0')));
+        m_fields->EJahr->setModified(true);
+        m_fields->EJahr->selectAll();
+        return true;
+    }
+    return !(text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9'));
+}
+
+void TForm1::ETitelContextPopup(QWidget* field, const QPoint& globalPos)
+{
+    field->setFocus();
+    PopEdit->popup(globalPos);
+}
+
+void TForm1::Panel6Resize()
+{
+    // As high as the fields need: the warning strip, when shown, adds its height.
+    Panel5->setFixedHeight(std::max(m_fields->sizeHint().height() + 8, 88));
+}
+
+bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        ETitelEnter(field);
+        return false;
+    case QEvent::FocusOut: {
+        // A dialog or a popup taking the focus is no leaving.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            return false;
+        if (field == m_fields->EJahr)
+            EJahrExit();
+        else if (field == m_fields->ETitelnr)
+            ETitelnrExit();
+        else
+            ETitelExit(field);
+        return false;
+    }
+    case QEvent::KeyPress:
+        if (field == m_fields->EJahr || field == m_fields->ETitelnr)
+            return EJahrKeyPress(static_cast<QKeyEvent*>(event));
+        return false;
+    case QEvent::ShortcutOverride:
+        // Ctrl+Z undoes through the program's own command, also inside a field.
+        if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo))
+            return true;
+        return false;
+    default:
+        return false;
+    }
+}
+
+void TForm1::EditSelectAll1Execute()
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (focus == ListView1) {
+        ListView1->setUpdatesEnabled(false);
+        ListView1->selectAll();
+        ListView1->setUpdatesEnabled(true);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(focus); edit && IsEditField(edit)) {
+        edit->selectAll();
+    } else {
+        m_dialogs.Beep();
+    }
+}
+
+void TForm1::EditCommandExecute(const QString& name)
+{
+    auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    if (!edit || !IsEditField(edit))
+        return;
+    if (name == QLatin1String("ActAussschneiden"))
+        edit->cut();
+    else if (name == QLatin1String("ActKopieren"))
+        edit->copy();
+    else if (name == QLatin1String("actEinfuegen"))
+        edit->paste();
+    else if (name == QLatin1String("EditDelete1"))
+        edit->del();
+    else if (name == QLatin1String("ActEditUndo1"))
+        edit->undo();
+}
+
+void TForm1::EditCommandsUpdate()
+{
+    QWidget* focus = QApplication::focusWidget();
+    auto* edit = qobject_cast<QLineEdit*>(focus);
+    if (edit && !IsEditField(edit))
+        edit = nullptr;
+    const bool selected = edit && edit->hasSelectedText();
+    Action(QStringLiteral("ActAussschneiden"))->setEnabled(selected);
+    Action(QStringLiteral("ActKopieren"))->setEnabled(selected);
+    Action(QStringLiteral("EditDelete1"))->setEnabled(selected);
+    Action(QStringLiteral("actEinfuegen"))->setEnabled(edit && !QApplication::clipboard()->text().isEmpty());
+    Action(QStringLiteral("ActEditUndo1"))->setEnabled(edit && edit->isUndoAvailable());
+    Action(QStringLiteral("EditSelectAll1"))->setEnabled(edit || focus == ListView1);
+}
+
+} // namespace km

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "tags/fileio.h"
+#include "tags/id3v1tag.h"
+
+#include <functional>
+#include <string>
+
+namespace km {
+
+// The writer's texts; the caller shows them ("\r" is a line break).
+inline constexpr const char* kFileGoneText =
+    "Die Datei existiert nicht mehr.\rDie Titelinformationen konnten nicht geschrieben werden.";
+inline constexpr const char* kRetryWriteText =
+    "Die Titelinformationen konnten nicht geschrieben werden, weil der  Dateizugriff verweigert wurde. "
+    "Wahrscheinlich ist die Datei oder der Datenträger schreibgeschützt.\rWollen sie es erneuert versuchen?";
+
+// How the writer talks to the user: it never shows anything itself.
+struct TWriteQuestions {
+    std::function<void()> FileGone;             // kFileGoneText, information, OK
+    std::function<bool()> RetryAfterFailure;    // kRetryWriteText, confirmation, Yes (true) / No
+};
+
+// Byte for byte over the full 125 bytes, the bytes behind a terminating zero included.
+bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b);
+
+// Puts `tag` into the file's ID3v1 block: overwrites a block in place, appends
+// one, or removes it for the empty tag; a file of 130 bytes or less is left
+// alone. Only the last 128 bytes change (or 128 are appended or cut off); a
+// write that fails leaves the file as it was. With `keepTimes` the file's
+// times survive the write. A failure asks RetryAfterFailure and repeats the
+// whole write while it answers true. False: the file is gone, or the user
+// gave up.
+bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
+    TFileLayer& layer = TFileLayer::Posix());
+
+// The file's last-write time; the current time when it cannot be read.
+TFileTime ReadLastWriteTime(const std::string& path, TFileLayer& layer = TFileLayer::Posix());
+// Sets only the last-write time; a failure is silent.
+void WriteLastWriteTime(const std::string& path, TFileTime time, TFileLayer& layer = TFileLayer::Posix());
+
+} // namespace km

@@ -1,0 +1,138 @@
+#include "cli/clirun.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+
+namespace km {
+namespace {
+
+using test::Bytes;
+using test::Cat;
+using test::Cli;
+using test::CliRun;
+using test::Fill;
+
+namespace fs = std::filesystem;
+
+Bytes ReadAll(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+const Bytes kAudio = Cat({test::Header(), Fill(1500, 0x11)});
+const Bytes kOld = test::V1("Alt", "Band", "Platte", "1999", "Bem", 5, 17);
+
+TEST(CliSet, WritesExactlyTheGivenFields)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path() + "/a.mp3";
+    struct Case {
+        std::vector<std::string> options;
+        Bytes block;
+    };
+    const Case cases[] = {
+        {{"--title", "  Grüße €\t"}, test::V1("Gr\xfc\xdf" "e \x80", "Band", "Platte", "1999", "Bem", 5, 17)},
+        {{"--artist", "Ŧ日x"}, test::V1("Alt", "??x", "Platte", "1999", "Bem", 5, 17)},
+        {{"--title", std::string(31, 'T')}, test::V1(std::string(30, 'T'), "Band", "Platte", "1999", "Bem", 5, 17)},
+        {{"--album", "", "--year", " 20245"}, test::V1("Alt", "Band", "", "2024", "Bem", 5, 17)},
+        {{"--comment", std::string(29, 'c')}, test::V1("Alt", "Band", "Platte", "1999", std::string(29, 'c'), 5, 17)},
+        {{"--track", "256"}, test::V1("Alt", "Band", "Platte", "1999", "Bem", 0, 17)},
+        {{"--track", "zwei", "--genre", "none"}, test::V1("Alt", "Band", "Platte", "1999", "Bem", 0, 255)},
+        {{"--track", "258", "--genre", "Rock & Roll"}, test::V1("Alt", "Band", "Platte", "1999", "Bem", 2, 78)},
+        {{"--clear", "--title", "Nur"}, test::V1("Nur")},
+    };
+    for (const Case& c : cases) {
+        dir.Write("a.mp3", Cat({kAudio, kOld}));
+        std::vector<std::string> args = {"set"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        args.push_back(path);
+        const CliRun r = Cli(dir, args);
+        EXPECT_EQ(r.code, 0) << c.options[0];
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.out, "geschrieben: " + path + "\n");
+        EXPECT_EQ(ReadAll(path), Cat({kAudio, c.block})) << c.options[0] << " " << c.options[1];
+    }
+
+    // A file without a block gets one, starting from the empty tag.
+    dir.Write("a.mp3", kAudio);
+    EXPECT_EQ(Cli(dir, {"set", "--genre", "Rock", path}).code, 0);
+    EXPECT_EQ(ReadAll(path), Cat({kAudio, test::V1("", "", "", "", "", 0, 17)}));
+}
+
+TEST(CliSet, UsageErrorsTouchNothing)
+{
+    test::TempDir dir;
+    const std::string path = dir.Write("a.mp3", Cat({kAudio, kOld}));
+    const std::vector<std::vector<std::string>> calls = {
+        {"set", "--genre", "rock", path},
+        {"set", "--genre", "Rock"},
+        {"set", path},
+        {"set", "--touch", path},
+        {"set", "--titel", "x", path},
+        {"set", path, "--title"},
+    };
+    for (const auto& args : calls) {
+        const CliRun r = Cli(dir, args);
+        EXPECT_EQ(r.code, 2) << args[1];
+        EXPECT_EQ(r.out, "");
+        EXPECT_NE(r.err, "");
+    }
+    EXPECT_NE(Cli(dir, {"set", "--genre", "Gothic Rok", path}).err.find("Unbekannte Musikrichtung: Gothic Rok"),
+        std::string::npos);
+    EXPECT_EQ(ReadAll(path), Cat({kAudio, kOld}));
+
+    const CliRun help = Cli(dir, {"set", "--help"});
+    EXPECT_EQ(help.code, 0);
+    EXPECT_NE(help.out.find("klangmappe-cli set [OPTIONEN] DATEI..."), std::string::npos);
+}
+
+TEST(CliSet, FileTimesAndUnchangedTags)
+{
+    test::TempDir dir;
+    // Whole seconds: file times keep 100-ns ticks.
+    const auto old = std::chrono::floor<std::chrono::seconds>(fs::file_time_type::clock::now()) - std::chrono::hours(24 * 400);
+    const std::string path = dir.Write("a.mp3", Cat({kAudio, kOld}));
+    fs::last_write_time(path, old);
+
+    const CliRun same = Cli(dir, {"set", "--title", " Alt ", "--genre", "Rock", path});
+    EXPECT_EQ(same.code, 0);
+    EXPECT_EQ(same.out, "unverändert: " + path + "\n");
+    EXPECT_EQ(fs::last_write_time(path), old);
+    EXPECT_EQ(ReadAll(path), Cat({kAudio, kOld}));
+
+    EXPECT_EQ(Cli(dir, {"set", "--title", "Neu", path}).code, 0);
+    EXPECT_EQ(fs::last_write_time(path), old) << "times are kept by default";
+
+    EXPECT_EQ(Cli(dir, {"set", "--touch", "--title", "Neuer", path}).code, 0);
+    EXPECT_GT(fs::last_write_time(path), fs::file_time_type::clock::now() - std::chrono::minutes(5));
+
+    EXPECT_EQ(Cli(dir, {"set", "--clear", path}).out, "geschrieben: " + path + "\n");
+    EXPECT_EQ(ReadAll(path), kAudio) << "the empty tag removes the block";
+    EXPECT_EQ(Cli(dir, {"set", "--clear", path}).out, "unverändert: " + path + "\n");
+}
+
+TEST(CliSet, AFailedFileDoesNotStopTheOthers)
+{
+    test::TempDir dir;
+    const std::string first = dir.Write("1.mp3", Cat({kAudio, kOld}));
+    const std::string missing = dir.Path() + "/fehlt.mp3";
+    const std::string small = dir.Write("klein.mp3", Fill(130, 0x11));
+    const std::string last = dir.Write("2.mp3", kAudio);
+
+    const CliRun r = Cli(dir, {"set", "--year", "2001", "--", first, missing, small, dir.Path(), last});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "geschrieben: " + first + "\ngeschrieben: " + last + "\n");
+    EXPECT_NE(r.err.find("Datei nicht gefunden: " + missing + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("nicht geschrieben: " + small + "\n"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("Datei nicht gefunden: " + dir.Path() + "\n"), std::string::npos) << r.err;
+    EXPECT_EQ(ReadAll(first), Cat({kAudio, test::V1("Alt", "Band", "Platte", "2001", "Bem", 5, 17)}));
+    EXPECT_EQ(ReadAll(last), Cat({kAudio, test::V1("", "", "", "2001")}));
+    EXPECT_EQ(ReadAll(small), Fill(130, 0x11));
+    EXPECT_FALSE(fs::exists(missing));
+}
+
+} // namespace
+} // namespace km

@@ -1,0 +1,257 @@
+#include "support/editfixture.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+
+namespace km {
+namespace {
+
+using test::Song;
+
+class EditPanel : public test::EditTest {
+protected:
+    void Songs()
+    {
+        Put("musik/a.mp3", Song("A", "Band", "Platte", "1999", 1));
+        Put("musik/b.mp3", Song("a", "Band", "Andere", "2001", 2));
+        Put("musik/c.mp3", Song("C", "Chor", "Platte", "1999", 3));
+    }
+};
+
+TEST_F(EditPanel, FieldsLabelsAndLimits)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    const struct {
+        const char* name;
+        int tag;
+        int limit;
+    } fields[] = {{"ETitel", 1, 30}, {"ESaenger", 2, 30}, {"EAlbum", 3, 30}, {"ETitelnr", 4, 3}, {"EJahr", 5, 4}, {"EBemerkung", 7, 29}};
+    for (const auto& f : fields) {
+        EXPECT_EQ(Edit(f.name)->property("Tag").toInt(), f.tag) << f.name;
+        EXPECT_EQ(Edit(f.name)->maxLength(), f.limit) << f.name;
+    }
+    auto* genre = Child<QComboBox>("EMusikrichtung");
+    EXPECT_EQ(genre->property("Tag").toInt(), 6);
+    EXPECT_EQ(genre->count(), 149);
+    EXPECT_EQ(genre->itemText(0), "(keine)");
+    EXPECT_EQ(genre->itemText(1), "A Cappella");
+    EXPECT_EQ(Child<TUpDown>("UpDown1")->Maximum(), 256);
+    EXPECT_EQ(Child<TUpDown>("UpDown2")->Maximum(), 9999);
+    EXPECT_EQ(Child<QCheckBox>("CBVorgabe")->text(), "&Vorgabe");
+    EXPECT_EQ(Child<QLabel>("Warnung")->text(),
+        " Achtung: Sie haben mehrere Dateien markiert. Änderungen betreffen alle markierten Dateien!");
+    QStringList labels;
+    for (QLabel* l : Fields()->findChildren<QLabel*>())
+        if (l->buddy())
+            labels << l->text();
+    labels.sort();
+    EXPECT_EQ(labels, QStringList({"&Interpret:", "&Jahr:", "&Titel:", "Alb&um:", "Be&merkung:", "Musik&richtung:", "Titel&nummer:"}));
+
+    // The first row is loaded.
+    EXPECT_EQ(Edit("ETitel")->text(), "A");
+    EXPECT_EQ(Edit("ETitelnr")->text(), "1");
+    EXPECT_EQ(genre->currentIndex(), 0) << "genre 255";
+    EXPECT_EQ(Text("StatusPanel1"), "1 Datei: \"a.mp3\" (Länge: 0:00:00)");
+    EXPECT_TRUE(Edit("ETitel")->isEnabled());
+
+    List()->clearSelection();
+    EXPECT_FALSE(Edit("ETitel")->isEnabled());
+    EXPECT_EQ(Edit("ETitel")->text(), "");
+    EXPECT_EQ(Text("StatusPanel1"), "");
+}
+
+TEST_F(EditPanel, OneFileIsSavedWhenTheSelectionMoves)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    const std::string path = music + "a.mp3";
+    SetMTime(path, 1'500'000'000);
+    const std::int64_t before = MTime(path);
+    Activate();
+    Type(Edit("ETitel"), QString::fromUtf8("  Grüße € Привет  "));
+    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagTitel]);
+    EXPECT_EQ(OnDisk("a.mp3").Title, "A") << "nothing is written while typing";
+
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(Model().index(1, 1)).center());
+    EXPECT_EQ(OnDisk("a.mp3").Title, "Gr\xfc\xdf" "e \x80 ??????") << "Windows-1252, trimmed";
+    EXPECT_EQ(OnDisk("a.mp3").Album, "Platte");
+    EXPECT_EQ(MTime(path), before) << "the file date is kept by default";
+    ASSERT_EQ(window->UndoList().Count(), 1u);
+    EXPECT_EQ(FieldText(window->UndoList().Top()->Tag.Titel), "A");
+    EXPECT_EQ(window->UndoList().Top()->Path, path);
+    EXPECT_EQ(Model().data(Model().index(RowOf("a.mp3"), 2), Qt::DisplayRole).toString(), QString::fromUtf8("Grüße € ??????"));
+
+    // Moving on without edits writes nothing.
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(Model().index(2, 1)).center());
+    EXPECT_EQ(window->UndoList().Count(), 1u);
+}
+
+TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    SelectRows({0, 1, 2});
+    EXPECT_TRUE(Child<QLabel>("Warnung")->isVisible());
+    EXPECT_EQ(Text("StatusPanel1"), "3 Dateien (Länge: 0:00:00)");
+    EXPECT_EQ(Edit("ETitel")->text(), "") << "A, a and C differ; case counts";
+    EXPECT_EQ(Edit("EAlbum")->text(), "");
+    EXPECT_EQ(Edit("EBemerkung")->text(), "") << "all empty: the same";
+    const auto flags = window->ApplyFlags();
+    EXPECT_FALSE(flags[TForm1::FlagTitel]);
+    EXPECT_FALSE(flags[TForm1::FlagInterpret]);
+    EXPECT_TRUE(flags[TForm1::FlagBemerkung]);
+    EXPECT_TRUE(flags[TForm1::FlagMusikrichtung]);
+    const QColor grey = QApplication::palette().color(QPalette::Button);
+    EXPECT_EQ(Edit("ETitel")->palette().color(QPalette::Base), grey);
+    EXPECT_NE(Edit("EBemerkung")->palette().color(QPalette::Base), grey);
+
+    // Rows a and b share the artist: it shows.
+    SelectRows({0, 1});
+    EXPECT_EQ(Edit("ESaenger")->text(), "Band");
+    EXPECT_EQ(Edit("ETitel")->text(), "");
+
+    // Focused, a differing field shows the first file's value; left alone it empties again.
+    Activate();
+    Edit("ETitel")->setFocus();
+    EXPECT_EQ(Edit("ETitel")->text(), "A");
+    EXPECT_NE(Edit("ETitel")->palette().color(QPalette::Base), grey);
+    Edit("EAlbum")->setFocus();
+    EXPECT_EQ(Edit("ETitel")->text(), "");
+    EXPECT_EQ(Edit("ETitel")->palette().color(QPalette::Base), grey);
+
+    // Only the album is typed; a file whose album is already that is not written.
+    Type(Edit("EAlbum"), "Platte");
+    SelectRows({2});
+    EXPECT_EQ(OnDisk("a.mp3").Album, "Platte");
+    EXPECT_EQ(OnDisk("b.mp3").Album, "Platte");
+    EXPECT_EQ(OnDisk("a.mp3").Title, "A");
+    EXPECT_EQ(OnDisk("b.mp3").Title, "a");
+    EXPECT_EQ(OnDisk("b.mp3").Year, "2001");
+    ASSERT_EQ(window->UndoList().Count(), 1u) << "a.mp3 had that album already";
+    EXPECT_EQ(window->UndoList().Top()->Path, music + "b.mp3");
+}
+
+TEST_F(EditPanel, TrackYearAndTheJKey)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    window->SetToday([] { return QDate(2026, 12, 8); });
+    Activate();
+    QLineEdit* track = Edit("ETitelnr");
+    QLineEdit* year = Edit("EJahr");
+    Type(track, "256");
+    Edit("ETitel")->setFocus();
+    EXPECT_TRUE(dialogs.calls.empty()) << "256 passes";
+
+    Type(track, "25x7");
+    EXPECT_EQ(track->text(), "257") << "letters are swallowed";
+    Edit("ETitel")->setFocus();
+    EXPECT_EQ(dialogs.TextsOf("Message"), QStringList({"Die Titelnummer muss zwischen 0 und 256 liegen."}));
+    EXPECT_EQ(QApplication::focusWidget(), track) << "the focus goes back";
+
+    Type(track, "256");
+    QTest::keyClick(track, Qt::Key_J);
+    EXPECT_EQ(year->text(), "2026");
+    EXPECT_EQ(track->text(), "256");
+    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagJahr]);
+
+    year->setText("19x9"); // pasted
+    year->setFocus();
+    Edit("ETitel")->setFocus();
+    EXPECT_EQ(dialogs.TextsOf("Message").last(), "\r\"19x9\" ist keine gültige Jahreszahl.");
+    EXPECT_EQ(QApplication::focusWidget(), year);
+
+    SelectRows({1});
+    EXPECT_EQ(OnDisk("a.mp3").Track, 0) << "256 is stored as 0";
+    EXPECT_EQ(OnDisk("a.mp3").Year, "19x9") << "the check only reports";
+
+    // The arrows step the number within their range.
+    SelectRows({2});
+    Child<TUpDown>("UpDown1")->Step(1);
+    EXPECT_EQ(track->text(), "4");
+    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagTitelnr]);
+}
+
+TEST_F(EditPanel, ScanCloseAndNextStoreFirst)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    Activate();
+    Type(Edit("EBemerkung"), "vor dem Scan");
+    Trigger("ActAktuallisiern");
+    EXPECT_EQ(OnDisk("a.mp3").Comment, "vor dem Scan");
+
+    Type(Edit("EBemerkung"), "vor dem Weiter");
+    Idle();
+    QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(OnDisk("a.mp3").Comment, "vor dem Weiter");
+    EXPECT_EQ(QApplication::focusWidget(), Edit("EBemerkung")) << "the cursor stays in the field";
+    EXPECT_EQ(SelectedRows(), (std::vector<int> {1}));
+
+    Type(Edit("EBemerkung"), "beim Schliessen");
+    window->close();
+    EXPECT_EQ(OnDisk("b.mp3").Comment, "beim Schliessen");
+}
+
+// Every write fails, as on a write-protected medium.
+class TReadOnlyMedium : public TFileLayer {
+public:
+    long long WriteAt(int, const void*, std::size_t, std::int64_t) override { return -EROFS; }
+    int Truncate(int, std::int64_t) override { return -EROFS; }
+};
+
+TEST_F(EditPanel, AFailedWriteDropsTheEditAndRecordsNothing)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    const test::Bytes before = [&] {
+        std::ifstream in(music + "a.mp3", std::ios::binary);
+        return test::Bytes(std::istreambuf_iterator<char>(in), {});
+    }();
+    TReadOnlyMedium medium;
+    window->SetFileLayer(medium);
+    Type(Edit("ETitel"), "Neu");
+    dialogs.QueueResult(TDialogs::Result::Yes);
+    dialogs.QueueResult(TDialogs::Result::No);
+    SelectRows({1});
+    window->SetFileLayer(TFileLayer::Posix());
+    EXPECT_EQ(dialogs.TextsOf("Message"), QStringList({QString::fromUtf8(kRetryWriteText), QString::fromUtf8(kRetryWriteText)}))
+        << "asked again after Yes";
+    EXPECT_TRUE(window->UndoList().Empty());
+    std::ifstream in(music + "a.mp3", std::ios::binary);
+    EXPECT_EQ(test::Bytes(std::istreambuf_iterator<char>(in), {}), before);
+    EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "A");
+    EXPECT_EQ(Edit("ETitel")->text(), "a") << "the next selection is loaded";
+}
+
+TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    Activate();
+    QLineEdit* title = Edit("ETitel");
+    title->setFocus();
+    title->selectAll();
+    window->RefreshActions();
+    ASSERT_TRUE(Action("ActKopieren")->isEnabled());
+    Trigger("ActKopieren");
+    EXPECT_EQ(QApplication::clipboard()->text(), "A");
+    Edit("EBemerkung")->setFocus();
+    Trigger("actEinfuegen");
+    EXPECT_EQ(Edit("EBemerkung")->text(), "A");
+    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagBemerkung]);
+    Trigger("ActEditUndo1");
+    EXPECT_EQ(Edit("EBemerkung")->text(), "");
+
+    // Ctrl+A: in the list every row, in a field its text.
+    List()->setFocus();
+    Trigger("EditSelectAll1");
+    EXPECT_EQ(SelectedRows(), (std::vector<int> {0, 1, 2}));
+    EXPECT_TRUE(Child<QLabel>("Warnung")->isVisible());
+}
+
+} // namespace
+} // namespace km
