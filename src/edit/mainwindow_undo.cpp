@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QScopedValueRollback>
 #include <QTreeView>
 
 namespace km {
@@ -37,7 +38,7 @@ void TForm1::RestoreLoadedPanel()
 {
     m_applyFlags = m_applyFlagsAtLoad;
     FeldFarbenAktuallisieren();
-    m_filling = true;
+    const QScopedValueRollback filling(m_filling, true);
     const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
     const auto fields = m_fields->TextFields();
     for (std::size_t k = 0; k < fields.size(); ++k) {
@@ -47,7 +48,6 @@ void TForm1::RestoreLoadedPanel()
     }
     m_fields->EMusikrichtung->setCurrentIndex(
         m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
-    m_filling = false;
 }
 
 void TForm1::ActRueckgaengigUpdate()

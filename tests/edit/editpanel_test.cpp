@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QMenu>
 
 namespace km {
 namespace {
@@ -246,8 +247,17 @@ TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
     Trigger("ActEditUndo1");
     EXPECT_EQ(Edit("EBemerkung")->text(), "");
 
+    // A field's context menu is the program's own.
+    QMetaObject::invokeMethod(Edit("EAlbum"), "customContextMenuRequested", Q_ARG(QPoint, QPoint(5, 5)));
+    auto* menu = Child<QMenu>("PopEdit");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 1000));
+    EXPECT_EQ(QApplication::focusWidget() == Edit("EAlbum") || QApplication::focusWidget() == menu, true);
+    menu->hide();
+    QTest::qWait(10); // the focus comes back from the menu
     // Ctrl+A: in the list every row, in a field its text.
+    Activate();
     List()->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == List(); }, 1000));
     Trigger("EditSelectAll1");
     EXPECT_EQ(SelectedRows(), (std::vector<int> {0, 1, 2}));
     EXPECT_TRUE(Child<QLabel>("Warnung")->isVisible());
