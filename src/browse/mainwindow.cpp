@@ -211,9 +211,11 @@ void TForm1::BuildUi()
     m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
     m_statusPanel0->setFixedWidth(140);
     m_statusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusPanel0->setTextFormat(Qt::PlainText);
     m_statusPanel1 = new QLabel(status);
     m_statusPanel1->setObjectName(QStringLiteral("StatusPanel1"));
     m_statusPanel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_statusPanel1->setTextFormat(Qt::PlainText);
     m_statusPanel1->setMinimumWidth(10);
     status->addWidget(m_statusPanel0);
     status->addWidget(m_statusPanel1, 1);
@@ -224,6 +226,7 @@ void TForm1::BuildUi()
     waitLayout->setContentsMargins(2, 0, 2, 0);
     LWarten = new QLabel(PWarten);
     LWarten->setObjectName(QStringLiteral("LWarten"));
+    LWarten->setTextFormat(Qt::PlainText);
     LGefunden = new QLabel(PWarten);
     LGefunden->setObjectName(QStringLiteral("LGefunden"));
     PBWarten = new QProgressBar(PWarten);

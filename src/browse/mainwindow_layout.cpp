@@ -159,6 +159,9 @@ void TForm1::EditPanelUpdate()
 
 void TForm1::FocusChanged(QWidget* old, QWidget* now)
 {
+    // A message box or another program taking the focus is no leaving.
+    if (!now || now->window() != this)
+        return;
     // Floating, the folder bar and the edit panel go away when the focus leaves them.
     if (m_folderBar == TPlacement::Floating && Inside(old, Panel1) && !Inside(now, Panel1)) {
         Panel1->hide();

@@ -55,10 +55,11 @@ void TForm1::GoHistory(int steps)
             if (m_history.Back.isEmpty() || m_history.Back.last() != folder)
                 m_history.Back.append(folder);
         }
+        // Taken off before the scan, which may serve a further move.
+        const QString target = m_history.Forward.takeLast();
         m_history.Navigating = true;
-        DirBox1->SelectPath(m_history.Forward.last());
+        DirBox1->SelectPath(target);
         m_history.Navigating = false;
-        m_history.Forward.removeLast();
     }
     ScheduleRefresh();
 }
@@ -111,9 +112,9 @@ void TForm1::GoToRow(int row)
 {
     // The focus stays where it was, so one can edit file after file.
     QWidget* focus = QApplication::focusWidget();
+    // One deselection of them all: it stores what the panel holds, once.
     QItemSelectionModel* selection = ListView1->selectionModel();
-    for (const QModelIndex& index : selection->selectedRows())
-        selection->select(index, QItemSelectionModel::Deselect | QItemSelectionModel::Rows);
+    selection->clearSelection();
     selection->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
     ScrollRowIntoView(row);
     if (focus)

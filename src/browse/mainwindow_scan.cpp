@@ -69,14 +69,15 @@ void TForm1::ScanFolder()
     FinishScan();
     m_scanRunning = false;
     emit ScanFinished();
+    // Shown before a pending close or rescan can take the window away.
+    if (!error.isEmpty())
+        m_dialogs.ShowError(error);
     if (m_rescanPending) {
         m_rescanPending = false;
         ScanFolder();
     }
     if (m_closePending)
         close();
-    if (!error.isEmpty())
-        m_dialogs.ShowError(error);
 }
 
 void TForm1::RunScan()

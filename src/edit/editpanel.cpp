@@ -110,6 +110,7 @@ TEditFields::TEditFields(QWidget* parent)
     warn.setColor(QPalette::WindowText, QColor(160, 0, 0));
     Warnung->setPalette(warn);
     Warnung->setFrameStyle(QFrame::Box | QFrame::Plain);
+    Warnung->setWordWrap(true); // never wider than the panel
     Warnung->hide();
 
     auto* grid = new QGridLayout;

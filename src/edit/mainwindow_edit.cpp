@@ -172,7 +172,7 @@ void TForm1::ListView1SelectItem()
 
     m_applyFlagsAtLoad = m_applyFlags;
     FeldFarbenAktuallisieren();
-    if (m_fields->Warnung->isVisible() != (count > 1)) {
+    if (m_fields->Warnung->isHidden() == (count > 1)) {
         m_fields->Warnung->setVisible(count > 1);
         Panel6Resize();
     }
@@ -187,7 +187,9 @@ void TForm1::ListView1SelectItem()
             const auto fields = m_fields->TextFields();
             for (std::size_t k = 0; k < fields.size(); ++k) {
                 fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-                fields[k]->selectAll();
+                // Selected whole, ready to be typed over; only the field with the focus shows it.
+                if (fields[k]->hasFocus())
+                    fields[k]->selectAll();
                 fields[k]->setModified(false);
             }
             const int item = m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0;
@@ -259,7 +261,13 @@ bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
     if (!WriteID3v1Tag(path, newTag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer))
         return false;
     m_undo.PushTagWritten(path, entry.Tag, time);
-    ReadEntry(m_reader, path, entry);
+    try {
+        ReadEntry(m_reader, path, entry);
+    } catch (const TFileError& e) {
+        // Written, but not to be read back: the entry holds what was written.
+        entry.Tag = newTag;
+        m_dialogs.ShowError(QString::fromUtf8(e.what()));
+    }
     FillRow(row);
     return true;
 }
@@ -299,7 +307,8 @@ void TForm1::EnablePanel(bool on)
 {
     for (QWidget* w : m_fields->InFlagOrder())
         w->setEnabled(on);
-    m_fields->CBVorgabe->setEnabled(on);
+    // The template check box comes to life with the template commands.
+    m_fields->CBVorgabe->setEnabled(false);
     m_fields->UpDown1->setEnabled(on);
     m_fields->UpDown2->setEnabled(on);
 }
@@ -393,20 +402,13 @@ void TForm1::ETitelnrExit()
 
 bool TForm1::EJahrKeyPress(QKeyEvent* key)
 {
-    const QString text = key->text();
-    if (text.isEmpty())
-        return false; // arrows, Delete and the like type nothing
-    switch (key->key()) {
-    case Qt::Key_Tab:
-    case Qt::Key_Backtab:
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Escape:
-    case Qt::Key_Backspace:
+    // Only typed characters are filtered: keys with Ctrl or Alt are commands
+    // (paste, copy...), and Delete, Backspace, arrows and Tab edit or move.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
         return false;
-    default:
-        break;
-    }
+    const QString text = key->text();
+    if (text.size() != 1 || !text[0].isPrint())
+        return false;
     if (text == QLatin1String("j") || text == QLatin1String("J")) {
         // The current year goes into the year field, as an edit of it.
         m_fields->EJahr->setText(QString::number(m_today().year()).rightJustified(4, QLatin1Char('0')));

@@ -61,7 +61,8 @@ void TForm1::ActRueckgaengigUpdate()
         if (top->Kind == TRueckgaengig::Renamed)
             caption = QStringLiteral("Rückgängig: Umbenennen");
         else if (top->Kind == TRueckgaengig::TagWritten)
-            caption = QStringLiteral("Rückgängig: Titelinformationen speichern (%1)").arg(NameOf(top->Path));
+            caption = QStringLiteral("Rückgängig: Titelinformationen speichern (%1)")
+                          .arg(NameOf(top->Path).replace(QLatin1Char('&'), QLatin1String("&&")));
     } else {
         enabled = false;
     }

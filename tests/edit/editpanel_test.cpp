@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <fcntl.h>
 #include <QMenu>
 
 namespace km {
@@ -169,6 +170,18 @@ TEST_F(EditPanel, TrackYearAndTheJKey)
     EXPECT_EQ(OnDisk("a.mp3").Track, 0) << "256 is stored as 0";
     EXPECT_EQ(OnDisk("a.mp3").Year, "19x9") << "the check only reports";
 
+    // Editing keys and commands still work in the number fields.
+    Type(year, "1999");
+    year->setCursorPosition(0);
+    QTest::keyClick(year, Qt::Key_Delete);
+    EXPECT_EQ(year->text(), "999");
+    QApplication::clipboard()->setText("42");
+    year->selectAll();
+    QTest::keyClick(year, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_EQ(year->text(), "42");
+    QTest::keyClick(year, Qt::Key_Backspace);
+    EXPECT_EQ(year->text(), "4");
+
     // The arrows step the number within their range.
     SelectRows({2});
     Child<TUpDown>("UpDown1")->Step(1);
@@ -226,6 +239,54 @@ TEST_F(EditPanel, AFailedWriteDropsTheEditAndRecordsNothing)
     EXPECT_EQ(test::Bytes(std::istreambuf_iterator<char>(in), {}), before);
     EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "A");
     EXPECT_EQ(Edit("ETitel")->text(), "a") << "the next selection is loaded";
+}
+
+// Writes go through; reading the file back afterwards fails.
+class TUnreadableAfterWrite : public TFileLayer {
+public:
+    bool wrote = false;
+    int Open(const std::string& path, int flags) override
+    {
+        if (wrote && (flags & O_ACCMODE) == O_RDONLY)
+            return -EACCES;
+        return TFileLayer::Open(path, flags);
+    }
+    long long WriteAt(int fd, const void* buf, std::size_t n, std::int64_t off) override
+    {
+        const long long r = TFileLayer::WriteAt(fd, buf, n, off);
+        wrote = wrote || r == static_cast<long long>(n);
+        return r;
+    }
+};
+
+TEST_F(EditPanel, AFileThatCannotBeReadBackIsReportedAndKeepsWhatWasWritten)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    TUnreadableAfterWrite layer;
+    window->SetFileLayer(layer);
+    Type(Edit("ETitel"), "Neu");
+    SelectRows({1});
+    window->SetFileLayer(TFileLayer::Posix());
+    EXPECT_EQ(dialogs.TextsOf("ShowError"),
+        QStringList({QString::fromStdString("Datei " + music + "a.mp3 kann nicht geöffnet werden")}));
+    EXPECT_EQ(OnDisk("a.mp3").Title, "Neu");
+    EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "Neu");
+    EXPECT_EQ(window->UndoList().Count(), 1u);
+    EXPECT_EQ(Edit("ETitel")->text(), "a") << "the next row is loaded all the same";
+}
+
+TEST_F(EditPanel, TheWarningFollowsTheSelectionWhileThePanelIsHidden)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    Trigger("ActEingabefeldAusblenden");
+    SelectRows({0, 1});
+    SelectRows({1});
+    Trigger("ActEingabeFeldUnten");
+    EXPECT_FALSE(Child<QLabel>("Warnung")->isVisible());
+    SelectRows({0, 2});
+    EXPECT_TRUE(Child<QLabel>("Warnung")->isVisible());
 }
 
 TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
