@@ -2,6 +2,7 @@
 
 #include "browse/entry.h"
 #include "browse/history.h"
+#include "browse/listmodel.h"
 #include "edit/undorecords.h"
 #include "tags/writer.h"
 #include "browse/settings.h"
@@ -200,6 +201,7 @@ private:
     // mainwindow_list.cpp
     void ListView1ColumnClick(int section);
     void ColumnToggleExecute(QAction* action);
+    void SetListColumns(std::vector<TListModel::TColumn> columns, const std::vector<int>& widths);
     void SortFieldExecute(QAction* action);
     void SortDirectionExecute(QAction* action);
     void ActSpaltenExecute();

@@ -67,13 +67,18 @@ void SetColumnWidths(QTreeView* view, const std::vector<int>& widths)
 
 void TForm1::ApplyColumnLayout(const std::vector<TColumnPair>& pairs)
 {
-    ListView1->setUpdatesEnabled(false);
     std::vector<TListModel::TColumn> columns;
     std::vector<int> widths;
     for (const TColumnPair& p : ColumnsOfLayout(pairs)) {
         columns.push_back({p.Id, ColumnInfos[static_cast<std::size_t>(p.Id)].Alignment});
         widths.push_back(p.Width);
     }
+    SetListColumns(std::move(columns), widths);
+}
+
+void TForm1::SetListColumns(std::vector<TListModel::TColumn> columns, const std::vector<int>& widths)
+{
+    ListView1->setUpdatesEnabled(false);
     {
         // The rows stay selected as they were: nothing to store or load.
         const QScopedValueRollback guard(m_selectionGuard, true);
@@ -99,7 +104,6 @@ void TForm1::FillRow(int row) { m_model->FillRow(row); }
 void TForm1::ColumnToggleExecute(QAction* action)
 {
     const int id = action->data().toInt();
-    ListView1->setUpdatesEnabled(false);
     std::vector<TListModel::TColumn> columns = m_model->Columns();
     std::vector<int> widths;
     for (const TColumnPair& p : CurrentColumns())
@@ -113,14 +117,7 @@ void TForm1::ColumnToggleExecute(QAction* action)
         columns.push_back({id, Qt::AlignLeft});
         widths.push_back(ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth);
     }
-    {
-        const QScopedValueRollback guard(m_selectionGuard, true);
-        TSelectionKeeper keep(ListView1, m_model);
-        m_model->SetColumns(std::move(columns));
-        SetColumnWidths(ListView1, widths);
-    }
-    ApplySort();
-    ListView1->setUpdatesEnabled(true);
+    SetListColumns(std::move(columns), widths);
     RefreshActions();
 }
 

@@ -9,13 +9,6 @@
 namespace km {
 
 namespace {
-template <std::size_t N>
-std::string_view FieldView(const char (&field)[N])
-{
-    const void* zero = std::memchr(field, 0, N);
-    return std::string_view(field, zero ? static_cast<const char*>(zero) - field : N);
-}
-
 template <typename T>
 int Compare(T a, T b)
 {

@@ -57,18 +57,6 @@ int FlagOfTag(int tag)
     }
 }
 
-std::string_view FieldView(const char* field, std::size_t width)
-{
-    const void* zero = std::memchr(field, 0, width);
-    return std::string_view(field, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width);
-}
-
-template <std::size_t N>
-std::string_view FieldView(const char (&field)[N])
-{
-    return FieldView(field, N);
-}
-
 } // namespace
 
 void TForm1::BuildEditPanel()

@@ -13,11 +13,10 @@ void StoreField(char* field, std::size_t width, std::string_view text)
     std::memcpy(field, text.data(), std::min(width, text.size()));
 }
 
-std::string FieldText(const char* field, std::size_t width)
+std::string_view FieldView(const char* field, std::size_t width)
 {
     const void* zero = std::memchr(field, 0, width);
-    const std::size_t len = zero ? static_cast<const char*>(zero) - field : width;
-    return std::string(field, len);
+    return std::string_view(field, zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : width);
 }
 
 TID3v1Tag EmptyTag()
@@ -50,7 +49,7 @@ namespace {
 // Up to the first zero byte, then without leading and trailing bytes <= 0x20.
 std::string TrimmedField(const std::uint8_t* p, std::size_t width)
 {
-    const std::size_t len = FieldText(reinterpret_cast<const char*>(p), width).size();
+    const std::size_t len = FieldView(reinterpret_cast<const char*>(p), width).size();
     std::size_t begin = 0;
     std::size_t end = len;
     while (begin < end && p[begin] <= 0x20)

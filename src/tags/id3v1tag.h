@@ -31,7 +31,10 @@ template <std::size_t N>
 void StoreField(char (&field)[N], std::string_view text) { StoreField(field, N, text); }
 
 // A field's text: up to the first zero byte or the full width.
-std::string FieldText(const char* field, std::size_t width);
+std::string_view FieldView(const char* field, std::size_t width);
+template <std::size_t N>
+std::string_view FieldView(const char (&field)[N]) { return FieldView(field, N); }
+inline std::string FieldText(const char* field, std::size_t width) { return std::string(FieldView(field, width)); }
 template <std::size_t N>
 std::string FieldText(const char (&field)[N]) { return FieldText(field, N); }
 
