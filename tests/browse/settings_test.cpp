@@ -11,6 +11,13 @@
 namespace km {
 namespace {
 
+// The home folder with one trailing "/", also where home is the root.
+QString Home()
+{
+    const QString home = QDir::homePath();
+    return home.endsWith('/') ? home : home + "/";
+}
+
 // Points the store at a temporary folder for the length of a test.
 class Store : public ::testing::Test {
 protected:
@@ -42,7 +49,7 @@ TEST_F(Store, DefaultsWithoutTheKey)
     TSettings s = DefaultSettings();
     EXPECT_FALSE(ReadSettings(registry, s));
     EXPECT_FALSE(QFile::exists(TRegistry::DefaultPath())) << "reading creates nothing";
-    EXPECT_EQ(s.LastDir, QDir::homePath() + "/");
+    EXPECT_EQ(s.LastDir, Home());
     EXPECT_EQ(s.TZ1, " - ");
     EXPECT_EQ(s.TZ2, "");
     EXPECT_EQ(s.DNAufbau, (std::array<std::uint8_t, 3> {2, 3, 0}));
@@ -128,7 +135,7 @@ TEST_F(Store, WrongTypesAndSizesKeepTheDefaults)
     TSettings s = DefaultSettings();
     ASSERT_TRUE(ReadSettings(registry, s));
     EXPECT_EQ(s.Sort, 1);
-    EXPECT_EQ(s.LastDir, QDir::homePath() + "/");
+    EXPECT_EQ(s.LastDir, Home());
     EXPECT_EQ(s.DNAufbau, (std::array<std::uint8_t, 3> {2, 3, 0}));
     EXPECT_FALSE(s.Placement.has_value());
     EXPECT_EQ(s.Spalten, DefaultColumnLayout());
