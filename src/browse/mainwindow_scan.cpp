@@ -63,7 +63,8 @@ void TForm1::ScanFolder()
     QString error;
     try {
         RunScan();
-    } catch (const TFileError& e) {
+    } catch (const std::exception& e) {
+        // The finish below must run whatever stopped the scan.
         error = QString::fromUtf8(e.what());
     }
     FinishScan();
