@@ -40,6 +40,28 @@ public:
         std::memset(dst + got, 0, n - got);
     }
 
+    // Read, with the bytes from `end` on reading as zero.
+    void ReadBefore(std::int64_t end, std::int64_t off, std::uint8_t* dst, std::size_t n)
+    {
+        const auto keep = static_cast<std::size_t>(std::clamp<std::int64_t>(end - off, 0, static_cast<std::int64_t>(n)));
+        if (keep > 0)
+            Read(off, dst, keep);
+        std::memset(dst + keep, 0, n - keep);
+    }
+
+    // Read, but leaves the window where it is: the tail of a big file costs a
+    // read of its own and the head stays at hand for the scan.
+    void ReadAside(std::int64_t off, std::uint8_t* dst, std::size_t n)
+    {
+        const auto avail = static_cast<std::size_t>(std::clamp<std::int64_t>(m_size - off, 0, static_cast<std::int64_t>(n)));
+        std::size_t got = avail;
+        if (Holds(off, avail))
+            std::memcpy(dst, m_window.data() + (off - m_windowOff), avail);
+        else
+            got = Fetch(off, dst, avail);
+        std::memset(dst + got, 0, n - got);
+    }
+
 private:
     bool Holds(std::int64_t off, std::size_t n) const
     {
@@ -78,7 +100,79 @@ bool IsMissing(int err)
 }
 
 bool IsFrameIdByte(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
+
+struct TLeadingScan {
+    std::int64_t NonAudioBytes = 0; // leading tags and whatever stands before the first frame
+    bool ID3v1Block = false;        // the last 128 bytes are an ID3v1 block
+};
+
+// The leading scan, and with it the one rule for the ID3v1 block that the
+// writer follows too: "TAG" opening the last 128 bytes is a block unless a
+// leading tag claims those bytes. Up to there the scan takes the block for the
+// end of the file, so no tag or frame sync in its text counts, and what the
+// frame probes read stops short of it.
+// onTag(offset, size, fits) for each tag header; onFrame(offset, audioEnd) for the first frame.
+template <typename OnTag, typename OnFrame>
+TLeadingScan ScanLeading(TSource& src, std::int64_t fileSize, bool endsWithMarker, OnTag onTag, OnFrame onFrame)
+{
+    TLeadingScan scan;
+    std::int64_t blockAt = endsWithMarker ? fileSize - static_cast<std::int64_t>(kID3v1BlockSize) : -1;
+    std::int64_t end = blockAt >= 0 ? blockAt : fileSize;
+    // Each offset with at least 11 bytes up to `end`, at most kScanLimit of
+    // them, counted again after every tag. The read takes in the first
+    // frame's probe too, so it comes from the same window.
+    std::array<std::uint8_t, kScanLimit + kXingProbeBytes> buf;
+    std::int64_t pos = 0;
+    for (bool again = true; again;) {
+        again = false;
+        const std::int64_t count = std::min(kScanLimit, end - 10 - pos);
+        if (count <= 0)
+            break;
+        src.Read(pos, buf.data(), static_cast<std::size_t>(count) + kXingProbeBytes);
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::uint8_t* b = buf.data() + i;
+            if (TID3v2Reader::IsID3v2Marker(b, true)) {
+                const std::int64_t offset = pos + i;
+                const std::int64_t size = TID3v2Reader::DecodeSynchsafe(b + 6) + 10 + ((b[5] & 0x10) ? 10 : 0);
+                const bool fits = offset + size <= fileSize;
+                onTag(offset, size, fits);
+                if (!fits)
+                    break;
+                scan.NonAudioBytes = pos = offset + size;
+                if (blockAt >= 0 && pos > blockAt) {
+                    blockAt = -1;
+                    end = fileSize;
+                }
+                again = true;
+                break;
+            }
+            if (IsFrameSync(b[0], b[1])) {
+                scan.NonAudioBytes = pos + i;
+                onFrame(pos + i, end);
+                break;
+            }
+        }
+    }
+    scan.ID3v1Block = blockAt >= 0;
+    return scan;
+}
+
+bool StartsWithTagMarker(const std::uint8_t* block) { return std::memcmp(block, "TAG", 3) == 0; }
 } // namespace
+
+bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std::string& path)
+{
+    const auto blockAt = fileSize - static_cast<std::int64_t>(kID3v1BlockSize);
+    if (blockAt < 0)
+        return false;
+    TSource src(layer, fd, fileSize, path);
+    std::uint8_t marker[3];
+    src.ReadAside(blockAt, marker, sizeof marker);
+    if (!StartsWithTagMarker(marker))
+        return false;
+    const auto ignore = [](auto...) {};
+    return ScanLeading(src, fileSize, true, ignore, ignore).ID3v1Block;
+}
 
 bool TID3v2Reader::IsID3v2Marker(const std::uint8_t* b, bool wantHeader)
 {
@@ -132,81 +226,78 @@ void TID3v2Reader::ReadTags()
         return;
 
     TSource src(*m_layer, fd, FileSize, FileName);
-    std::int64_t nonAudioBytes = 0;
 
-    // Leading scan: each offset with at least 11 bytes from it on, at most
-    // kScanLimit of them, counted again after every tag.
-    std::array<std::uint8_t, kScanLimit + kXingProbeBytes> buf;
-    std::int64_t pos = 0;
-    for (bool again = true; again;) {
-        again = false;
-        const std::int64_t count = std::min(kScanLimit, FileSize - 10 - pos);
-        if (count <= 0)
-            break;
-        src.Read(pos, buf.data(), static_cast<std::size_t>(count) + kXingProbeBytes);
-        for (std::int64_t i = 0; i < count; ++i) {
-            const std::uint8_t* b = buf.data() + i;
-            if (IsID3v2Marker(b, true)) {
-                const std::int64_t offset = pos + i;
-                HasID3v2 = true;
-                ID3v2Offset = offset;
-                ID3v2Size = static_cast<std::int32_t>(DecodeSynchsafe(b + 6) + 10 + ((b[5] & 0x10) ? 10 : 0));
-                if (offset + ID3v2Size > FileSize)
-                    break;
-                if (ReadID3v2 && DecodeFrames) {
-                    std::vector<std::uint8_t> tag(static_cast<std::size_t>(ID3v2Size));
-                    src.Read(offset, tag.data(), tag.size());
-                    ParseID3v2Tag(tag);
-                }
-                nonAudioBytes = offset + ID3v2Size;
-                pos = nonAudioBytes;
-                again = true;
-                break;
-            }
-            if (IsFrameSync(b[0], b[1])) {
-                HasAudioFrame = true;
-                nonAudioBytes = pos + i;
-                DecodeFrameHeader(b);
-                ProbeXing(b, MP3Info, Duration);
-                break;
-            }
+    // The last 138 bytes: where an appended tag's footer stands in front of an
+    // ID3v1 block, the block, and the last ten bytes. A shorter file leaves
+    // zeros in front.
+    std::uint8_t trail[kTrailBytes] = {};
+    const std::int64_t trailStart = std::max<std::int64_t>(0, FileSize - static_cast<std::int64_t>(kTrailBytes));
+    src.ReadAside(trailStart, trail + (kTrailBytes - static_cast<std::size_t>(FileSize - trailStart)),
+        static_cast<std::size_t>(FileSize - trailStart));
+    const std::uint8_t* block = trail + (kTrailBytes - kID3v1BlockSize);
+
+    const auto onTag = [&](std::int64_t offset, std::int64_t size, bool fits) {
+        HasID3v2 = true;
+        ID3v2Offset = offset;
+        ID3v2Size = static_cast<std::int32_t>(size);
+        if (fits && ReadID3v2 && DecodeFrames) {
+            std::vector<std::uint8_t> tag(static_cast<std::size_t>(size));
+            src.Read(offset, tag.data(), tag.size());
+            ParseID3v2Tag(tag);
         }
-    }
-
-    if (FileSize - nonAudioBytes >= static_cast<std::int64_t>(kTrailBytes)) {
-        std::uint8_t trail[kTrailBytes];
-        src.Read(FileSize - static_cast<std::int64_t>(kTrailBytes), trail, kTrailBytes);
-
-        // An appended tag ends where it meets the ID3v1 block or the end of the file.
-        const auto takeAppended = [&](const std::uint8_t* footer, std::int64_t tagEnd) {
-            const auto size = static_cast<std::int32_t>(DecodeSynchsafe(footer + 6) + 20);
-            const std::int64_t offset = tagEnd - size;
-            if (offset <= 0) {
-                ID3v2Offset = 0;
-                ID3v2Size = 0;
-                return;
-            }
-            HasID3v2 = true;
-            ID3v2Offset = offset;
-            ID3v2Size = size;
-            if (DecodeFrames) {
-                std::vector<std::uint8_t> tag(static_cast<std::size_t>(size));
-                src.Read(offset, tag.data(), tag.size());
-                ParseID3v2Tag(tag);
-            }
-            nonAudioBytes += size;
-        };
-
-        if (!HasID3v2 && IsID3v2Marker(trail, false))
-            takeAppended(trail, FileSize - 128);
-        if (std::memcmp(trail + 10, "TAG", 3) == 0) {
-            HasID3v1 = true;
-            DecodeID3v1Block(trail + 10, ID3v1);
-            nonAudioBytes += 128;
+    };
+    const auto onFrame = [&](std::int64_t offset, std::int64_t audioEnd) {
+        HasAudioFrame = true;
+        std::array<std::uint8_t, kXingProbeBytes> frame;
+        src.ReadBefore(audioEnd, offset, frame.data(), frame.size());
+        DecodeFrameHeader(frame.data());
+        ProbeXing(frame.data(), MP3Info, Duration);
+        // Stream copies put the Info header into a frame of the smallest rate
+        // that holds it; the stream's own rate is in the frame behind it, at
+        // most 1729 bytes on, mostly within the bytes already read.
+        const std::size_t length = FrameLength(frame.data());
+        if (length != 0 && HasInfoHeader(frame.data(), MP3Info)) {
+            std::uint8_t next[4];
+            src.ReadBefore(audioEnd, offset + static_cast<std::int64_t>(length), next, sizeof next);
+            if (IsFrameSync(next[0], next[1]))
+                DecodeFrameHeader(next);
         }
-        if (!HasID3v2 && !HasID3v1 && IsID3v2Marker(trail + 128, false))
-            takeAppended(trail + 128, FileSize);
+    };
+    const bool endsWithMarker = FileSize >= static_cast<std::int64_t>(kID3v1BlockSize) && StartsWithTagMarker(block);
+    const TLeadingScan scan = ScanLeading(src, FileSize, endsWithMarker, onTag, onFrame);
+    std::int64_t nonAudioBytes = scan.NonAudioBytes;
+
+    // An appended tag ends where it meets the ID3v1 block or the end of the file.
+    const auto takeAppended = [&](const std::uint8_t* footer, std::int64_t tagEnd) {
+        const auto size = static_cast<std::int32_t>(DecodeSynchsafe(footer + 6) + 20);
+        const std::int64_t offset = tagEnd - size;
+        if (offset <= 0) {
+            ID3v2Offset = 0;
+            ID3v2Size = 0;
+            return;
+        }
+        HasID3v2 = true;
+        ID3v2Offset = offset;
+        ID3v2Size = size;
+        if (DecodeFrames) {
+            std::vector<std::uint8_t> tag(static_cast<std::size_t>(size));
+            src.Read(offset, tag.data(), tag.size());
+            ParseID3v2Tag(tag);
+        }
+        nonAudioBytes += size;
+    };
+
+    // Appended tags are looked for only with room for a footer and a block.
+    const bool roomForFooter = FileSize - nonAudioBytes >= static_cast<std::int64_t>(kTrailBytes);
+    if (roomForFooter && !HasID3v2 && IsID3v2Marker(trail, false))
+        takeAppended(trail, FileSize - 128);
+    if (scan.ID3v1Block) {
+        HasID3v1 = true;
+        DecodeID3v1Block(block, ID3v1);
+        nonAudioBytes += 128;
     }
+    if (roomForFooter && !HasID3v2 && !HasID3v1 && IsID3v2Marker(trail + 128, false))
+        takeAppended(trail + 128, FileSize);
 
     if (!HasID3v2 && HasID3v1 && CopyID3v2IfEmptyFromID3v1 && DecodeFrames)
         CopyID3v1ToFrames();
@@ -251,9 +342,13 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
         frame.DataLengthIndicator = h[9] & 0x01;
 
         // The frame size counts the group byte and the data length indicator.
+        // A frame too small for them keeps an empty body; the next one still counts.
         const std::size_t extra = (frame.GroupingIdentity ? 1 : 0) + (frame.DataLengthIndicator ? 4 : 0);
-        if (size < extra)
-            return; // a frame too small for its own flags is corrupt
+        if (size < extra) {
+            Frames.push_back(std::move(frame));
+            pos += size;
+            continue;
+        }
         const std::uint8_t* p = tag.data() + pos;
         if (frame.GroupingIdentity)
             frame.GroupID = *p++;

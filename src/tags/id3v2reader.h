@@ -59,6 +59,11 @@ private:
     TFileLayer* m_layer;
 };
 
+// True when the last 128 bytes of the open file are an ID3v1 block as the
+// reader sees one: "TAG" first, and no leading tag claims them. The writer
+// overwrites only such a block. Throws TFileError when a read fails.
+bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std::string& path);
+
 // Removes each 0x00 that follows a 0xFF.
 std::vector<std::uint8_t> RemoveUnsynchronisation(std::span<const std::uint8_t> body);
 // The first `length` bytes the zlib stream inflates to; false when it holds fewer.

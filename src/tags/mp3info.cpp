@@ -115,6 +115,34 @@ std::uint64_t DivRoundHalfEven(std::uint64_t n, std::uint64_t d)
     return q;
 }
 
+int SamplesPerFrame(int version, int layer)
+{
+    switch (layer) {
+    case 1:
+        return 384;
+    case 2:
+        return 1152;
+    case 3:
+        return version == 1 ? 1152 : 576;
+    default:
+        return 0;
+    }
+}
+
+std::size_t FrameLength(const std::uint8_t* header)
+{
+    TMP3Info info;
+    DecodeFrameHeader(header[0], header[1], header[2], header[3], info);
+    if (info.Bitrate == 0 || info.SampleRate == 0)
+        return 0;
+    const std::size_t padding = (header[2] >> 1) & 1;
+    const std::size_t bits = std::size_t(info.Bitrate) * 1000;
+    const auto rate = static_cast<std::size_t>(info.SampleRate);
+    if (info.Layer == 1)
+        return (12 * bits / rate + padding) * 4;
+    return (info.Layer == 3 && info.Version == 2 ? 72 : 144) * bits / rate + padding;
+}
+
 void ProbeXing(const std::uint8_t* frame, TMP3Info& info, std::uint32_t& duration)
 {
     const std::uint8_t* xing = frame + 4 + SideInfoSize(info.Version, info.ChannelMode);
@@ -122,11 +150,16 @@ void ProbeXing(const std::uint8_t* frame, TMP3Info& info, std::uint32_t& duratio
         return;
     info.VBR = true;
     const std::uint32_t flags = BigEndian32(xing + 4);
-    // Every version and layer counts 1152 samples a frame here.
     const std::uint64_t frames = (flags & 1) ? BigEndian32(xing + 8) : 0;
+    const auto samples = static_cast<std::uint64_t>(SamplesPerFrame(info.Version, info.Layer));
     duration = info.SampleRate == 0
         ? 0
-        : SaturateU32(DivRoundHalfEven(frames * 1152, static_cast<std::uint64_t>(info.SampleRate)) * 1000);
+        : SaturateU32(DivRoundHalfEven(frames * samples, static_cast<std::uint64_t>(info.SampleRate)) * 1000);
+}
+
+bool HasInfoHeader(const std::uint8_t* frame, const TMP3Info& info)
+{
+    return std::memcmp(frame + 4 + SideInfoSize(info.Version, info.ChannelMode), "Info", 4) == 0;
 }
 
 void ComputeLength(std::int64_t audioBytes, TMP3Info& info, std::uint32_t& duration)

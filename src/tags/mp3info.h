@@ -37,12 +37,25 @@ inline bool IsFrameSync(std::uint8_t b0, std::uint8_t b1) { return b0 == 0xFF &&
 
 void DecodeFrameHeader(std::uint8_t b0, std::uint8_t b1, std::uint8_t b2, std::uint8_t b3, TMP3Info& info);
 
+// Samples one frame carries: Layer I 384, Layer II 1152, Layer III 1152 in
+// MPEG 1 and 576 in MPEG 2; 0 for the reserved layer.
+int SamplesPerFrame(int version, int layer);
+
+// Bytes of the frame that starts with these four header bytes, padding
+// included; 0 when bit rate or sampling rate are unknown. At most 1729
+// (MPEG 1 Layer II, 384 kbit/s, 32 kHz, padded).
+std::size_t FrameLength(const std::uint8_t* header);
+
 // How many bytes from the frame header on the Xing probe may look at.
 inline constexpr std::size_t kXingProbeBytes = 4 + 32 + 12;
 
 // Looks for a Xing header in the first frame (`frame` holds kXingProbeBytes bytes,
 // zero past the end of the file); sets VBR and the playing time in milliseconds.
 void ProbeXing(const std::uint8_t* frame, TMP3Info& info, std::uint32_t& duration);
+// True when the first frame holds "Info" where a Xing header would stand: the
+// header of a constant bit rate stream, which stream copies often put into a
+// frame of another rate than the stream's.
+bool HasInfoHeader(const std::uint8_t* frame, const TMP3Info& info);
 
 // Bit rate of a VBR file or playing time of a CBR file from its audio bytes.
 void ComputeLength(std::int64_t audioBytes, TMP3Info& info, std::uint32_t& duration);

@@ -1,5 +1,7 @@
 #include "writer.h"
 
+#include "id3v2reader.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -14,7 +16,7 @@ namespace {
 // A file this small cannot hold audio and a block; it is left alone.
 constexpr std::int64_t kSmallestWritable = 131;
 
-enum class TPass { Done, Gone, Failed };
+enum class TPass { Done, TooSmall, Gone, Failed };
 
 bool MeansGone(int err) { return err == -ENOENT || err == -ENOTDIR || err == -EISDIR; }
 
@@ -62,7 +64,7 @@ bool Exists(const std::string& path, TFileLayer& layer, TFileInformation* times)
 
 // Puts the block in, or takes it out for the empty tag. Whatever fails is
 // undone as far as possible, so the file is never left half written.
-TPass ChangeBlock(int fd, TFileLayer& layer, const TID3v1Tag& tag)
+TPass ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const TID3v1Tag& tag)
 {
     TFileInformation info;
     if (layer.Stat(fd, info) != 0)
@@ -72,13 +74,15 @@ TPass ChangeBlock(int fd, TFileLayer& layer, const TID3v1Tag& tag)
     // Devices and pipes report size 0 and are left alone with the small files.
     const std::int64_t size = info.IsRegular ? static_cast<std::int64_t>(info.FileSize) : 0;
     if (size < kSmallestWritable)
-        return TPass::Done;
+        return TPass::TooSmall;
 
     std::uint8_t old[kID3v1BlockSize];
     const std::int64_t tail = size - static_cast<std::int64_t>(kID3v1BlockSize);
     if (layer.ReadAt(fd, old, sizeof old, tail) != static_cast<long long>(sizeof old))
         return TPass::Failed;
-    const bool hasBlock = std::memcmp(old, "TAG", 3) == 0;
+    // Only a block the reader reads is overwritten; "TAG" in the bytes of a
+    // leading tag is not one, and the block goes behind it.
+    const bool hasBlock = std::memcmp(old, "TAG", 3) == 0 && HoldsID3v1Block(layer, fd, size, path);
     const std::int64_t at = hasBlock ? tail : size;
 
     if (IsEmptyTag(tag)) {
@@ -113,7 +117,7 @@ TPass WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, T
     TOpenFile file(layer, fd);
     TPass result = TPass::Failed;
     try {
-        result = ChangeBlock(fd, layer, tag);
+        result = ChangeBlock(fd, layer, path, tag);
     } catch (const std::exception&) {
         result = TPass::Failed;
     }
@@ -132,6 +136,12 @@ bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b) { return std::memcmp(&a, &b
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer)
 {
+    return WriteID3v1Block(path, tag, keepTimes, ask, layer) != TWriteResult::Failed;
+}
+
+TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
+    TFileLayer& layer)
+{
     for (;;) {
         TPass pass = TPass::Failed;
         try {
@@ -141,14 +151,16 @@ bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes
         }
         switch (pass) {
         case TPass::Done:
-            return true;
+            return TWriteResult::Written;
+        case TPass::TooSmall:
+            return TWriteResult::TooSmall;
         case TPass::Gone:
             if (ask.FileGone)
                 ask.FileGone();
-            return false;
+            return TWriteResult::Failed;
         case TPass::Failed:
             if (!ask.RetryAfterFailure || !ask.RetryAfterFailure())
-                return false;
+                return TWriteResult::Failed;
             break;
         }
     }

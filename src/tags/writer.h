@@ -24,14 +24,19 @@ struct TWriteQuestions {
 // Byte for byte over the full 125 bytes, the bytes behind a terminating zero included.
 bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b);
 
-// Puts `tag` into the file's ID3v1 block: overwrites a block in place, appends
-// one, or removes it for the empty tag; a file of 130 bytes or less is left
-// alone. Only the last 128 bytes change (or 128 are appended or cut off); a
-// write that fails leaves the file as it was. With `keepTimes` the file's
-// times survive the write. A failure asks RetryAfterFailure and repeats the
-// whole write while it answers true. False: the file is gone, or the user
-// gave up.
+// Puts `tag` into the file's ID3v1 block: overwrites the block the reader
+// reads in place, appends one otherwise, or removes it for the empty tag; a
+// file of 130 bytes or less is left alone. Only the last 128 bytes change (or
+// 128 are appended or cut off); a write that fails leaves the file as it was.
+// With `keepTimes` the file's times survive the write. A failure asks
+// RetryAfterFailure and repeats the whole write while it answers true. False:
+// the file is gone, or the user gave up.
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
+    TFileLayer& layer = TFileLayer::Posix());
+
+enum class TWriteResult { Written, TooSmall, Failed };
+// WriteID3v1Tag, telling apart a file too small to hold a block (left alone).
+TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer = TFileLayer::Posix());
 
 // The file's last-write time; the current time when it cannot be read.

@@ -62,6 +62,20 @@ TEST(CliSet, WritesExactlyTheGivenFields)
     EXPECT_EQ(ReadAll(path), Cat({kAudio, test::V1("", "", "", "", "", 0, 17)}));
 }
 
+TEST(CliSet, ABlockRightBehindALeadingTagKeepsItsOtherFields)
+{
+    test::TempDir dir;
+    const Bytes lead = test::Tag(test::TextFrame("TIT2", "a"));
+    const std::string path = dir.Write("150.mp3", Cat({lead, kOld}));
+    const CliRun r = Cli(dir, {"set", "--title", "Neu", path});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "geschrieben: " + path + "\n");
+    EXPECT_EQ(ReadAll(path), Cat({lead, test::V1("Neu", "Band", "Platte", "1999", "Bem", 5, 17)}));
+    const std::string info = Cli(dir, {"info", path}).out;
+    EXPECT_NE(info.find("\"hasID3v1\":true"), std::string::npos) << info;
+    EXPECT_NE(info.find("\"artist\":\"Band\""), std::string::npos) << info;
+}
+
 TEST(CliSet, UsageErrorsTouchNothing)
 {
     test::TempDir dir;

@@ -168,8 +168,19 @@ TEST(ID3v2Parse, GroupByteAndLengthIndicatorCountInTheFrameSize)
     ASSERT_EQ(dli.size(), 1u);
     EXPECT_EQ(dli[0].Data, Str("abc"));
 
-    // A frame too small for its own flag bytes ends the frames.
-    EXPECT_EQ(Parse(test::Tag(Cat({test::TextFrame("TIT1", "a"), test::Frame("TIT2", Str("ab"), 0, 0x41)}))).size(), 1u);
+    // A frame too small for its own flag bytes gets an empty body; the frames behind it still count.
+    EXPECT_EQ(Parse(test::Tag(Cat({test::TextFrame("TIT1", "a"), test::Frame("TIT2", Str("ab"), 0, 0x41)}))).size(), 2u);
+    Bytes eight;
+    for (const char* id : {"TIT2", "TPE1", "TALB", "TRCK", "TYER", "TCON", "TCOP", "TSSE"}) {
+        const Bytes frame = test::TextFrame(id, id);
+        eight.insert(eight.end(), frame.begin(), frame.end());
+    }
+    const auto behind = Parse(test::Tag(Cat({test::Frame("TENC", {0x00}, 0, 0x01), eight})));
+    ASSERT_EQ(behind.size(), 9u);
+    EXPECT_EQ(behind[0].FrameID, "TENC");
+    EXPECT_TRUE(behind[0].Data.empty());
+    EXPECT_EQ(behind[8].FrameID, "TSSE");
+    EXPECT_EQ(behind[8].Data, Cat({{0}, Str("TSSE")}));
 }
 
 TEST(ID3v2Parse, CorruptCompressedDataKeepsItsBytes)

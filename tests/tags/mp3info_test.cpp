@@ -176,8 +176,15 @@ TEST(MP3Info, XingProbeAndLength)
     EXPECT_FALSE(RunProbe(test::Cat({test::Header(), test::Fill(32), test::Str("xing")})).info.VBR)
         << "the marker is case-sensitive";
 
-    // MPEG 2 counts 1152 samples a frame too: 1000 frames at 24000 Hz = 48 s.
-    EXPECT_EQ(RunProbe(test::XingFrame(test::Header(0xF3, 0x54, 0xC0), 9, 1, 1000)).duration, 48'000u);
+    // Samples a frame by layer and version: 1000 frames at 24000 Hz of MPEG 2
+    // Layer III are 24 s; at 44100 Hz Layer I gives 8.7 s, Layer II 26.1 s.
+    EXPECT_EQ(RunProbe(test::XingFrame(test::Header(0xF3, 0x54, 0xC0), 9, 1, 1000)).duration, 24'000u);
+    EXPECT_EQ(RunProbe(test::XingFrame(test::Header(0xFF, 0x90), 32, 1, 1000)).duration, 9'000u);
+    EXPECT_EQ(RunProbe(test::XingFrame(test::Header(0xFD, 0x90), 32, 1, 1000)).duration, 26'000u);
+    EXPECT_EQ(RunProbe(test::XingFrame(test::Header(0xF5, 0x54, 0xC0), 9, 1, 1000)).duration, 48'000u) << "MPEG 2 Layer II";
+    const Probe reserved = RunProbe(test::XingFrame(test::Header(0xF9, 0x90), 32, 1, 1000));
+    EXPECT_TRUE(reserved.info.VBR);
+    EXPECT_EQ(reserved.duration, 0u) << "reserved layer";
 
     // Half seconds go to the even neighbour: at 32000 Hz a frame lasts 0.036 s,
     // so 125 frames are 4.5 s (4 s) and 375 frames 13.5 s (14 s).
@@ -206,6 +213,18 @@ TEST(MP3Info, XingProbeAndLength)
     Probe vbrNoAudio = RunProbe(test::XingFrame(test::Header(), 32, 1, 9000));
     ComputeLength(-5, vbrNoAudio.info, vbrNoAudio.duration);
     EXPECT_EQ(vbrNoAudio.info.Bitrate, 0);
+}
+
+TEST(MP3Info, FrameLengths)
+{
+    const auto length = [](std::uint8_t b1, std::uint8_t b2) { return FrameLength(test::Header(b1, b2).data()); };
+    EXPECT_EQ(length(0xFB, 0x92), 418u) << "MPEG 1 Layer III, 128 kbit/s, 44.1 kHz, padded";
+    EXPECT_EQ(length(0xF3, 0x80), 208u) << "MPEG 2 Layer III, 64 kbit/s, 22.05 kHz";
+    EXPECT_EQ(length(0xF5, 0x80), 417u) << "MPEG 2 Layer II";
+    EXPECT_EQ(length(0xFF, 0x22), 72u) << "Layer I counts four-byte slots";
+    EXPECT_EQ(length(0xFD, 0xEA), 1729u) << "the longest frame";
+    EXPECT_EQ(length(0xFB, 0x00), 0u) << "free format";
+    EXPECT_EQ(length(0xF9, 0x90), 0u) << "reserved layer";
 }
 
 TEST(MP3Info, LargeFilesKeepTheirLength)

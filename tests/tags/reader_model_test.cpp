@@ -31,15 +31,19 @@ ModelResult Model(const Bytes& f, bool readId3v2)
     const auto n = static_cast<std::int64_t>(f.size());
     if (n == 0)
         return m;
-    const auto at = [&f](std::int64_t p) {
+    // "TAG" opening the last 128 bytes is a block unless a leading tag claims
+    // them; until then the walk takes the block for the end of the file.
+    std::int64_t blockAt = n >= 128 && std::memcmp(f.data() + (n - 128), "TAG", 3) == 0 ? n - 128 : -1;
+    std::int64_t end = blockAt >= 0 ? blockAt : n;
+    const auto at = [&f, &end](std::int64_t p) {
         Bytes b(kXingProbeBytes, 0);
-        for (std::size_t k = 0; k < b.size() && p + static_cast<std::int64_t>(k) < static_cast<std::int64_t>(f.size()); ++k)
+        for (std::size_t k = 0; k < b.size() && p + static_cast<std::int64_t>(k) < end; ++k)
             b[k] = f[static_cast<std::size_t>(p) + k];
         return b;
     };
     std::int64_t nonAudio = 0;
     std::int64_t examined = 0;
-    for (std::int64_t p = 0; n - p >= 11 && examined < 2014; ++p) {
+    for (std::int64_t p = 0; end - p >= 11 && examined < 2014; ++p) {
         ++examined;
         const Bytes b = at(p);
         if (TID3v2Reader::IsID3v2Marker(b.data(), true)) {
@@ -51,6 +55,10 @@ ModelResult Model(const Bytes& f, bool readId3v2)
             if (readId3v2)
                 parser.ParseID3v2Tag(std::span(f).subspan(static_cast<std::size_t>(p), static_cast<std::size_t>(m.size)));
             nonAudio = p + m.size;
+            if (blockAt >= 0 && nonAudio > blockAt) {
+                blockAt = -1;
+                end = n;
+            }
             p = nonAudio - 1;
             examined = 0;
             continue;
@@ -60,34 +68,37 @@ ModelResult Model(const Bytes& f, bool readId3v2)
             nonAudio = p;
             DecodeFrameHeader(b[0], b[1], b[2], b[3], m.info);
             ProbeXing(b.data(), m.info, m.duration);
+            if (HasInfoHeader(b.data(), m.info) && FrameLength(b.data()) > 0) {
+                const Bytes next = at(p + static_cast<std::int64_t>(FrameLength(b.data())));
+                if (next[0] == 0xFF && (next[1] & 0xF0) == 0xF0)
+                    DecodeFrameHeader(next[0], next[1], next[2], next[3], m.info);
+            }
             break;
         }
     }
-    if (n - nonAudio >= 138) {
-        const std::uint8_t* t = f.data() + (n - 138);
-        const auto appended = [&](const std::uint8_t* footer, std::int64_t end) {
-            const auto size = static_cast<std::int32_t>(TID3v2Reader::DecodeSynchsafe(footer + 6) + 20);
-            if (end - size <= 0) {
-                m.offset = 0;
-                m.size = 0;
-                return;
-            }
-            m.hasID3v2 = true;
-            m.offset = end - size;
-            m.size = size;
-            parser.ParseID3v2Tag(std::span(f).subspan(static_cast<std::size_t>(m.offset), static_cast<std::size_t>(size)));
-            nonAudio += size;
-        };
-        if (!m.hasID3v2 && TID3v2Reader::IsID3v2Marker(t, false))
-            appended(t, n - 128);
-        if (std::memcmp(t + 10, "TAG", 3) == 0) {
-            m.hasID3v1 = true;
-            DecodeID3v1Block(t + 10, m.v1);
-            nonAudio += 128;
+    const bool roomForFooter = n - nonAudio >= 138;
+    const auto appended = [&](const std::uint8_t* footer, std::int64_t tagEnd) {
+        const auto size = static_cast<std::int32_t>(TID3v2Reader::DecodeSynchsafe(footer + 6) + 20);
+        if (tagEnd - size <= 0) {
+            m.offset = 0;
+            m.size = 0;
+            return;
         }
-        if (!m.hasID3v2 && !m.hasID3v1 && TID3v2Reader::IsID3v2Marker(t + 128, false))
-            appended(t + 128, n);
+        m.hasID3v2 = true;
+        m.offset = tagEnd - size;
+        m.size = size;
+        parser.ParseID3v2Tag(std::span(f).subspan(static_cast<std::size_t>(m.offset), static_cast<std::size_t>(size)));
+        nonAudio += size;
+    };
+    if (roomForFooter && !m.hasID3v2 && TID3v2Reader::IsID3v2Marker(f.data() + (n - 138), false))
+        appended(f.data() + (n - 138), n - 128);
+    if (blockAt >= 0) {
+        m.hasID3v1 = true;
+        DecodeID3v1Block(f.data() + blockAt, m.v1);
+        nonAudio += 128;
     }
+    if (roomForFooter && !m.hasID3v2 && !m.hasID3v1 && TID3v2Reader::IsID3v2Marker(f.data() + (n - 10), false))
+        appended(f.data() + (n - 10), n);
     if (!m.hasID3v2 && m.hasID3v1) {
         parser.ID3v1 = m.v1;
         parser.CopyID3v1ToFrames();
@@ -123,8 +134,19 @@ Bytes RandomFile(std::mt19937& rng)
         case 4: {
             const std::uint8_t b1 = static_cast<std::uint8_t>(0xF0 | (rng() & 0x0F));
             const Bytes h = test::Header(b1, static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()));
-            const Bytes fr = (rng() % 2) ? test::XingFrame(h, static_cast<int>(rng() % 2 ? 32 : 17), static_cast<std::uint32_t>(rng() & 0x0F), static_cast<std::uint32_t>(rng() % 100000))
-                                         : Cat({h, test::Fill(rng() % 500, 0x11)});
+            TMP3Info hi;
+            DecodeFrameHeader(h[0], h[1], h[2], h[3], hi);
+            const int side = rng() % 4 ? SideInfoSize(hi.Version, hi.ChannelMode) : (rng() % 2 ? 32 : 17);
+            Bytes fr = (rng() % 2) ? test::XingFrame(h, side, static_cast<std::uint32_t>(rng() & 0x0F), static_cast<std::uint32_t>(rng() % 100000))
+                                   : Cat({h, test::Fill(rng() % 500, 0x11)});
+            // Some become Info frames of their true length, most with the stream's frame behind.
+            const std::size_t length = FrameLength(h.data());
+            if (fr.size() > 48 && fr[4 + static_cast<std::size_t>(side)] == 'X' && length >= 48 && rng() % 2) {
+                std::memcpy(fr.data() + 4 + side, "Info", 4);
+                fr.resize(length);
+                if (rng() % 4)
+                    fr = Cat({fr, test::Header(static_cast<std::uint8_t>(0xF0 | (rng() & 0x0F)), static_cast<std::uint8_t>(rng()))});
+            }
             f.insert(f.end(), fr.begin(), fr.end());
             break;
         }

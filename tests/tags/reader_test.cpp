@@ -195,8 +195,7 @@ TEST(Reader, AppendedTags)
 TEST(Reader, ID3v1BlockNeedsRoomAndAnUpperCaseMarker)
 {
     test::TempDir dir;
-    EXPECT_FALSE(Reader(dir.Write("only.mp3", test::V1("Nur"))).HasID3v1)
-        << "fewer than 138 bytes besides the leading tags";
+    EXPECT_TRUE(Reader(dir.Write("only.mp3", test::V1("Nur"))).HasID3v1) << "128 bytes are enough";
     const Reader r(dir.Write("ten.mp3", Cat({Fill(10), test::V1("Nur")})));
     EXPECT_TRUE(r.HasID3v1);
     EXPECT_FALSE(r.HasAudioFrame);
@@ -217,6 +216,74 @@ TEST(Reader, ID3v1BlockNeedsRoomAndAnUpperCaseMarker)
     noCopy.ReadTags();
     EXPECT_TRUE(noCopy.HasID3v1);
     EXPECT_TRUE(noCopy.Frames.empty());
+}
+
+TEST(Reader, ID3v1BlockRightBehindTheLeadingTagOrAnything)
+{
+    test::TempDir dir;
+    const Bytes lead = test::Tag(test::TextFrame("TIT2", "a")); // 22 bytes
+    const Reader r(dir.Write("150.mp3", Cat({lead, test::V1("Alt", "Band", "Platte", "1999", "Bem", 5, 17)})));
+    EXPECT_TRUE(r.HasID3v1);
+    EXPECT_EQ(r.ID3v1.Artist, "Band");
+    EXPECT_EQ(r.ID3v1.Track, 5);
+    EXPECT_EQ(r.ID3v2Size, 22);
+    EXPECT_EQ(r.Duration, 0u);
+
+    // Text that looks like a frame or a tag header is still the block's text.
+    for (const Bytes& before : {lead, Fill(200, 0x11)}) {
+        for (const std::string& title : {std::string("\xff\xf5 Sync"), std::string("ID3\x04\x00\x00\x00\x00\x00\x00", 10)}) {
+            const Reader t(dir.Write("text.mp3", Cat({before, test::V1(title, "Band")})));
+            EXPECT_TRUE(t.HasID3v1) << before.size();
+            EXPECT_EQ(t.ID3v1.Artist, "Band");
+            EXPECT_FALSE(t.HasAudioFrame);
+            EXPECT_EQ(t.ID3v2Offset, 0);
+            EXPECT_EQ(t.HasID3v2, before == lead);
+        }
+    }
+
+    // A frame right in front of the block: its Xing probe does not read the title.
+    const Reader near(dir.Write("near.mp3", Cat({Audio(100), test::Header(), Audio(16), test::V1("1234567890123Xing")})));
+    EXPECT_TRUE(near.HasID3v1);
+    EXPECT_FALSE(near.MP3Info.VBR);
+    EXPECT_EQ(near.Duration, 20u * 8 / 128);
+
+    // "TAG" inside the bytes a leading tag claims is no block.
+    const Reader inside(dir.Write("inside.mp3", test::Tag(Cat({Fill(10), test::V1("Drin")}))));
+    EXPECT_FALSE(inside.HasID3v1);
+    EXPECT_EQ(inside.ID3v1.Title, "");
+}
+
+TEST(Reader, InfoFrameGivesWayToTheFrameBehindIt)
+{
+    test::TempDir dir;
+    // Info at the Xing offset of a 64 kbit/s frame, then the 128 kbit/s stream.
+    const auto info = [](const Bytes& header, int sideInfo, std::size_t length) {
+        Bytes frame = Cat({header, Fill(static_cast<std::size_t>(sideInfo)), Str("Info"), test::BigEndian(0x0F)});
+        frame.resize(length, 0);
+        return frame;
+    };
+    for (const auto& [header, length] : {std::pair {test::Header(0xFB, 0x50), 208u}, std::pair {test::Header(0xFB, 0x52), 209u}}) {
+        const Bytes file = Cat({test::Tag(Fill(40)), info(header, 32, length), test::Header(), Audio(40'000), test::V1("x")});
+        const Reader r(dir.Write("info.mp3", file));
+        EXPECT_EQ(r.MP3Info.Bitrate, 128) << length;
+        EXPECT_FALSE(r.MP3Info.VBR);
+        EXPECT_EQ(r.Duration, static_cast<std::uint32_t>((length + 4 + 40'000) * 8 / 128));
+    }
+
+    // MPEG 2 Layer III frames are half as long: 72 * 64000 / 22050 = 208 bytes.
+    const Reader mpeg2(dir.Write("m2.mp3", Cat({info(test::Header(0xF3, 0x80), 17, 208), test::Header(0xF3, 0x40), Audio(1000)})));
+    EXPECT_EQ(mpeg2.MP3Info.Bitrate, 32);
+
+    // The longest first frame, far into the scan: MPEG 1 Layer II, 384 kbit/s, 32 kHz, padded.
+    const Reader longest(dir.Write("l2.mp3", Cat({Audio(2000), info(test::Header(0xFD, 0xEA, 0xC0), 17, 1729),
+                                                     test::Header(0xFD, 0x88, 0xC0), Audio(5000)})));
+    EXPECT_EQ(longest.MP3Info.Layer, 2);
+    EXPECT_EQ(longest.MP3Info.Bitrate, 128);
+
+    // No frame behind it: the first frame stays.
+    const Reader alone(dir.Write("alone.mp3", Cat({info(test::Header(0xFB, 0x50), 32, 208), Audio(3000)})));
+    EXPECT_EQ(alone.MP3Info.Bitrate, 64);
+    EXPECT_FALSE(alone.MP3Info.VBR);
 }
 
 TEST(Reader, XingInTheFirstFrame)

@@ -1,4 +1,5 @@
 #include "tags/writer.h"
+#include "tags/id3v2reader.h"
 #include "tags/mp3bytes.h"
 
 #include <gtest/gtest.h>
@@ -138,6 +139,36 @@ TEST(Writer, SmallFilesAndTheCaseSensitiveMarker)
     const std::string lowerPath = dir.Write("lower.mp3", Cat({Audio(100), lower}));
     EXPECT_TRUE(Write(lowerPath, MakeTag("Neu")));
     EXPECT_EQ(ReadAll(lowerPath), Cat({Audio(100), lower, test::V1("Neu")}));
+}
+
+TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
+{
+    test::TempDir dir;
+    const auto readTitle = [](const std::string& path) {
+        TID3v2Reader r;
+        r.FileName = path;
+        r.ReadTags();
+        return r.HasID3v1 ? r.ID3v1.Title : std::string("(kein Block)");
+    };
+    // A block right behind a 22-byte tag, its title looking like a frame.
+    const Bytes lead = test::Tag(test::TextFrame("TIT2", "a"));
+    const std::string sync = dir.Write("150.mp3", Cat({lead, test::V1("\xff\xfb", "Band")}));
+    ASSERT_EQ(readTitle(sync), "\xff\xfb");
+    ASSERT_TRUE(Write(sync, MakeTag("Neu")));
+    EXPECT_EQ(ReadAll(sync), Cat({lead, test::V1("Neu")})) << "in place";
+
+    // "TAG" inside a leading tag: the new block goes behind the tag, and the
+    // empty tag takes only that one away again.
+    const Bytes holding = test::Tag(Cat({Fill(10), test::V1("Drin")}));
+    const std::string path = dir.Write("drin.mp3", holding);
+    ASSERT_EQ(readTitle(path), "(kein Block)");
+    ASSERT_TRUE(Write(path, MakeTag("Neu")));
+    EXPECT_EQ(ReadAll(path), Cat({holding, test::V1("Neu")}));
+    EXPECT_EQ(readTitle(path), "Neu");
+    ASSERT_TRUE(Write(path, EmptyTag()));
+    EXPECT_EQ(ReadAll(path), holding);
+    ASSERT_TRUE(Write(path, EmptyTag()));
+    EXPECT_EQ(ReadAll(path), holding);
 }
 
 TEST(Writer, AllTwentyNineCommentBytesReachTheFile)
