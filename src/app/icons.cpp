@@ -2,12 +2,10 @@
 
 #include <QApplication>
 #include <QLinearGradient>
-#include <QStyle>
-
-#include <functional>
-#include <map>
 #include <QPainter>
 #include <QPainterPath>
+#include <QStandardPaths>
+#include <QStyle>
 
 namespace km::Icons {
 
@@ -152,7 +150,69 @@ namespace km::Icons {
 
 namespace {
 
-// A small picture with a few letters, for commands no icon theme knows.
+// The theme whose package we depend on; it fills what the desktop's theme lacks.
+const QString kFallbackTheme = QStringLiteral("breeze");
+
+// A command's picture by its freedesktop name, and Qt's own picture of the
+// same meaning for a machine without the theme (-1: none rather than a wrong one).
+struct TThemed {
+    const char* Action;
+    const char* Name;
+    int Standard;
+};
+
+constexpr TThemed kThemed[] = {
+    {"ActAktuallisiern", "view-refresh", QStyle::SP_BrowserReload},
+    {"ActOrdnerAnzeigen", "folder", QStyle::SP_DirIcon},
+    {"ActOrdnerAnzeigen2", "folder", QStyle::SP_DirIcon},
+    {"ActOrderAnzeigenPin", "window-pin", -1},
+    {"ActOrdnerAusblenden", "window-close", QStyle::SP_TitleBarCloseButton},
+    {"ActEingabefeldOben2", "go-top", QStyle::SP_ArrowUp},
+    {"ActEingabeFeldUnten2", "go-bottom", QStyle::SP_ArrowDown},
+    {"ActEingabefeldAusblenden2", "window-close", QStyle::SP_TitleBarCloseButton},
+    {"ActEingabefeldPin", "window-pin", -1},
+    {"ActEingabefeldAnzeigen", "document-edit", -1},
+    {"ActUnterordner", "folder-open", QStyle::SP_DirOpenIcon},
+    {"ActSpalten", "view-list-details", QStyle::SP_FileDialogDetailedView},
+    {"ActZurueck", "go-previous", QStyle::SP_ArrowBack},
+    {"ActVorwaerts", "go-next", QStyle::SP_ArrowForward},
+    {"ActAufwaerts", "go-up", QStyle::SP_FileDialogToParent},
+    {"ActNaechstes", "go-down", QStyle::SP_ArrowDown},
+    {"ActVorheriges", "go-up", QStyle::SP_ArrowUp},
+    {"ActRueckgaengig", "edit-undo", -1},
+    {"ActEditUndo1", "edit-undo", -1},
+    {"ActAussschneiden", "edit-cut", -1},
+    {"ActKopieren", "edit-copy", -1},
+    {"actEinfuegen", "edit-paste", -1},
+    {"EditDelete1", "edit-delete", -1},
+    {"EditSelectAll1", "edit-select-all", -1},
+    {"ActAlleFelderloeschen", "edit-clear", QStyle::SP_LineEditClearButton},
+    {"ActGrossKlein", "format-text-capitalize", -1},
+    {"ActGrossKlein_GrossKlein", "format-text-capitalize", -1},
+    {"ActGrossKlein_GrossGross", "format-text-uppercase", -1},
+    {"ActGrossKlein_KleinKlein", "format-text-lowercase", -1},
+    {"ActEinstellungen", "preferences-system", -1},
+    {"ActShellDelete", "user-trash", QStyle::SP_TrashIcon},
+    {"ActPlay", "media-playback-start", QStyle::SP_MediaPlay},
+    {"ActHomepage", "internet-web-browser", -1},
+    {"ActInfo", "help-about", QStyle::SP_MessageBoxInformation},
+    {"ActBeenden", "application-exit", -1},
+};
+
+// The template and the file-name tools are our own ideas: no theme draws them.
+struct TLettered {
+    const char* Action;
+    const char16_t* Text;
+    QRgb Color;
+};
+
+constexpr TLettered kLettered[] = {
+    {"ActFeldUebernehmen", u"F\u2190", 0x1e5aaa},
+    {"ActAllesUebernehmen", u"A\u2190", 0x1e5aaa},
+    {"ActVonDateinamen", u"\u2192ID3", 0x14783c},
+    {"ActDateinameAusID3", u"ID3\u2192", 0xa05014},
+};
+
 QIcon Letters(const QString& text, const QColor& color)
 {
     QPixmap pm(20, 20);
@@ -168,66 +228,38 @@ QIcon Letters(const QString& text, const QColor& color)
     return QIcon(pm);
 }
 
-QIcon Pin()
-{
-    QPixmap pm(16, 16);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(60, 60, 60), 1.2));
-    p.setBrush(QColor(200, 40, 40));
-    p.drawEllipse(QRectF(4, 1.5, 8, 6));
-    p.drawLine(QPointF(8, 7.5), QPointF(8, 14.5));
-    return QIcon(pm);
-}
-
-QIcon Themed(const char* theme, QStyle::StandardPixmap fallback)
-{
-    return QIcon::fromTheme(QLatin1String(theme), QApplication::style()->standardIcon(fallback));
-}
-
 } // namespace
+
+void UseIconTheme()
+{
+    // Without a desktop Qt may know neither the icon folders nor a theme.
+    QStringList paths = QIcon::themeSearchPaths();
+    for (const QString& dir : QStandardPaths::locateAll(
+             QStandardPaths::GenericDataLocation, QStringLiteral("icons"), QStandardPaths::LocateDirectory)) {
+        if (!paths.contains(dir))
+            paths.append(dir);
+    }
+    QIcon::setThemeSearchPaths(paths);
+    if (QIcon::themeName().isEmpty())
+        QIcon::setThemeName(QStringLiteral("hicolor"));
+    QIcon::setFallbackThemeName(kFallbackTheme);
+}
 
 QIcon ForAction(const QString& name)
 {
-    static const std::map<QString, std::function<QIcon()>> table = {
-        {"ActAktuallisiern", [] { return Themed("view-refresh", QStyle::SP_BrowserReload); }},
-        {"ActOrdnerAnzeigen", [] { return Themed("folder", QStyle::SP_DirIcon); }},
-        {"ActOrdnerAnzeigen2", [] { return Themed("folder", QStyle::SP_DirIcon); }},
-        {"ActOrderAnzeigenPin", [] { return Pin(); }},
-        {"ActOrdnerAusblenden", [] { return Themed("window-close", QStyle::SP_TitleBarCloseButton); }},
-        {"ActEingabefeldOben2", [] { return Themed("go-top", QStyle::SP_TitleBarShadeButton); }},
-        {"ActEingabeFeldUnten2", [] { return Themed("go-bottom", QStyle::SP_TitleBarUnshadeButton); }},
-        {"ActEingabefeldAusblenden2", [] { return Themed("window-close", QStyle::SP_TitleBarCloseButton); }},
-        {"ActEingabefeldPin", [] { return Pin(); }},
-        {"ActEingabefeldAnzeigen", [] { return Themed("document-edit", QStyle::SP_FileDialogDetailedView); }},
-        {"ActUnterordner", [] { return Themed("folder-open", QStyle::SP_DirOpenIcon); }},
-        {"ActSpalten", [] { return Themed("view-list-details", QStyle::SP_FileDialogListView); }},
-        {"ActZurueck", [] { return Themed("go-previous", QStyle::SP_ArrowBack); }},
-        {"ActVorwaerts", [] { return Themed("go-next", QStyle::SP_ArrowForward); }},
-        {"ActAufwaerts", [] { return Themed("go-up", QStyle::SP_FileDialogToParent); }},
-        {"ActNaechstes", [] { return Themed("go-down", QStyle::SP_ArrowDown); }},
-        {"ActVorheriges", [] { return Themed("go-up", QStyle::SP_ArrowUp); }},
-        {"ActRueckgaengig", [] { return Themed("edit-undo", QStyle::SP_DialogResetButton); }},
-        {"ActKopieren", [] { return Themed("edit-copy", QStyle::SP_FileDialogNewFolder); }},
-        {"ActAussschneiden", [] { return Themed("edit-cut", QStyle::SP_DialogDiscardButton); }},
-        {"actEinfuegen", [] { return Themed("edit-paste", QStyle::SP_DialogSaveButton); }},
-        {"EditDelete1", [] { return Themed("edit-delete", QStyle::SP_TrashIcon); }},
-        {"ActFeldUebernehmen", [] { return Letters(QStringLiteral("F\u2190"), QColor(30, 90, 170)); }},
-        {"ActAllesUebernehmen", [] { return Letters(QStringLiteral("A\u2190"), QColor(30, 90, 170)); }},
-        {"ActAlleFelderloeschen", [] { return Themed("edit-clear", QStyle::SP_LineEditClearButton); }},
-        {"ActGrossKlein", [] { return Letters(QStringLiteral("Aa"), QColor(40, 40, 40)); }},
-        {"ActVonDateinamen", [] { return Letters(QStringLiteral("\u2192ID3"), QColor(20, 120, 60)); }},
-        {"ActDateinameAusID3", [] { return Letters(QStringLiteral("ID3\u2192"), QColor(160, 80, 20)); }},
-        {"ActEinstellungen", [] { return Themed("preferences-system", QStyle::SP_FileDialogInfoView); }},
-        {"ActShellDelete", [] { return Themed("user-trash", QStyle::SP_TrashIcon); }},
-        {"ActPlay", [] { return Themed("media-playback-start", QStyle::SP_MediaPlay); }},
-        {"ActHomepage", [] { return Themed("internet-web-browser", QStyle::SP_DriveNetIcon); }},
-        {"ActInfo", [] { return Themed("help-about", QStyle::SP_MessageBoxInformation); }},
-        {"ActBeenden", [] { return Themed("application-exit", QStyle::SP_DialogCloseButton); }},
-    };
-    const auto it = table.find(name);
-    return it == table.end() ? QIcon() : it->second();
+    for (const TThemed& t : kThemed) {
+        if (name != QLatin1String(t.Action))
+            continue;
+        const QIcon standard = t.Standard < 0
+            ? QIcon()
+            : QApplication::style()->standardIcon(static_cast<QStyle::StandardPixmap>(t.Standard));
+        return QIcon::fromTheme(QLatin1String(t.Name), standard);
+    }
+    for (const TLettered& l : kLettered) {
+        if (name == QLatin1String(l.Action))
+            return Letters(QString::fromUtf16(l.Text), QColor(l.Color));
+    }
+    return QIcon();
 }
 
 } // namespace km::Icons

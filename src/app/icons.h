@@ -5,13 +5,17 @@
 
 namespace km::Icons {
 
-// Pictures our own code draws; built once, after the application exists.
+// The program's pictures: its own drawings, built once after the application exists,
+// and the commands' pictures from the icon theme.
 QIcon App();
 QIcon File();           // a row of the list
 QIcon Template();       // the template row
 QIcon SortAscending();  // header arrows
 QIcon SortDescending();
 QPixmap SplashPicture(const QSize& size);
+// Icons from the desktop's theme, and where it lacks one (or there is no
+// desktop) from the theme the program is installed with. Call once, early.
+void UseIconTheme();
 // The picture of a command, by the command's name; empty for commands without one.
 QIcon ForAction(const QString& name);
 

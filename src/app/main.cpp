@@ -18,6 +18,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Klangmappe"));
     QApplication::setOrganizationName(QStringLiteral("Fennwick"));
     QApplication::setWindowIcon(km::Icons::App());
+    km::Icons::UseIconTheme();
 
     // Qt's own German texts for its standard dialogs.
     QTranslator qtGerman;

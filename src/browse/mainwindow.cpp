@@ -42,7 +42,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Icons::App());
-    resize(707, 567);
+    resize(FontScaled(707, this), FontScaled(567, this));
     setMinimumHeight(350);
     SetUpListReader(m_reader);
     BuildUi();
@@ -209,7 +209,7 @@ void TForm1::BuildUi()
     setStatusBar(status);
     m_statusPanel0 = new QLabel(status);
     m_statusPanel0->setObjectName(QStringLiteral("StatusPanel0"));
-    m_statusPanel0->setFixedWidth(140);
+    m_statusPanel0->setFixedWidth(FontScaled(140, this));
     m_statusPanel0->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_statusPanel0->setTextFormat(Qt::PlainText);
     m_statusPanel1 = new QLabel(status);
@@ -222,6 +222,7 @@ void TForm1::BuildUi()
 
     PWarten = new QFrame(status);
     PWarten->setObjectName(QStringLiteral("PWarten"));
+    PWarten->setAutoFillBackground(true); // it covers the file line
     auto* waitLayout = new QHBoxLayout(PWarten);
     waitLayout->setContentsMargins(2, 0, 2, 0);
     LWarten = new QLabel(PWarten);
@@ -312,6 +313,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
     case QEvent::FocusIn:
     case QEvent::FocusOut:
     case QEvent::ShortcutOverride:
+    case QEvent::Wheel:
         if (field && EditFieldEvent(widget, event))
             return true;
         break;

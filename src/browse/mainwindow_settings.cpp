@@ -64,6 +64,12 @@ void TForm1::KeepOnScreen()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
+    if (!testAttribute(Qt::WA_Moved)) {
+        // No stored place: the window system places the window with its frame.
+        // Setting a position here would put the client area at 0,0, the title bar off the screen.
+        resize(size().boundedTo(screen->availableGeometry().size()));
+        return;
+    }
     const QRect area = screen->geometry();
     QRect g = geometry();
     if (g.left() < area.left())

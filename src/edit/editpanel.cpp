@@ -9,7 +9,18 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace km {
+
+int FontScaled(int designPixels, const QWidget* widget)
+{
+    static const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
+    constexpr qreal kDesignAdvance = 6.0;
+    const qreal advance = widget->fontMetrics().horizontalAdvance(letters) / qreal(letters.size());
+    // Never smaller than designed: the sizes are small already.
+    return qRound(designPixels * std::max<qreal>(1.0, advance / kDesignAdvance));
+}
 
 TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
     : QWidget(parent)
@@ -114,7 +125,7 @@ TEditFields::TEditFields(QWidget* parent)
     Warnung->hide();
 
     auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(6);
+    grid->setHorizontalSpacing(4);
     grid->setVerticalSpacing(4);
     grid->addWidget(Label(this, "&Titel:", ETitel), 0, 0);
     grid->addWidget(ETitel, 0, 1);
@@ -123,15 +134,17 @@ TEditFields::TEditFields(QWidget* parent)
     grid->addWidget(Label(this, "Alb&um:", EAlbum), 1, 0);
     grid->addWidget(EAlbum, 1, 1);
     grid->addWidget(Label(this, "Titel&nummer:", ETitelnr), 1, 2);
-    grid->addWidget(WithUpDown(this, ETitelnr, UpDown1, 40), 1, 3);
+    grid->addWidget(WithUpDown(this, ETitelnr, UpDown1, FontScaled(40, this)), 1, 3);
     grid->addWidget(Label(this, "&Jahr:", EJahr), 1, 4, Qt::AlignRight);
-    grid->addWidget(WithUpDown(this, EJahr, UpDown2, 50), 1, 5);
+    grid->addWidget(WithUpDown(this, EJahr, UpDown2, FontScaled(50, this)), 1, 5);
     grid->addWidget(Label(this, "Musik&richtung:", EMusikrichtung), 2, 0);
     grid->addWidget(EMusikrichtung, 2, 1);
     grid->addWidget(Label(this, "Be&merkung:", EBemerkung), 2, 2);
     grid->addWidget(EBemerkung, 2, 3, 1, 3);
     grid->addWidget(CBVorgabe, 3, 1);
-    grid->setColumnStretch(1, 1);
+    // Title and artist share the room about evenly: the artist's column also
+    // holds the track number and the year.
+    grid->setColumnStretch(1, 2);
     grid->setColumnStretch(3, 0);
     grid->setColumnStretch(5, 1);
 

@@ -12,6 +12,10 @@ class QToolButton;
 
 namespace km {
 
+// A design size in pixels, grown for the widget's font: the sizes were drawn for an
+// 8-point dialog font at 96 dpi, whose letters advance about 6 pixels on average.
+int FontScaled(int designPixels, const QWidget* widget);
+
 // Two small arrows that step the number in an edit field, within a range, without wrapping.
 class TUpDown : public QWidget {
     Q_OBJECT

@@ -1,3 +1,4 @@
+#include "app/icons.h"
 #include "app/splash.h"
 #include "browse/dirbox.h"
 #include "browse/formspalten.h"
@@ -6,12 +7,17 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolBar>
 #include <QToolButton>
 
 namespace km {
@@ -526,6 +532,106 @@ TEST_F(Window, SubfolderToggleRescans)
     const auto rows = Rows();
     const auto* deep = Model().Entry(static_cast<int>(std::find(rows.begin(), rows.end(), "d.mp3") - rows.begin()));
     EXPECT_EQ(deep->Folder, music + "unter/");
+}
+
+TEST_F(Window, WithoutAStoredPlaceTheWindowSystemPlacesTheWindow)
+{
+    Start({QString::fromStdString(music)});
+    // A position set by the program puts the client area there, the title bar above the screen.
+    EXPECT_FALSE(window->testAttribute(Qt::WA_Moved));
+    EXPECT_GE(window->width(), 707);
+    EXPECT_GE(window->height(), 567);
+}
+
+// Room for text inside a line edit: its width less the frame and the margins around the text.
+int TextRoom(const QLineEdit* edit)
+{
+    return edit->width() - (edit->minimumSizeHint().width() - edit->fontMetrics().maxWidth()) - 4;
+}
+
+TEST_F(Window, TextsFitAtTheFirstStartSize)
+{
+    ThreeSongs();
+    Start({QString::fromStdString(music)});
+
+    auto* count = Child<QLabel>("StatusPanel0");
+    count->setText(QStringLiteral("20000 Dateien gesamt"));
+    EXPECT_LE(count->sizeHint().width(), count->width());
+
+    const QFontMetrics fm = window->fontMetrics();
+    const int thirty = 30 * fm.averageCharWidth();
+    EXPECT_GE(TextRoom(Child<QLineEdit>("EAlbum")), thirty);
+    EXPECT_GE(TextRoom(Child<QLineEdit>("ESaenger")), thirty);
+    EXPECT_GE(TextRoom(Child<QLineEdit>("ETitelnr")), fm.horizontalAdvance(QStringLiteral("255")));
+    EXPECT_GE(TextRoom(Child<QLineEdit>("EJahr")), fm.horizontalAdvance(QStringLiteral("2024")));
+
+    QWidget* fields = Child<QWidget>("Panel6");
+    int captions = 0;
+    for (const QWidget* w : fields->findChildren<QWidget*>()) {
+        if (!w->isVisible())
+            continue;
+        const std::string name = w->objectName().isEmpty() ? w->property("text").toString().toStdString()
+                                                           : w->objectName().toStdString();
+        if (qobject_cast<const QLabel*>(w) || qobject_cast<const QCheckBox*>(w)) {
+            ++captions;
+            EXPECT_LE(w->sizeHint().width(), w->width()) << name;
+        }
+        // The up-down arrows are small by design.
+        if (!qobject_cast<const QToolButton*>(w)) {
+            EXPECT_LE(w->sizeHint().height(), w->height()) << name;
+        }
+        EXPECT_TRUE(fields->rect().contains(QRect(w->mapTo(fields, QPoint(0, 0)), w->size()))) << name;
+    }
+    EXPECT_EQ(captions, 8) << "seven captions and the check box";
+}
+
+TEST_F(Window, TheProgressStripHidesTheFileLine)
+{
+    ThreeSongs();
+    Start({QString::fromStdString(music)});
+    auto* line = Child<QLabel>("StatusPanel1");
+    QPalette red = line->palette();
+    red.setColor(QPalette::WindowText, Qt::red);
+    line->setPalette(red);
+    line->setText(QString(120, QChar(0x2588)));
+
+    // Looked at while the scan collects, with the strip shown over the line.
+    int redPixels = -1;
+    QTimer::singleShot(0, window.get(), [&] {
+        QWidget* strip = Child<QWidget>("PWarten");
+        ASSERT_TRUE(strip->isVisible());
+        const QImage shot = window->statusBar()->grab().toImage().scaled(window->statusBar()->size());
+        const QRect covered = strip->geometry().intersected(line->geometry());
+        ASSERT_FALSE(covered.isEmpty());
+        redPixels = 0;
+        for (int y = covered.top(); y <= covered.bottom(); ++y)
+            for (int x = covered.left(); x <= covered.right(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                redPixels += c.red() > 180 && c.green() < 90 && c.blue() < 90;
+            }
+    });
+    window->ScanFolder();
+    EXPECT_EQ(redPixels, 0);
+}
+
+TEST_F(Window, ToolBarPicturesComeFromTheIconTheme)
+{
+    Start({QString::fromStdString(music)});
+    if (QStandardPaths::locate(QStandardPaths::GenericDataLocation, QStringLiteral("icons/breeze/index.theme")).isEmpty())
+        GTEST_SKIP() << "the icon theme is not installed";
+
+    const std::pair<const char*, const char*> expected[] = {
+        {"ActZurueck", "go-previous"}, {"ActVorwaerts", "go-next"}, {"ActAufwaerts", "go-up"},
+        {"ActPlay", "media-playback-start"}, {"ActRueckgaengig", "edit-undo"}, {"ActAussschneiden", "edit-cut"},
+        {"ActKopieren", "edit-copy"}, {"actEinfuegen", "edit-paste"}, {"ActAktuallisiern", "view-refresh"},
+        {"ActShellDelete", "user-trash"}, {"ActAlleFelderloeschen", "edit-clear"}};
+    for (const auto& [action, name] : expected) {
+        const QIcon icon = Action(action)->icon();
+        EXPECT_EQ(icon.name(), QLatin1String(name)) << action;
+        EXPECT_FALSE(icon.pixmap(20).isNull()) << action;
+    }
+    for (QAction* a : Child<QToolBar>("ToolBar1")->actions())
+        EXPECT_TRUE(a->isSeparator() || !a->icon().pixmap(20).isNull()) << a->objectName().toStdString();
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Starts the real main window against a temporary settings folder and music.
 #pragma once
 
+#include "app/icons.h"
 #include "browse/listmodel.h"
 #include "browse/mainwindow.h"
 #include "support/recordingshell.h"
@@ -38,6 +39,8 @@ protected:
         ::setenv("XDG_CONFIG_HOME", (dir.Path() + "/config").c_str(), 1);
         music = dir.Path() + "/musik/";
         std::filesystem::create_directories(music);
+        // The pictures the program shows, from the same theme as at a real start.
+        Icons::UseIconTheme();
     }
 
     void TearDown() override
