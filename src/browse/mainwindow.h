@@ -131,6 +131,8 @@ private:
     bool EditFieldEvent(QWidget* field, QEvent* event);
     QString ShownText(int flag) const;
     bool IsEditField(const QWidget* widget) const;
+    QWidget* CommandFocus() const;
+    void ReportTooSmall();
     void EditSelectAll1Execute();
     void EditCommandExecute(const QString& name);
     void EditCommandsUpdate();
@@ -221,8 +223,14 @@ private:
     std::array<bool, 7> m_applyFlags {true, true, true, true, true, true, true};
     std::array<bool, 7> m_applyFlagsAtLoad {true, true, true, true, true, true, true};
     TID3v1Tag m_shownTag = EmptyTag();
-    int m_genreItemAtLoad = 0;
+    // Set only by the user's own edits of the genre box: without one the
+    // entries keep their genre bytes, also those without a name.
+    bool m_genreEdited = false;
     bool m_filling = false;
+    // Files a store found too small to hold a tag, told in one message.
+    QStringList m_tooSmall;
+    // The widget that had the focus before a menu took it for the keyboard.
+    QPointer<QWidget> m_commandFocus;
     bool m_selectionGuard = false; // the list changes its columns: the selection is only put back
     TUndoList m_undo;
     TSettings m_settings;

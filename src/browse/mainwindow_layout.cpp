@@ -9,6 +9,8 @@
 #include <QAction>
 #include <QFrame>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QSplitter>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -133,7 +135,9 @@ void TForm1::ActEingabefeldAnzeigenExecute()
         const QPoint corner = Panel4P->mapTo(m_listArea, QPoint(0, Panel4P->height()));
         Panel5->setFrameStyle(QFrame::Panel | QFrame::Raised);
         Panel5->setGeometry(corner.x(), corner.y(), Panel4P->width(), Panel5->height());
+        // Floating, it is aligned nowhere: hidden again, it no longer counts as "top".
         m_editPanel = TPlacement::Floating;
+        m_editTop = false;
         Panel5->show();
         Panel5->raise();
         m_fields->ETitel->setFocus();
@@ -159,6 +163,8 @@ void TForm1::EditPanelUpdate()
 
 void TForm1::FocusChanged(QWidget* old, QWidget* now)
 {
+    if (now && !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
+        m_commandFocus = now;
     // A message box or another program taking the focus is no leaving.
     if (!now || now->window() != this)
         return;

@@ -112,10 +112,10 @@ void TForm1::GoToRow(int row)
 {
     // The focus stays where it was, so one can edit file after file.
     QWidget* focus = QApplication::focusWidget();
-    // One deselection of them all: it stores what the panel holds, once.
-    QItemSelectionModel* selection = ListView1->selectionModel();
-    selection->clearSelection();
-    selection->setCurrentIndex(m_model->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    // One change of the selection: the panel stores once and loads the new row
+    // without being disabled in between, so the focused field keeps the focus.
+    ListView1->selectionModel()->setCurrentIndex(
+        m_model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     ScrollRowIntoView(row);
     if (focus)
         focus->setFocus();

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTreeView>
 
 #include <cstring>
@@ -71,6 +72,10 @@ void TForm1::BuildEditPanel()
         connect(edit, &QLineEdit::textChanged, this, [this, edit] { ETitelChange(edit); });
     connect(m_fields->EMusikrichtung, &QComboBox::currentIndexChanged, this,
         [this] { ETitelChange(m_fields->EMusikrichtung); });
+    // Choosing the item already shown is an edit too: it applies to every selected file.
+    connect(m_fields->EMusikrichtung, &QComboBox::activated, this, [this] { ETitelChange(m_fields->EMusikrichtung); });
+    // The wheel must not reach a box the user never entered (see EditFieldEvent).
+    m_fields->EMusikrichtung->setFocusPolicy(Qt::StrongFocus);
     for (QWidget* field : m_fields->InFlagOrder()) {
         field->setContextMenuPolicy(Qt::CustomContextMenu);
         connect(field, &QWidget::customContextMenuRequested, this,
@@ -128,8 +133,11 @@ void TForm1::ListView1SelectItem()
         }
     }
 
+    ReportTooSmall();
+
     ClearPanel(false);
     m_applyFlags.fill(true);
+    m_genreEdited = false;
     int count = 0;
     std::uint32_t total = 0;
     int first = -1;
@@ -175,14 +183,12 @@ void TForm1::ListView1SelectItem()
             const auto fields = m_fields->TextFields();
             for (std::size_t k = 0; k < fields.size(); ++k) {
                 fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-                // Selected whole, ready to be typed over; only the field with the focus shows it.
-                if (fields[k]->hasFocus())
-                    fields[k]->selectAll();
+                // Selected whole, so that typing replaces it, also after Ctrl+N in the field.
+                fields[k]->selectAll();
                 fields[k]->setModified(false);
             }
-            const int item = m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0;
-            m_fields->EMusikrichtung->setCurrentIndex(item);
-            m_genreItemAtLoad = item;
+            m_fields->EMusikrichtung->setCurrentIndex(
+                m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
         }
         m_fields->CBVorgabe->blockSignals(true);
         m_fields->CBVorgabe->setChecked(false);
@@ -215,7 +221,9 @@ void TForm1::StorePanel(int row)
         StoreTypedText(tag.Bemerkung, m_fields->EBemerkung->text());
     if (m_applyFlags[FlagTitelnr])
         tag.Titelnr = TrackOfText(m_fields->ETitelnr->text());
-    if (m_applyFlags[FlagMusikrichtung]) {
+    // Only an edit of the box changes the byte: a byte without a name shows as
+    // "(keine)" and would otherwise turn into 255.
+    if (m_applyFlags[FlagMusikrichtung] && m_genreEdited) {
         const int item = m_fields->EMusikrichtung->currentIndex();
         if (item <= 0)
             tag.Musikrichtung = kNoGenre;
@@ -246,8 +254,15 @@ bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
         return true;
     const std::string path = entry.FullPath();
     const TFileTime time = ReadLastWriteTime(path, *m_fileLayer);
-    if (!WriteID3v1Tag(path, newTag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer))
+    switch (WriteID3v1Block(path, newTag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer)) {
+    case TWriteResult::Written:
+        break;
+    case TWriteResult::TooSmall:
+        m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));
         return false;
+    case TWriteResult::Failed:
+        return false;
+    }
     m_undo.PushTagWritten(path, entry.Tag, time);
     try {
         ReadEntry(m_reader, path, entry);
@@ -258,6 +273,22 @@ bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
     }
     FillRow(row);
     return true;
+}
+
+void TForm1::ReportTooSmall()
+{
+    if (m_tooSmall.isEmpty())
+        return;
+    const QString text = m_tooSmall.size() == 1
+        ? QStringLiteral("Die Datei \"%1\" ist zu klein, um Titelinformationen aufzunehmen.\r"
+                         "Die Änderungen wurden nicht gespeichert.")
+              .arg(m_tooSmall.first())
+        : QStringLiteral("%1 Dateien sind zu klein, um Titelinformationen aufzunehmen, darunter \"%2\".\r"
+                         "Die Änderungen an diesen Dateien wurden nicht gespeichert.")
+              .arg(m_tooSmall.size())
+              .arg(m_tooSmall.first());
+    m_tooSmall.clear();
+    m_dialogs.Message(text, TDialogs::Kind::Information, TDialogs::Ok);
 }
 
 void TForm1::SetFileLayer(TFileLayer& layer)
@@ -327,6 +358,8 @@ void TForm1::ETitelChange(QWidget* sender)
     }
     if (m_filling)
         return;
+    if (sender == m_fields->EMusikrichtung)
+        m_genreEdited = true;
     const int flag = FlagOfTag(sender->property("Tag").toInt());
     if (flag >= 0)
         m_applyFlags[static_cast<std::size_t>(flag)] = true;
@@ -426,10 +459,16 @@ bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
         ETitelEnter(field);
         return false;
     case QEvent::FocusOut: {
-        // A dialog or a popup taking the focus is no leaving.
+        // A dialog, a popup or the menu bar taking the focus is no leaving.
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
             return false;
+        if (reason == Qt::MenuBarFocusReason) {
+            // As for a popup: the field keeps its selection for the menu's commands.
+            QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+            QCoreApplication::sendEvent(field, &popup);
+            return true;
+        }
         if (field == m_fields->EJahr)
             EJahrExit();
         else if (field == m_fields->ETitelnr)
@@ -442,6 +481,9 @@ bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
         if (field == m_fields->EJahr || field == m_fields->ETitelnr)
             return EJahrKeyPress(static_cast<QKeyEvent*>(event));
         return false;
+    case QEvent::Wheel:
+        // Turning the wheel over a box the user is not in changes nothing.
+        return field == m_fields->EMusikrichtung && !field->hasFocus();
     case QEvent::ShortcutOverride:
         // Ctrl+Z undoes through the program's own command, also inside a field.
         if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo))
@@ -452,9 +494,18 @@ bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
     }
 }
 
-void TForm1::EditSelectAll1Execute()
+QWidget* TForm1::CommandFocus() const
 {
     QWidget* focus = QApplication::focusWidget();
+    // Opened from the keyboard, the menu bar holds the focus while its menus are open.
+    if (!focus || qobject_cast<QMenuBar*>(focus) || qobject_cast<QMenu*>(focus))
+        return m_commandFocus;
+    return focus;
+}
+
+void TForm1::EditSelectAll1Execute()
+{
+    QWidget* focus = CommandFocus();
     if (focus == ListView1) {
         ListView1->setUpdatesEnabled(false);
         ListView1->selectAll();
@@ -468,7 +519,7 @@ void TForm1::EditSelectAll1Execute()
 
 void TForm1::EditCommandExecute(const QString& name)
 {
-    auto* edit = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    auto* edit = qobject_cast<QLineEdit*>(CommandFocus());
     if (!edit || !IsEditField(edit))
         return;
     if (name == QLatin1String("ActAussschneiden"))
@@ -485,7 +536,7 @@ void TForm1::EditCommandExecute(const QString& name)
 
 void TForm1::EditCommandsUpdate()
 {
-    QWidget* focus = QApplication::focusWidget();
+    QWidget* focus = CommandFocus();
     auto* edit = qobject_cast<QLineEdit*>(focus);
     if (edit && !IsEditField(edit))
         edit = nullptr;

@@ -31,12 +31,13 @@ bool TForm1::HasUnsavedEdits() const
     for (const QLineEdit* edit : m_fields->TextFields())
         if (edit->isModified())
             return true;
-    return m_fields->EMusikrichtung->currentIndex() != m_genreItemAtLoad;
+    return m_genreEdited;
 }
 
 void TForm1::RestoreLoadedPanel()
 {
     m_applyFlags = m_applyFlagsAtLoad;
+    m_genreEdited = false;
     FeldFarbenAktuallisieren();
     const QScopedValueRollback filling(m_filling, true);
     const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
@@ -61,12 +62,12 @@ void TForm1::ActRueckgaengigUpdate()
         if (top->Kind == TRueckgaengig::Renamed)
             caption = QStringLiteral("Rückgängig: Umbenennen");
         else if (top->Kind == TRueckgaengig::TagWritten)
-            caption = QStringLiteral("Rückgängig: Titelinformationen speichern (%1)")
-                          .arg(NameOf(top->Path).replace(QLatin1Char('&'), QLatin1String("&&")));
+            caption = QStringLiteral("Rückgängig: Titelinformationen speichern (%1)").arg(NameOf(top->Path));
     } else {
         enabled = false;
     }
-    action->setText(caption);
+    // Only the menu caption reads "&" as an access key.
+    action->setText(QString(caption).replace(QLatin1Char('&'), QLatin1String("&&")));
     action->setToolTip(caption);
     action->setStatusTip(caption);
     action->setEnabled(enabled);

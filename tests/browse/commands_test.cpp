@@ -1,3 +1,4 @@
+#include "browse/settings.h"
 #include "app/addresses.h"
 #include "browse/dirbox.h"
 #include "support/windowfixture.h"
@@ -294,6 +295,26 @@ TEST_F(Commands, EditPanelPlacesAndTheirUpdateRules)
     window->RefreshActions();
     Action("ActEingabefeldAnzeigen")->trigger();
     EXPECT_EQ(dialogs.beeps, beeps + 2) << "docked and shown: nothing to do";
+}
+
+TEST_F(Commands, AnEditPanelThatFloatedIsNoLongerAtTheTop)
+{
+    ThreeSongs();
+    Start({QString::fromStdString(music)});
+    QApplication::setActiveWindow(window.get());
+    Action("ActEingabefeldOben")->trigger();
+    Action("ActEingabefeldAusblenden")->trigger();
+    EXPECT_TRUE(window->EditPanelTop()) << "hidden, it keeps its place";
+    Action("ActEingabefeldAnzeigen")->trigger();
+    ASSERT_EQ(window->EditPanelState(), TForm1::TPlacement::Floating);
+    Action("ActEingabefeldAnzeigen")->trigger();
+    ASSERT_EQ(window->EditPanelState(), TForm1::TPlacement::Hidden);
+    window->close();
+    TRegistry registry;
+    TSettings s = DefaultSettings();
+    s.ET = true;
+    ASSERT_TRUE(ReadSettings(registry, s));
+    EXPECT_FALSE(s.ET);
 }
 
 } // namespace

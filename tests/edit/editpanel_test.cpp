@@ -6,6 +6,9 @@
 #include <QClipboard>
 #include <fcntl.h>
 #include <QMenu>
+#include <QWheelEvent>
+
+#include <filesystem>
 
 namespace km {
 namespace {
@@ -322,6 +325,111 @@ TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
     Trigger("EditSelectAll1");
     EXPECT_EQ(SelectedRows(), (std::vector<int> {0, 1, 2}));
     EXPECT_TRUE(Child<QLabel>("Warnung")->isVisible());
+}
+
+TEST_F(EditPanel, GenreBytesChangeOnlyByAnEditOfTheBox)
+{
+    // 200 has no name: the box shows "(keine)", which stands for 255.
+    Put("musik/a.mp3", test::Cat({test::Header(), test::Fill(4000, 0x11), test::V1("A", "", "", "", "", 1, 200)}));
+    Put("musik/b.mp3", test::Cat({test::Header(), test::Fill(4000, 0x11), test::V1("B", "", "", "", "", 2, 17)}));
+    Put("musik/c.mp3", test::Cat({test::Header(), test::Fill(4000, 0x11), test::V1("C", "", "", "", "", 3, 200)}));
+    Start({QString::fromStdString(music)});
+    auto* genre = Child<QComboBox>("EMusikrichtung");
+    EXPECT_EQ(genre->currentIndex(), 0);
+    SelectRows({1});
+    SelectRows({0, 2});
+    SelectRows({1});
+    EXPECT_EQ(OnDisk("a.mp3").GenreIndex, 200) << "selected and left without an edit";
+    EXPECT_EQ(OnDisk("c.mp3").GenreIndex, 200);
+    EXPECT_TRUE(window->UndoList().Empty());
+
+    // A wheel turn over the grey box of a multi-selection changes nothing.
+    SelectRows({0, 1});
+    Activate();
+    List()->setFocus();
+    const QPoint centre = genre->rect().center();
+    QWheelEvent wheel(centre, genre->mapToGlobal(centre), {}, QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+        Qt::NoScrollPhase, false);
+    QApplication::sendEvent(genre, &wheel);
+    EXPECT_EQ(genre->currentIndex(), 0);
+    EXPECT_FALSE(window->ApplyFlags()[TForm1::FlagMusikrichtung]);
+    EXPECT_NE(QApplication::focusWidget(), genre);
+
+    // Choosing the item already shown applies it to every selected file.
+    SelectRows({1, 2});
+    genre->setFocus();
+    ASSERT_EQ(genre->currentText(), "Rock") << "the first selected file's genre";
+    genre->showPopup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return genre->view()->isVisible(); }, 1000));
+    QTest::keyClick(genre->view(), Qt::Key_Return);
+    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagMusikrichtung]);
+    List()->setFocus();
+    SelectRows({0});
+    EXPECT_EQ(OnDisk("c.mp3").GenreIndex, 17);
+    EXPECT_EQ(OnDisk("a.mp3").GenreIndex, 200);
+}
+
+TEST_F(EditPanel, AFileTooSmallForATagIsToldAndLeftAlone)
+{
+    Songs();
+    const std::string small = Put("musik/leer.mp3", test::Fill(100, 0x11));
+    Start({QString::fromStdString(music)});
+    SelectRows({RowOf("leer.mp3")});
+    Type(Edit("ETitel"), "Neu");
+    SelectRows({RowOf("a.mp3")});
+    EXPECT_EQ(dialogs.TextsOf("Message"),
+        QStringList({"Die Datei \"leer.mp3\" ist zu klein, um Titelinformationen aufzunehmen.\r"
+                     "Die Änderungen wurden nicht gespeichert."}));
+    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_EQ(std::filesystem::file_size(small), 100u);
+    EXPECT_EQ(FieldText(Model().Entry(RowOf("leer.mp3"))->Tag.Titel), "");
+
+    // Several at once: one message.
+    Put("musik/leer2.mp3", test::Fill(130, 0x11));
+    Trigger("ActAktuallisiern");
+    WaitScans(2);
+    SelectRows({RowOf("leer.mp3"), RowOf("leer2.mp3"), RowOf("b.mp3")});
+    Type(Edit("EAlbum"), "X");
+    SelectRows({RowOf("a.mp3")});
+    EXPECT_EQ(dialogs.TextsOf("Message").size(), 2);
+    EXPECT_TRUE(dialogs.TextsOf("Message").back().startsWith("2 Dateien sind zu klein"));
+    EXPECT_EQ(OnDisk("b.mp3").Album, "X");
+    EXPECT_EQ(window->UndoList().Count(), 1u) << "only b.mp3 was written";
+}
+
+TEST_F(EditPanel, NextFileFromAFieldSelectsItsValueAndMenusSeeTheField)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    Activate();
+    QLineEdit* title = Edit("ETitel");
+    title->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return title->hasFocus(); }, 1000));
+    window->RefreshActions();
+    QTest::keyClick(title, Qt::Key_N, Qt::ControlModifier);
+    ASSERT_EQ(SelectedRows(), (std::vector<int> {1}));
+    EXPECT_EQ(QApplication::focusWidget(), title);
+    QTest::keyClick(title, Qt::Key_Q);
+    EXPECT_EQ(title->text(), "q") << "typing replaces the next file's value";
+
+    // "Bearbeiten" opened from the keyboard offers the commands for the field's selection.
+    title->selectAll();
+    QTest::keyClick(title, Qt::Key_B, Qt::AltModifier);
+    QMenu* menu = nullptr;
+    for (QObject* o : Action("ActAussschneiden")->associatedObjects())
+        if (auto* m = qobject_cast<QMenu*>(o); m && m->title() == "&Bearbeiten")
+            menu = m;
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 1000));
+    window->RefreshActions(); // as the idle refresh does while the menu is open
+    EXPECT_TRUE(Action("ActAussschneiden")->isEnabled());
+    EXPECT_TRUE(Action("ActKopieren")->isEnabled());
+    EXPECT_TRUE(Action("EditSelectAll1")->isEnabled());
+    QTest::keyClick(menu, Qt::Key_Escape);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == title; }, 1000));
+    EXPECT_EQ(title->selectedText(), "q");
 }
 
 } // namespace

@@ -97,6 +97,18 @@ TEST_F(Undo, SavedTagsComeBackWithTheirDates)
     EXPECT_EQ(Model().rowCount(), 2) << "the folder was scanned again";
 }
 
+TEST_F(Undo, AnAmpersandIsAnAccessKeyOnlyInTheMenuCaption)
+{
+    Put("musik/a & b.mp3", Song("Alt"));
+    Put("musik/c.mp3", Song("C"));
+    Start({QString::fromStdString(music)});
+    Type(Edit("ETitel"), "Neu");
+    SelectRows({1});
+    EXPECT_EQ(Caption(), "Rückgängig: Titelinformationen speichern (a && b.mp3)");
+    EXPECT_EQ(Action("ActRueckgaengig")->toolTip(), "Rückgängig: Titelinformationen speichern (a & b.mp3)");
+    EXPECT_EQ(Action("ActRueckgaengig")->statusTip(), "Rückgängig: Titelinformationen speichern (a & b.mp3)");
+}
+
 TEST_F(Undo, RenamesGoBackWithoutReplacingAnything)
 {
     const std::string now = Put("musik/neu.mp3", Song("N"));
