@@ -2,8 +2,10 @@
 
 #include <QFile>
 #include <QStyle>
+#include <QTimer>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include <dirent.h>
@@ -26,11 +28,34 @@ struct TSubfolder {
 };
 
 // Case-insensitive, ties broken by code point, so "B" and "b" keep a fixed
-// order and dot folders come first.
-bool CaptionLess(const QString& a, const QString& b)
+// order and dot folders come first. Names that decode to the same caption are
+// ordered by their bytes: rereading merges two lists sorted by this order.
+int CompareEntries(const QString& captionA, QByteArrayView nameA, const QString& captionB, QByteArrayView nameB)
 {
-    const int c = QString::compare(a, b, Qt::CaseInsensitive);
-    return c != 0 ? c < 0 : QString::compare(a, b, Qt::CaseSensitive) < 0;
+    int c = QString::compare(captionA, captionB, Qt::CaseInsensitive);
+    if (c == 0)
+        c = QString::compare(captionA, captionB, Qt::CaseSensitive);
+    if (c == 0)
+        c = nameA.compare(nameB);
+    return c;
+}
+
+QByteArray PathOf(const QTreeWidgetItem* node)
+{
+    return node->data(0, PathRole).toByteArray();
+}
+
+bool IsLoaded(const QTreeWidgetItem* node)
+{
+    return node->data(0, LoadedRole).toBool();
+}
+
+// The child of `node` on the way up from `item`, or null when `item` is not below `node`.
+QTreeWidgetItem* BranchBelow(const QTreeWidgetItem* node, QTreeWidgetItem* item)
+{
+    while (item && item->parent() != node)
+        item = item->parent();
+    return item;
 }
 
 bool IsDotOrDotDot(const char* n)
@@ -117,8 +142,9 @@ std::vector<TSubfolder> ListSubfolders(const QByteArray& path)
         out.push_back(std::move(sub));
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end(),
-        [](const TSubfolder& a, const TSubfolder& b) { return CaptionLess(a.caption, b.caption); });
+    std::sort(out.begin(), out.end(), [](const TSubfolder& a, const TSubfolder& b) {
+        return CompareEntries(a.caption, a.name, b.caption, b.name) < 0;
+    });
     return out;
 }
 
@@ -176,46 +202,83 @@ bool TDirBox::SelectPath(const QString& path)
     QTreeWidgetItem* node = topLevelItem(0);
     // Only absolute paths: the first part is the empty text before the root's "/".
     bool found = node && !parts.isEmpty() && parts.first().isEmpty();
+    // Nodes read again on the way may take the selection with them; report
+    // only where it ends up.
+    const bool held = std::exchange(m_hold, true);
     for (qsizetype i = 1; found && i < parts.size(); ++i) {
         const QString& part = parts[i];
         if (part.isEmpty())
             continue; // "//" names the same folder as "/"
+        // Opening a closed node lists it, or reads it again.
+        const bool fresh = !node->isExpanded();
+        if (fresh)
+            node->setExpanded(true);
         EnsureLoaded(node);
         QTreeWidgetItem* child = FindChild(node, part);
-        if (!child) {
-            // The folder may have been made after this node was listed.
-            AddNewChildren(node);
+        if (!child && !fresh) {
+            // The folder may have been made after this open node was listed.
+            Reread(node);
             child = FindChild(node, part);
         }
         if (!child) {
             found = false;
             break;
         }
-        node->setExpanded(true);
         node = child;
     }
+    m_hold = held;
     // A node left over from an earlier listing whose folder has gone counts as not found.
-    if (!found || !IsFolder(node->data(0, PathRole).toByteArray())) {
+    if (!found || !IsFolder(PathOf(node))) {
         Rebuild();
         return false;
     }
     scrollToItem(node);
     setCurrentItem(node);
+    OnSelectionChanged(); // reports a move made while held, if setCurrentItem changed nothing
     return true;
 }
 
 void TDirBox::Rebuild()
 {
-    m_shown = nullptr;
+    m_shown.clear();
     clear();
     const QByteArray rootPath("/");
     QTreeWidgetItem* root = MakeNode(rootPath, QStringLiteral("/"), false, HasSubfolder(AT_FDCWD, "/"));
     root->setIcon(0, m_rootIcon);
     addTopLevelItem(root);
     // A single top node: show its folders at once rather than make the user open it.
-    EnsureLoaded(root);
+    // Expanding lists it; loading first would make the expansion read it again.
     root->setExpanded(true);
+    EnsureLoaded(root);
     setCurrentItem(root);
+}
+
+void TDirBox::RereadFolder(const QString& path)
+{
+    QStringList parts = path.split(QLatin1Char('/'));
+    parts.removeLast(); // the text after the last "/"
+    QTreeWidgetItem* node = topLevelItem(0);
+    if (!node || parts.isEmpty() || !parts.first().isEmpty())
+        return;
+    // Only what is listed already: the deepest node on the way stands in for a
+    // folder not (yet) in the tree.
+    for (qsizetype i = 1; i < parts.size(); ++i) {
+        if (parts[i].isEmpty())
+            continue;
+        QTreeWidgetItem* child = FindChild(node, parts[i]);
+        if (!child)
+            break;
+        node = child;
+    }
+    while (node->parent() && !IsFolder(PathOf(node)))
+        node = node->parent();
+    if (IsLoaded(node)) {
+        RereadHeld(node);
+    } else {
+        node->setChildIndicatorPolicy(HasSubfolder(AT_FDCWD, PathOf(node).constData())
+                ? QTreeWidgetItem::ShowIndicator
+                : QTreeWidgetItem::DontShowIndicator);
+    }
 }
 
 QItemSelectionModel::SelectionFlags TDirBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
@@ -245,6 +308,16 @@ QTreeWidgetItem* TDirBox::MakeNode(const QByteArray& path, const QString& captio
     return node;
 }
 
+void TDirBox::SetNodeIcon(QTreeWidgetItem* node) const
+{
+    if (!node->parent())
+        node->setIcon(0, m_rootIcon);
+    else if (node->data(0, LinkRole).toBool())
+        node->setIcon(0, m_linkIcon);
+    else
+        node->setIcon(0, node->isExpanded() ? m_openIcon : m_folderIcon);
+}
+
 void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
 {
     if (node->data(0, LoadedRole).toBool())
@@ -262,16 +335,106 @@ void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
-void TDirBox::AddNewChildren(QTreeWidgetItem* node)
+void TDirBox::Reread(QTreeWidgetItem* node)
 {
-    const QByteArray path = node->data(0, PathRole).toByteArray();
-    for (const TSubfolder& sub : ListSubfolders(path)) {
-        if (FindChild(node, sub.caption))
+    const QByteArray path = PathOf(node);
+    const std::vector<TSubfolder> subs = ListSubfolders(path);
+    QTreeWidgetItem* const selectedBranch = BranchBelow(node, SelectedNode());
+    QTreeWidgetItem* const currentBranch = BranchBelow(node, currentItem());
+
+    // Both lists are in the same order: one merge pass pairs the nodes with
+    // the folders still there, even for thousands of subfolders.
+    std::vector<QTreeWidgetItem*> kept(subs.size(), nullptr);
+    std::vector<int> gone;
+    bool selectionGoes = false;
+    bool currentGoes = false;
+    const int count = node->childCount();
+    int i = 0;
+    std::size_t j = 0;
+    while (i < count || j < subs.size()) {
+        QTreeWidgetItem* child = i < count ? node->child(i) : nullptr;
+        int c = 1; // only new folders left
+        if (child && j == subs.size()) {
+            c = -1;
+        } else if (child) {
+            const QByteArray childPath = PathOf(child);
+            const QByteArrayView name = QByteArrayView(childPath).sliced(path.size(), childPath.size() - path.size() - 1);
+            c = CompareEntries(child->text(0), name, subs[j].caption, subs[j].name);
+        }
+        if (c < 0) {
+            selectionGoes |= child == selectedBranch;
+            currentGoes |= child == currentBranch;
+            gone.push_back(i++);
+        } else if (c > 0) {
+            ++j;
+        } else {
+            kept[j++] = child;
+            ++i;
+        }
+    }
+
+    if (selectionGoes || currentGoes)
+        MoveSelectionOutOf(node, selectionGoes);
+    for (auto it = gone.rbegin(); it != gone.rend(); ++it)
+        delete node->takeChild(*it);
+
+    // New folders go in as runs: one insertion per run, not per folder.
+    QList<QTreeWidgetItem*> run;
+    int at = 0;
+    for (j = 0; j <= subs.size(); ++j) {
+        if (j < subs.size() && !kept[j]) {
+            const TSubfolder& sub = subs[j];
+            run.append(MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.hasSubfolders));
             continue;
-        int at = 0;
-        while (at < node->childCount() && CaptionLess(node->child(at)->text(0), sub.caption))
-            ++at;
-        node->insertChild(at, MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.hasSubfolders));
+        }
+        if (!run.isEmpty()) {
+            node->insertChildren(at, run);
+            at += int(run.size());
+            run.clear();
+        }
+        if (j == subs.size())
+            break;
+        QTreeWidgetItem* child = kept[j];
+        if (child->data(0, LinkRole).toBool() != subs[j].link) {
+            child->setData(0, LinkRole, subs[j].link);
+            SetNodeIcon(child);
+        }
+        // A listed child gets its indicator from its own children below.
+        if (!IsLoaded(child)) {
+            child->setChildIndicatorPolicy(subs[j].hasSubfolders ? QTreeWidgetItem::ShowIndicator
+                                                                 : QTreeWidgetItem::DontShowIndicator);
+        }
+        ++at;
+    }
+
+    // Only nodes listed before: reading never opens anything new.
+    for (int k = 0; k < node->childCount(); ++k) {
+        if (IsLoaded(node->child(k)))
+            Reread(node->child(k));
+    }
+}
+
+void TDirBox::RereadHeld(QTreeWidgetItem* node)
+{
+    const bool held = std::exchange(m_hold, true);
+    Reread(node);
+    m_hold = held;
+    if (!held)
+        OnSelectionChanged();
+}
+
+void TDirBox::MoveSelectionOutOf(QTreeWidgetItem* node, bool selectionGoes)
+{
+    if (selectionGoes) {
+        // The node was just read, but a node that could not be read may have
+        // gone itself: take the nearest folder that is still there.
+        QTreeWidgetItem* target = node;
+        while (target->parent() && !IsFolder(PathOf(target)))
+            target = target->parent();
+        setCurrentItem(target);
+    } else {
+        // Removing the current item would make the view select a neighbour.
+        selectionModel()->setCurrentIndex(indexFromItem(SelectedNode()), QItemSelectionModel::NoUpdate);
     }
 }
 
@@ -286,27 +449,39 @@ QTreeWidgetItem* TDirBox::FindChild(const QTreeWidgetItem* node, const QString& 
 
 void TDirBox::OnSelectionChanged()
 {
+    if (m_hold)
+        return;
     // Only a selected node counts: clearing the tree passes through "none".
     const QList<QTreeWidgetItem*> selected = selectedItems();
-    QTreeWidgetItem* node = selected.isEmpty() ? nullptr : selected.first();
-    if (!node || node == m_shown)
+    if (selected.isEmpty())
         return;
-    m_shown = node;
+    // By path: a reread may replace nodes, but the same folder is no change.
+    const QByteArray path = PathOf(selected.first());
+    if (path == m_shown)
+        return;
+    m_shown = path;
     if (m_notify)
-        emit DirChange(Directory());
+        emit DirChange(QFile::decodeName(path));
 }
 
 void TDirBox::OnExpanded(QTreeWidgetItem* node)
 {
-    EnsureLoaded(node);
-    if (node->parent() && !node->data(0, LinkRole).toBool())
-        node->setIcon(0, m_openIcon);
+    if (!IsLoaded(node)) {
+        EnsureLoaded(node);
+    } else {
+        RereadHeld(node);
+        // A folder deleted since it was listed leaves its parent once this
+        // signal is over; removing the node that is expanding is not safe here.
+        const QByteArray path = PathOf(node);
+        if (node->parent() && !IsFolder(path))
+            QTimer::singleShot(0, this, [this, path] { RereadFolder(QFile::decodeName(path)); });
+    }
+    SetNodeIcon(node);
 }
 
 void TDirBox::OnCollapsed(QTreeWidgetItem* node)
 {
-    if (node->parent() && !node->data(0, LinkRole).toBool())
-        node->setIcon(0, m_folderIcon);
+    SetNodeIcon(node);
 }
 
 } // namespace km

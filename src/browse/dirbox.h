@@ -7,8 +7,9 @@ namespace km {
 
 // The folder tree: one top node for the root "/", below each node its
 // subfolders (hidden ones and links to folders included), loaded when the node
-// is first expanded. Every change of the selected node, by the user or by the
-// program, raises DirChange while notifications are on.
+// is first expanded and read again each time it is expanded later. Every change
+// of the selected folder, by the user or by the program, raises DirChange while
+// notifications are on.
 class TDirBox : public QTreeWidget {
     Q_OBJECT
 public:
@@ -25,6 +26,13 @@ public:
     // Clears the tree, adds the root and selects it.
     void Rebuild();
 
+    // Reads the subfolders of the node of `path` (text after the last "/" is
+    // ignored) and of its listed descendants again, keeping the nodes whose
+    // folders still exist. A node whose folder has gone gives way to its nearest
+    // existing ancestor; if the selection was in a removed node, that ancestor is
+    // selected.
+    void RereadFolder(const QString& path);
+
     void SetNotify(bool on) { m_notify = on; }
     bool Notify() const { return m_notify; }
 
@@ -38,15 +46,20 @@ protected:
 private:
     QTreeWidgetItem* SelectedNode() const;
     QTreeWidgetItem* MakeNode(const QByteArray& path, const QString& caption, bool link, bool hasSubfolders) const;
+    void SetNodeIcon(QTreeWidgetItem* node) const;
     void EnsureLoaded(QTreeWidgetItem* node);
-    void AddNewChildren(QTreeWidgetItem* node);
+    void Reread(QTreeWidgetItem* node);
+    void RereadHeld(QTreeWidgetItem* node);
+    void MoveSelectionOutOf(QTreeWidgetItem* node, bool selectionGoes);
     static QTreeWidgetItem* FindChild(const QTreeWidgetItem* node, const QString& caption);
     void OnSelectionChanged();
     void OnExpanded(QTreeWidgetItem* node);
     void OnCollapsed(QTreeWidgetItem* node);
 
     bool m_notify = true;
-    QTreeWidgetItem* m_shown = nullptr; // the node last reported (or selected quietly)
+    // While set, selection changes are not reported; the caller reports once at the end.
+    bool m_hold = false;
+    QByteArray m_shown; // path of the folder last reported (or selected quietly); empty: none
     QIcon m_rootIcon;
     QIcon m_folderIcon;
     QIcon m_openIcon;

@@ -4,6 +4,7 @@
 
 #include "app/addresses.h"
 #include "app/icons.h"
+#include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
 #include "platform/dialogs.h"
@@ -181,7 +182,14 @@ void TForm1::ConnectCommands()
     const auto on = [this](const char* name, auto handler) {
         connect(Action(QLatin1String(name)), &QAction::triggered, this, handler);
     };
-    on("ActAktuallisiern", [this] { ScanFolder(); });
+    on("ActAktuallisiern", [this] {
+        // The tree shows folders made or removed meanwhile; a shown folder that
+        // is gone gives way to its parent, whose selection scans by itself.
+        const QString folder = DirBox1->Directory();
+        DirBox1->RereadFolder(folder);
+        if (DirBox1->Directory() == folder)
+            ScanFolder();
+    });
     for (const char* name : {"ActOrdnerAnzeigen", "ActOrderAnzeigenPin", "ActOrdnerAusblenden"})
         on(name, [this] { ActOrdnerAnzeigenExecute(); });
     on("ActOrdnerAnzeigen2", [this] { ActOrdnerAnzeigen2Execute(); });

@@ -268,5 +268,109 @@ TEST_F(DirBox, ExpandsLargeFolderQuickly)
     EXPECT_EQ(box.currentItem()->childCount(), 2000);
 }
 
+TEST_F(DirBox, CollapseAndExpandReadsAgain)
+{
+    for (const char* d : {"b/innen/tief", "d", "f/alt", "g"})
+        Mkdir(d);
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path("b/innen/")));
+    QTreeWidgetItem* innen = box.currentItem();
+    QTreeWidgetItem* b = innen->parent();
+    QTreeWidgetItem* base = b->parent();
+    innen->setExpanded(true);
+    Child(base, "f")->setExpanded(true);
+    Child(base, "f")->setExpanded(false);
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+
+    for (const char* d : {"a", "c/x", "d/neu"})
+        Mkdir(d);
+    fs::remove(m_base / "f/alt");
+    fs::remove(m_base / "g");
+    base->setExpanded(false);
+    base->setExpanded(true);
+    ASSERT_EQ(Captions(base), (QStringList{"a", "b", "c", "d", "f"}));
+    EXPECT_EQ(Child(base, "a")->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    EXPECT_EQ(Child(base, "c")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(Child(base, "d")->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    // A listed child that lost its subfolders loses its expander too.
+    EXPECT_EQ(Child(base, "f")->childCount(), 0);
+    // The surviving nodes are the same ones, still open and selected.
+    EXPECT_EQ(Child(base, "b"), b);
+    EXPECT_TRUE(b->isExpanded());
+    EXPECT_TRUE(innen->isExpanded());
+    EXPECT_EQ(Captions(innen), QStringList{"tief"});
+    EXPECT_EQ(box.currentItem(), innen);
+    EXPECT_EQ(box.Directory(), Path("b/innen/"));
+    EXPECT_EQ(spy.count(), 0);
+}
+
+TEST_F(DirBox, RereadFolderOfShownFolder)
+{
+    for (const char* d : {"m/a/x", "m/b", "m/leer"})
+        Mkdir(d);
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path("m/")));
+    QTreeWidgetItem* m = box.currentItem();
+    m->setExpanded(true);
+    QTreeWidgetItem* a = Child(m, "a");
+    a->setExpanded(true);
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+
+    // F5 on the shown folder: new and deleted subfolders, down through opened nodes.
+    Mkdir("m/neu");
+    Mkdir("m/a/y");
+    fs::remove(m_base / "m/b");
+    box.RereadFolder(Path("m/"));
+    EXPECT_EQ(Captions(m), (QStringList{"a", "leer", "neu"}));
+    EXPECT_EQ(Child(m, "a"), a);
+    EXPECT_TRUE(a->isExpanded());
+    EXPECT_EQ(Captions(a), (QStringList{"x", "y"}));
+    EXPECT_EQ(box.currentItem(), m);
+    EXPECT_EQ(spy.count(), 0);
+
+    // A folder never opened only gets its expander right.
+    ASSERT_TRUE(box.SelectPath(Path("m/leer/")));
+    EXPECT_EQ(box.currentItem()->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    Mkdir("m/leer/sub");
+    spy.clear();
+    box.RereadFolder(Path("m/leer/"));
+    EXPECT_EQ(box.currentItem()->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_EQ(box.currentItem()->childCount(), 0);
+    EXPECT_EQ(spy.count(), 0);
+
+    // The shown folder itself was deleted: its nearest existing ancestor is selected.
+    ASSERT_TRUE(box.SelectPath(Path("m/a/x/")));
+    spy.clear();
+    fs::remove_all(m_base / "m/a");
+    box.RereadFolder(Path("m/a/x/"));
+    EXPECT_EQ(box.Directory(), Path("m/"));
+    EXPECT_EQ(box.currentItem(), m);
+    EXPECT_EQ(Received(spy), QStringList{Path("m/")});
+    EXPECT_EQ(Captions(m), (QStringList{"leer", "neu"}));
+}
+
+TEST_F(DirBox, RereadsALargeFolderInOrder)
+{
+    for (int i = 0; i < 3000; ++i)
+        Mkdir("d" + std::to_string(i));
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path("d1500/")));
+    QTreeWidgetItem* shown = box.currentItem();
+    QTreeWidgetItem* base = shown->parent();
+    for (int i = 0; i < 3000; i += 2)
+        fs::remove(m_base / ("d" + std::to_string(i)));
+    for (int i = 0; i < 1000; ++i)
+        Mkdir("n" + std::to_string(i));
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+    box.RereadFolder(Path());
+    ASSERT_EQ(base->childCount(), 2500);
+    EXPECT_EQ(base->child(0)->text(0), "d1");
+    EXPECT_EQ(base->child(1499)->text(0), "d999");
+    EXPECT_EQ(base->child(1500)->text(0), "n0");
+    // d1500 was deleted with the other even ones.
+    EXPECT_EQ(box.Directory(), Path());
+    EXPECT_EQ(Received(spy), QStringList{Path()});
+}
+
 } // namespace
 } // namespace km

@@ -2,6 +2,8 @@
 #include "browse/history.h"
 #include "support/windowfixture.h"
 
+#include <filesystem>
+
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
@@ -216,6 +218,29 @@ TEST_F(Navigation, NextAndPreviousKeepTheFocusAndBeepAtTheEnds)
     List()->clearSelection();
     Action("ActVorheriges")->trigger();
     EXPECT_EQ(SelectedRows(), (std::vector<int> {2}));
+}
+
+TEST_F(Navigation, F5ShowsFoldersMadeMeanwhileAndLeavesAGoneOne)
+{
+    Put("musik/a.mp3", Song("a"));
+    std::filesystem::create_directories(music + "alt");
+    Start({QString::fromStdString(music + "alt/")});
+    QTreeWidgetItem* node = Tree()->currentItem();
+    ASSERT_EQ(node->text(0), "alt");
+    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicator);
+    std::filesystem::create_directories(music + "alt/neu");
+    Trigger("ActAktuallisiern");
+    WaitScans(2);
+    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator) << "a subfolder came";
+
+    // The shown folder is gone: its parent is shown and scanned, once.
+    std::filesystem::remove_all(music + "alt");
+    Trigger("ActAktuallisiern");
+    WaitScans(3);
+    EXPECT_EQ(Tree()->Directory().toStdString(), music);
+    EXPECT_EQ(Rows(), (std::vector<std::string> {"a.mp3"}));
+    QTest::qWait(50);
+    EXPECT_EQ(finished->count(), 3);
 }
 
 TEST_F(Navigation, DisabledCommandsIgnoreTheirShortcuts)
