@@ -183,8 +183,10 @@ void TForm1::ListView1SelectItem()
             const auto fields = m_fields->TextFields();
             for (std::size_t k = 0; k < fields.size(); ++k) {
                 fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-                // Selected whole, so that typing replaces it, also after Ctrl+N in the field.
-                fields[k]->selectAll();
+                // Selected whole, ready to be typed over; a field without the focus
+                // would show its selection as if it had it.
+                if (fields[k]->hasFocus())
+                    fields[k]->selectAll();
                 fields[k]->setModified(false);
             }
             m_fields->EMusikrichtung->setCurrentIndex(

@@ -44,7 +44,8 @@ void TForm1::RestoreLoadedPanel()
     const auto fields = m_fields->TextFields();
     for (std::size_t k = 0; k < fields.size(); ++k) {
         fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-        fields[k]->selectAll();
+        if (fields[k]->hasFocus())
+            fields[k]->selectAll();
         fields[k]->setModified(false);
     }
     m_fields->EMusikrichtung->setCurrentIndex(
