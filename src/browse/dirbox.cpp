@@ -378,6 +378,10 @@ void TDirBox::Reread(QTreeWidgetItem* node)
     for (auto it = gone.rbegin(); it != gone.rend(); ++it)
         delete node->takeChild(*it);
 
+    // Open nodes are read again below. A closed one waits for its next opening,
+    // unless the selection lies in it or its folder has no subfolders left.
+    std::vector<QTreeWidgetItem*> again;
+
     // New folders go in as runs: one insertion per run, not per folder.
     QList<QTreeWidgetItem*> run;
     int at = 0;
@@ -403,15 +407,15 @@ void TDirBox::Reread(QTreeWidgetItem* node)
         if (!IsLoaded(child)) {
             child->setChildIndicatorPolicy(subs[j].hasSubfolders ? QTreeWidgetItem::ShowIndicator
                                                                  : QTreeWidgetItem::DontShowIndicator);
+        } else if (child->isExpanded() || !subs[j].hasSubfolders || child == selectedBranch || child == currentBranch) {
+            again.push_back(child);
         }
         ++at;
     }
 
     // Only nodes listed before: reading never opens anything new.
-    for (int k = 0; k < node->childCount(); ++k) {
-        if (IsLoaded(node->child(k)))
-            Reread(node->child(k));
-    }
+    for (QTreeWidgetItem* child : again)
+        Reread(child);
 }
 
 void TDirBox::RereadHeld(QTreeWidgetItem* node)
@@ -468,15 +472,25 @@ void TDirBox::OnExpanded(QTreeWidgetItem* node)
 {
     if (!IsLoaded(node)) {
         EnsureLoaded(node);
-    } else {
-        RereadHeld(node);
-        // A folder deleted since it was listed leaves its parent once this
-        // signal is over; removing the node that is expanding is not safe here.
-        const QByteArray path = PathOf(node);
-        if (node->parent() && !IsFolder(path))
-            QTimer::singleShot(0, this, [this, path] { RereadFolder(QFile::decodeName(path)); });
+        SetNodeIcon(node);
+        return;
+    }
+    const QByteArray path = PathOf(node);
+    {
+        // Nothing may be told from inside the expanding: a scan that a
+        // DirChange starts serves events and could delete this very node.
+        const bool held = std::exchange(m_hold, true);
+        Reread(node);
+        m_hold = held;
     }
     SetNodeIcon(node);
+    QTimer::singleShot(0, this, [this, path] {
+        // A folder deleted since it was listed leaves its parent; removing the
+        // node that is expanding is not safe inside the signal.
+        if (path.count('/') > 1 && !IsFolder(path))
+            RereadFolder(QFile::decodeName(path));
+        OnSelectionChanged();
+    });
 }
 
 void TDirBox::OnCollapsed(QTreeWidgetItem* node)

@@ -157,7 +157,18 @@ TLeadingScan ScanLeading(TSource& src, std::int64_t fileSize, bool endsWithMarke
     return scan;
 }
 
-bool StartsWithTagMarker(const std::uint8_t* block) { return std::memcmp(block, "TAG", 3) == 0; }
+// The last 128 bytes open with "TAG" and do not end a tag appended at the
+// end of the file, whose footer would stand in their last ten bytes.
+bool EndsWithTagMarker(const std::uint8_t* last128, std::int64_t fileSize)
+{
+    if (std::memcmp(last128, "TAG", 3) != 0)
+        return false;
+    const std::uint8_t* footer = last128 + kID3v1BlockSize - 10;
+    if (!TID3v2Reader::IsID3v2Marker(footer, false))
+        return true;
+    const std::int64_t size = TID3v2Reader::DecodeSynchsafe(footer + 6) + 20;
+    return size < static_cast<std::int64_t>(kID3v1BlockSize) || fileSize - size <= 0;
+}
 } // namespace
 
 bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std::string& path)
@@ -166,9 +177,9 @@ bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std
     if (blockAt < 0)
         return false;
     TSource src(layer, fd, fileSize, path);
-    std::uint8_t marker[3];
-    src.ReadAside(blockAt, marker, sizeof marker);
-    if (!StartsWithTagMarker(marker))
+    std::uint8_t last[kID3v1BlockSize];
+    src.ReadAside(blockAt, last, sizeof last);
+    if (!EndsWithTagMarker(last, fileSize))
         return false;
     const auto ignore = [](auto...) {};
     return ScanLeading(src, fileSize, true, ignore, ignore).ID3v1Block;
@@ -263,7 +274,7 @@ void TID3v2Reader::ReadTags()
                 DecodeFrameHeader(next);
         }
     };
-    const bool endsWithMarker = FileSize >= static_cast<std::int64_t>(kID3v1BlockSize) && StartsWithTagMarker(block);
+    const bool endsWithMarker = FileSize >= static_cast<std::int64_t>(kID3v1BlockSize) && EndsWithTagMarker(block, FileSize);
     const TLeadingScan scan = ScanLeading(src, FileSize, endsWithMarker, onTag, onFrame);
     std::int64_t nonAudioBytes = scan.NonAudioBytes;
 

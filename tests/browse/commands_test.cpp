@@ -307,6 +307,11 @@ TEST_F(Commands, AnEditPanelThatFloatedIsNoLongerAtTheTop)
     EXPECT_TRUE(window->EditPanelTop()) << "hidden, it keeps its place";
     Action("ActEingabefeldAnzeigen")->trigger();
     ASSERT_EQ(window->EditPanelState(), TForm1::TPlacement::Floating);
+    // The menu bar taking the focus for the keyboard is no leaving.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Child<QWidget>("ETitel")->hasFocus(); }, 1000));
+    window->menuBar()->setFocus(Qt::MenuBarFocusReason);
+    EXPECT_EQ(window->EditPanelState(), TForm1::TPlacement::Floating);
+    Child<QWidget>("ETitel")->setFocus(Qt::MenuBarFocusReason);
     Action("ActEingabefeldAnzeigen")->trigger();
     ASSERT_EQ(window->EditPanelState(), TForm1::TPlacement::Hidden);
     window->close();

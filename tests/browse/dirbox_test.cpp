@@ -304,6 +304,31 @@ TEST_F(DirBox, CollapseAndExpandReadsAgain)
     EXPECT_EQ(spy.count(), 0);
 }
 
+TEST_F(DirBox, ExpandingTellsTheMovedSelectionOnlyAfterwards)
+{
+    // The selection lies in a branch deleted meanwhile; the DirChange that
+    // follows starts a scan, which may reread the tree while serving events.
+    Mkdir("a/b/c");
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path("a/b/c/")));
+    QTreeWidgetItem* b = box.currentItem()->parent();
+    b->setExpanded(false);
+    fs::remove_all(m_base / "a/b");
+    QStringList told;
+    QObject::connect(&box, &TDirBox::DirChange, &box, [&](const QString& folder) {
+        told << folder;
+        box.RereadFolder(Path("a/"));
+    });
+    QTreeWidgetItem* a = b->parent();
+    a->setExpanded(false);
+    a->setExpanded(true);
+    EXPECT_TRUE(told.isEmpty()) << "not from inside the expanding";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !told.isEmpty(); }, 1000));
+    EXPECT_EQ(told, QStringList{Path("a/")});
+    EXPECT_EQ(a->childCount(), 0);
+    EXPECT_EQ(box.Directory(), Path("a/"));
+}
+
 TEST_F(DirBox, RereadFolderOfShownFolder)
 {
     for (const char* d : {"m/a/x", "m/b", "m/leer"})

@@ -169,6 +169,17 @@ TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
     EXPECT_EQ(ReadAll(path), holding);
     ASSERT_TRUE(Write(path, EmptyTag()));
     EXPECT_EQ(ReadAll(path), holding);
+
+    // "TAG" 128 bytes before the end of a tag appended at the end: its footer
+    // tells it apart, and the block goes behind it.
+    Bytes inside = test::V1("Drin");
+    inside.resize(118); // the footer takes the last ten bytes
+    const Bytes appended = Cat({test::Header(), Fill(4000, 0x11), test::Tag(Cat({Fill(82), inside}), 0x10)});
+    ASSERT_EQ(Bytes(appended.end() - 128, appended.end() - 125), test::Str("TAG"));
+    const std::string tail = dir.Write("hinten.mp3", appended);
+    ASSERT_EQ(readTitle(tail), "(kein Block)");
+    ASSERT_TRUE(Write(tail, MakeTag("Neu")));
+    EXPECT_EQ(ReadAll(tail), Cat({appended, test::V1("Neu")}));
 }
 
 TEST(Writer, AllTwentyNineCommentBytesReachTheFile)
