@@ -1,5 +1,7 @@
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "app/icons.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
@@ -79,10 +81,10 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     connect(DirBox1, &TDirBox::DirChange, this, &TForm1::DirBox1DirChange);
 
     connect(qApp, &QApplication::focusChanged, this, &TForm1::FocusChanged);
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::ScheduleRefresh);
-    connect(this, &TForm1::ScanFinished, this, &TForm1::ScheduleRefresh);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, m_commands, &TCommandTable::ScheduleRefresh);
+    connect(this, &TForm1::ScanFinished, m_commands, &TCommandTable::ScheduleRefresh);
     qApp->installEventFilter(this);
-    RefreshActions();
+    m_commands->Refresh();
 }
 
 TForm1::~TForm1()
@@ -244,11 +246,6 @@ void TForm1::BuildUi()
     waitLayout->addWidget(PBWarten, 1);
     waitLayout->addWidget(SpeedButton2);
     PWarten->hide();
-
-    m_refreshTimer = new QTimer(this);
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &TForm1::RefreshActions);
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -305,7 +302,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         const bool first = !focus || focus == widget || focus->window() != this;
         if (widget && widget->window() == this && first && HandleFormKey(static_cast<QKeyEvent*>(event)))
             return true;
-        ScheduleRefresh();
+        m_commands->ScheduleRefresh();
         if (field && EditFieldEvent(widget, event))
             return true;
         break;
@@ -319,7 +316,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
-        ScheduleRefresh();
+        m_commands->ScheduleRefresh();
         break;
     default:
         break;
@@ -340,13 +337,13 @@ bool TForm1::HandleFormKey(QKeyEvent* key)
         if (m_folderBar == TPlacement::Floating) {
             Panel1->hide();
             m_folderBar = TPlacement::Hidden;
-            ScheduleRefresh();
+            m_commands->ScheduleRefresh();
             return true;
         }
         if (m_editPanel == TPlacement::Floating) {
             Panel5->hide();
             m_editPanel = TPlacement::Hidden;
-            ScheduleRefresh();
+            m_commands->ScheduleRefresh();
             return true;
         }
         if (m_scanRunning) {

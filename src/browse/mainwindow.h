@@ -32,6 +32,7 @@ class QTreeView;
 namespace km {
 
 class TDialogs;
+class TCommandTable;
 class TDirBox;
 class TEditFields;
 class TListModel;
@@ -73,9 +74,8 @@ public:
     // The data columns as shown: ids and current widths in display order.
     std::vector<TColumnPair> CurrentColumns() const;
 
-    // Commands by their names; RefreshActions runs every update handler.
-    QAction* Action(const QString& name) const;
-    void RefreshActions();
+    // The commands by their names, for the other subsystems and the tests.
+    TCommandTable& Commands() const { return *m_commands; }
     const THistory& History() const { return m_history; }
     void GoHistory(int steps);
 
@@ -149,26 +149,17 @@ private:
     void ConnectCommands();
     void BuildMenus();
     void BuildToolBars();
-    void ScheduleRefresh();
     void FillHistoryMenu(QMenu* menu, bool back);
     void ActPlayExecute();
-    void ActHomepageExecute();
-    void ActWendmarkExecute();
-    void ActPlayUpdate();
     void ActSpalteUpdate();
     void SortUpdate();
-    void ActUnterordnerUpdate();
 
     // mainwindow_navigation.cpp
     void AddHistory(const QString& folder);
-    void ActZurueckExecute();
-    void ActVorwaertsExecute();
     void ActAufwaertsExecute();
     void ActNaechstesExecute();
     void ActVorherigesExecute();
     void GoToRow(int row);
-    void ActZurueckUpdate();
-    void ActVorwaertsUpdate();
     void ActNaechstesUpdate();
 
     // mainwindow_layout.cpp
@@ -279,7 +270,6 @@ private:
     QProgressBar* PBWarten = nullptr;
     QToolButton* SpeedButton2 = nullptr;
     QTimer* Timer1 = nullptr;
-    QTimer* m_refreshTimer = nullptr;
     QPointer<QWidget> m_splash;
     QMenu* PopListViewHead = nullptr;
     QMenu* PopListView = nullptr;
@@ -288,8 +278,7 @@ private:
     QMenu* PopDirZurueck = nullptr;
     QMenu* PopDirVorwaerts = nullptr;
 
-    std::map<QString, QAction*> m_actions;
-    std::vector<std::pair<QAction*, void (TForm1::*)()>> m_updates;
+    TCommandTable* m_commands = nullptr;
     std::vector<QAction*> m_columnToggles; // ids 0..8
     std::vector<QAction*> m_sortFields;    // codes 1..8
 };

@@ -4,6 +4,7 @@
 
 #include "app/addresses.h"
 #include "app/icons.h"
+#include "browse/commandtable.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
@@ -26,14 +27,6 @@
 namespace km {
 
 namespace {
-
-struct TActionDef {
-    const char* Name;
-    const char* Category;
-    const char* Caption; // empty: the action shows its picture only
-    const char* Hint;
-    QKeySequence Shortcut;
-};
 
 const TActionDef kActions[] = {
     {"ActAktuallisiern", "Ansicht", "&Aktuallisiern", "Aktuallisiern", QKeySequence(Qt::Key_F5)},
@@ -111,51 +104,19 @@ const TActionDef kActions[] = {
     {"ActBeenden", "Datei", "&Beenden", "", {}},
 };
 
-// Commands whose work comes with the edit panel, the template, case
-// conversion, the file-name tools, the exports, the file operations and the
-// program extras: they stand in their places but stay disabled until then.
-const char* const kNotYetAvailable[] = {"ActFeldUebernehmen", "ActAllesUebernehmen",
-    "ActAlleFelderloeschen", "ActGrossKlein", "ActGrossKlein_GrossKlein", "ActGrossKlein_GrossGross",
-    "ActGrossKlein_KleinKlein", "ActEinstellungen", "ActVonDateinamen", "ActDateinameAusID3", "ActRename",
-    "ActExportHTML", "ActExportExcel", "ActExportPlaylist", "ActDateioperationen", "ActShellCopy", "ActShelMove",
-    "ActShellDelete", "ActShellCopy2", "ActShelMove2", "ActUpdate", "ActInfo"};
-
 } // namespace
-
-QAction* TForm1::Action(const QString& name) const
-{
-    const auto it = m_actions.find(name);
-    return it == m_actions.end() ? nullptr : it->second;
-}
 
 void TForm1::BuildActions()
 {
-    for (const TActionDef& def : kActions) {
-        auto* action = new QAction(QString::fromUtf8(def.Caption), this);
-        action->setObjectName(QLatin1String(def.Name));
-        action->setProperty("category", QString::fromUtf8(def.Category));
-        action->setIcon(Icons::ForAction(QLatin1String(def.Name)));
-        if (*def.Hint) {
-            action->setToolTip(QString::fromUtf8(def.Hint));
-            action->setStatusTip(QString::fromUtf8(def.Hint));
-        }
-        if (!def.Shortcut.isEmpty()) {
-            action->setShortcut(def.Shortcut);
-            action->setShortcutContext(Qt::WindowShortcut);
-        }
-        addAction(action);
-        m_actions[action->objectName()] = action;
-    }
-    for (const char* name : kNotYetAvailable)
-        Action(QLatin1String(name))->setEnabled(false);
+    m_commands = new TCommandTable(this, kActions);
     for (const char* name : {"ActUnterordner", "ActOrdnerAnzeigen", "ActOrdnerAnzeigen2", "ActEingabefeldOben",
              "ActEingabeFeldUnten", "ActEingabefeldAusblenden", "ActEingabefeldAnzeigen", "SortAufsteigend",
              "SortAbsteigend"})
-        Action(QLatin1String(name))->setCheckable(true);
+        m_commands->Action(QLatin1String(name))->setCheckable(true);
     const char* toggles[] = {"ActSpalteDateiname", "ActSpalteTitel", "ActSpalteInterpret", "ActSpalteAlbum",
         "ActSpalteTitelNr", "ActSpalteJahr", "ActSpalteBemerkung", "ActSpalteMusikrichtung", "ActSpalteOrdner"};
     for (int id = 0; id < 9; ++id) {
-        QAction* a = Action(QLatin1String(toggles[id]));
+        QAction* a = m_commands->Action(QLatin1String(toggles[id]));
         a->setCheckable(true);
         a->setData(id);
         m_columnToggles.push_back(a);
@@ -163,24 +124,24 @@ void TForm1::BuildActions()
     const char* sorts[] = {"SortDateiname", "SortTitel", "sortInterpret", "SortAlbum", "SortTitelNr", "SortJahr",
         "SortBemerkung", "SortMusikrichtung"};
     for (int code = 1; code <= 8; ++code) {
-        QAction* a = Action(QLatin1String(sorts[code - 1]));
+        QAction* a = m_commands->Action(QLatin1String(sorts[code - 1]));
         a->setCheckable(true);
         a->setData(code);
         m_sortFields.push_back(a);
     }
-    Action(QStringLiteral("SortAufsteigend"))->setData(1);
-    Action(QStringLiteral("SortAbsteigend"))->setData(-1);
+    m_commands->Action(QStringLiteral("SortAufsteigend"))->setData(1);
+    m_commands->Action(QStringLiteral("SortAbsteigend"))->setData(-1);
     // The edit panel's position is one choice of three.
     auto* group = new QActionGroup(this);
     for (const char* name : {"ActEingabefeldOben", "ActEingabeFeldUnten", "ActEingabefeldAusblenden"})
-        group->addAction(Action(QLatin1String(name)));
+        group->addAction(m_commands->Action(QLatin1String(name)));
     ConnectCommands();
 }
 
 void TForm1::ConnectCommands()
 {
-    const auto on = [this](const char* name, auto handler) {
-        connect(Action(QLatin1String(name)), &QAction::triggered, this, handler);
+    const auto on = [this](const char* name, std::function<void()> handler) {
+        m_commands->On(QLatin1String(name), std::move(handler));
     };
     on("ActAktuallisiern", [this] {
         // The tree shows folders made or removed meanwhile; a shown folder that
@@ -204,52 +165,37 @@ void TForm1::ConnectCommands()
     on("ActSpalten", [this] { ActSpaltenExecute(); });
     on("ActSpalten2", [this] { ActSpaltenExecute(); });
     for (QAction* a : m_columnToggles)
-        connect(a, &QAction::triggered, this, [this, a] { ColumnToggleExecute(a); });
+        m_commands->On(a->objectName(), [this, a] { ColumnToggleExecute(a); });
     for (QAction* a : m_sortFields)
-        connect(a, &QAction::triggered, this, [this, a] { SortFieldExecute(a); });
+        m_commands->On(a->objectName(), [this, a] { SortFieldExecute(a); });
     for (const char* name : {"SortAufsteigend", "SortAbsteigend"}) {
-        QAction* a = Action(QLatin1String(name));
-        connect(a, &QAction::triggered, this, [this, a] { SortDirectionExecute(a); });
+        QAction* a = m_commands->Action(QLatin1String(name));
+        m_commands->On(a->objectName(), [this, a] { SortDirectionExecute(a); });
     }
-    on("ActZurueck", [this] { ActZurueckExecute(); });
-    on("ActVorwaerts", [this] { ActVorwaertsExecute(); });
+    on("ActZurueck", [this] { GoHistory(-1); });
+    on("ActVorwaerts", [this] { GoHistory(1); });
     on("ActAufwaerts", [this] { ActAufwaertsExecute(); });
     on("ActNaechstes", [this] { ActNaechstesExecute(); });
     on("ActVorheriges", [this] { ActVorherigesExecute(); });
     on("ActPlay", [this] { ActPlayExecute(); });
-    on("ActHomepage", [this] { ActHomepageExecute(); });
-    on("ActWendmark", [this] { ActWendmarkExecute(); });
+    on("ActHomepage", [this] { m_shell.OpenAddress(QString::fromLatin1(kHomepageAddress)); });
+    on("ActWendmark", [this] { m_shell.OpenAddress(QString::fromLatin1(kFreewareAddress)); });
     on("ActBeenden", [this] { close(); });
     on("ActRueckgaengig", [this] { ActRueckgaengigExecute(); });
-    // Every command may change what the others offer.
-    for (const auto& [name, action] : m_actions)
-        connect(action, &QAction::triggered, this, &TForm1::ScheduleRefresh);
 
-    const auto update = [this](const char* name, void (TForm1::*handler)()) {
-        m_updates.emplace_back(Action(QLatin1String(name)), handler);
+    const auto update = [this](const char* name, std::function<void()> handler) {
+        m_commands->OnUpdate(QLatin1String(name), std::move(handler));
     };
-    update("ActOrdnerAnzeigen", &TForm1::ActOrdnerAnzeigenUpdate);
-    update("ActEingabefeldOben", &TForm1::EditPanelUpdate);
-    update("SortDateiname", &TForm1::SortUpdate);
-    update("ActUnterordner", &TForm1::ActUnterordnerUpdate);
-    update("ActSpalteDateiname", &TForm1::ActSpalteUpdate);
-    update("ActZurueck", &TForm1::ActZurueckUpdate);
-    update("ActVorwaerts", &TForm1::ActVorwaertsUpdate);
-    update("ActNaechstes", &TForm1::ActNaechstesUpdate);
-    update("ActPlay", &TForm1::ActPlayUpdate);
-    update("ActRueckgaengig", &TForm1::ActRueckgaengigUpdate);
-}
-
-void TForm1::RefreshActions()
-{
-    for (const auto& [action, handler] : m_updates)
-        (this->*handler)();
-}
-
-void TForm1::ScheduleRefresh()
-{
-    if (!m_refreshTimer->isActive())
-        m_refreshTimer->start();
+    update("ActOrdnerAnzeigen", [this] { ActOrdnerAnzeigenUpdate(); });
+    update("ActEingabefeldOben", [this] { EditPanelUpdate(); });
+    update("SortDateiname", [this] { SortUpdate(); });
+    update("ActUnterordner", [this] { m_commands->Action(QStringLiteral("ActUnterordner"))->setChecked(m_settings.Unterordner); });
+    update("ActSpalteDateiname", [this] { ActSpalteUpdate(); });
+    update("ActZurueck", [this] { m_commands->Action(QStringLiteral("ActZurueck"))->setEnabled(m_history.Back.size() > 1); });
+    update("ActVorwaerts", [this] { m_commands->Action(QStringLiteral("ActVorwaerts"))->setEnabled(!m_history.Forward.isEmpty()); });
+    update("ActNaechstes", [this] { ActNaechstesUpdate(); });
+    update("ActPlay", [this] { m_commands->Action(QStringLiteral("ActPlay"))->setEnabled(FirstSelectedRow() >= 0); });
+    update("ActRueckgaengig", [this] { ActRueckgaengigUpdate(); });
 }
 
 void TForm1::ActSpalteUpdate()
@@ -264,13 +210,9 @@ void TForm1::SortUpdate()
     const int code = SortCode(m_sortKey);
     for (QAction* a : m_sortFields)
         a->setChecked(a->data().toInt() == code);
-    Action(QStringLiteral("SortAufsteigend"))->setChecked(m_sortKey > 0);
-    Action(QStringLiteral("SortAbsteigend"))->setChecked(m_sortKey < 0);
+    m_commands->Action(QStringLiteral("SortAufsteigend"))->setChecked(m_sortKey > 0);
+    m_commands->Action(QStringLiteral("SortAbsteigend"))->setChecked(m_sortKey < 0);
 }
-
-void TForm1::ActUnterordnerUpdate() { Action(QStringLiteral("ActUnterordner"))->setChecked(m_settings.Unterordner); }
-
-void TForm1::ActPlayUpdate() { Action(QStringLiteral("ActPlay"))->setEnabled(FirstSelectedRow() >= 0); }
 
 void TForm1::ActPlayExecute()
 {
@@ -284,26 +226,14 @@ void TForm1::ActPlayExecute()
         QFile::decodeName(QByteArray::fromStdString(e.Folder)));
 }
 
-void TForm1::ActHomepageExecute() { m_shell.OpenAddress(QString::fromLatin1(kHomepageAddress)); }
-
-void TForm1::ActWendmarkExecute() { m_shell.OpenAddress(QString::fromLatin1(kFreewareAddress)); }
-
 void TForm1::BuildMenus()
 {
-    const auto add = [this](QMenu* menu, std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            if (*name == '-')
-                menu->addSeparator();
-            else
-                menu->addAction(Action(QLatin1String(name)));
-        }
-    };
-    const auto refreshOnShow = [this](QMenu* menu) { connect(menu, &QMenu::aboutToShow, this, &TForm1::RefreshActions); };
+    const auto add = [this](QMenu* menu, std::initializer_list<const char*> names) { m_commands->Fill(menu, names); };
 
     PopGrossKlein = new QMenu(this);
     PopGrossKlein->setObjectName(QStringLiteral("PopGrossKlein"));
     add(PopGrossKlein, {"ActGrossKlein_GrossKlein", "-", "ActGrossKlein_GrossGross", "ActGrossKlein_KleinKlein"});
-    Action(QStringLiteral("ActGrossKlein"))->setMenu(PopGrossKlein);
+    m_commands->Action(QStringLiteral("ActGrossKlein"))->setMenu(PopGrossKlein);
 
     QMenuBar* bar = menuBar();
     QMenu* datei = bar->addMenu(QStringLiteral("&Datei"));
@@ -331,15 +261,12 @@ void TForm1::BuildMenus()
 
     QMenu* hilfe = bar->addMenu(QStringLiteral("&?"));
     add(hilfe, {"ActHomepage", "ActWendmark", "-", "ActUpdate", "-", "ActInfo"});
-    for (QMenu* m : {datei, export_, bearbeiten, extras, ansicht, sort, eingabe, hilfe, PopGrossKlein})
-        refreshOnShow(m);
 
     PopListViewHead = new QMenu(this);
     PopListViewHead->setObjectName(QStringLiteral("PopListViewHead"));
     add(PopListViewHead, {"ActSpalteDateiname", "ActSpalteTitel", "ActSpalteInterpret", "ActSpalteAlbum",
                              "ActSpalteTitelNr", "ActSpalteJahr", "ActSpalteBemerkung", "ActSpalteMusikrichtung",
                              "ActSpalteOrdner", "-", "ActSpalten2"});
-    refreshOnShow(PopListViewHead);
 
     PopListView = new QMenu(this);
     PopListView->setObjectName(QStringLiteral("PopListView"));
@@ -348,9 +275,7 @@ void TForm1::BuildMenus()
     auto* fileOps = new QMenu(this);
     fileOps->setObjectName(QStringLiteral("PopDateioperationen"));
     add(fileOps, {"ActRename", "-", "ActShellCopy", "ActShellCopy2", "ActShelMove", "ActShelMove2", "-", "ActShellDelete"});
-    Action(QStringLiteral("ActDateioperationen"))->setMenu(fileOps);
-    refreshOnShow(PopListView);
-    refreshOnShow(fileOps);
+    m_commands->Action(QStringLiteral("ActDateioperationen"))->setMenu(fileOps);
     ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
         PopListView->popup(ListView1->viewport()->mapToGlobal(pos));
@@ -362,7 +287,6 @@ void TForm1::BuildMenus()
     PopEdit->setObjectName(QStringLiteral("PopEdit"));
     add(PopEdit, {"ActFeldUebernehmen", "-", "ActEditUndo1", "-", "ActAussschneiden", "ActKopieren", "actEinfuegen",
                      "EditDelete1", "-", "EditSelectAll1"});
-    refreshOnShow(PopEdit);
 
     PopDirZurueck = new QMenu(this);
     PopDirZurueck->setObjectName(QStringLiteral("PopDirZurueck"));
@@ -390,19 +314,11 @@ void TForm1::BuildToolBars()
     tools->setMovable(false);
     tools->setIconSize(QSize(20, 20));
     addToolBar(Qt::TopToolBarArea, tools);
-    const auto add = [this, tools](std::initializer_list<const char*> names) {
-        for (const char* name : names) {
-            if (*name == '|')
-                tools->addSeparator();
-            else
-                tools->addAction(Action(QLatin1String(name)));
-        }
-    };
-    add({"ActZurueck", "ActVorwaerts", "ActAufwaerts", "|", "ActUnterordner", "|", "ActPlay", "|", "ActRueckgaengig",
-        "|", "ActAussschneiden", "ActKopieren", "actEinfuegen", "|", "ActFeldUebernehmen", "ActAllesUebernehmen",
-        "ActVonDateinamen", "ActDateinameAusID3", "ActGrossKlein", "|", "ActAlleFelderloeschen"});
+    m_commands->Fill(tools, {"ActZurueck", "ActVorwaerts", "ActAufwaerts", "-", "ActUnterordner", "-", "ActPlay", "-",
+        "ActRueckgaengig", "-", "ActAussschneiden", "ActKopieren", "actEinfuegen", "-", "ActFeldUebernehmen",
+        "ActAllesUebernehmen", "ActVonDateinamen", "ActDateinameAusID3", "ActGrossKlein", "-", "ActAlleFelderloeschen"});
     const auto dropDown = [tools, this](const char* name, QMenu* menu) {
-        auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(Action(QLatin1String(name))));
+        auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(m_commands->Action(QLatin1String(name))));
         if (menu)
             button->setMenu(menu);
         button->setPopupMode(QToolButton::MenuButtonPopup);
@@ -415,7 +331,7 @@ void TForm1::BuildToolBars()
     const auto smallButtons = [this](QWidget* parent, QBoxLayout* layout, std::initializer_list<const char*> names) {
         for (const char* name : names) {
             auto* button = new QToolButton(parent);
-            QAction* action = Action(QLatin1String(name));
+            QAction* action = m_commands->Action(QLatin1String(name));
             button->setObjectName(QStringLiteral("Btn") + QLatin1String(name));
             button->setDefaultAction(action);
             // A lone button does not follow its action's visibility by itself.

@@ -1,6 +1,8 @@
 // The folder bar and the edit panel: docked, floating over the list, or hidden.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
@@ -77,13 +79,13 @@ void TForm1::ActOrdnerAnzeigen2Execute()
 void TForm1::ActOrdnerAnzeigenUpdate()
 {
     const bool docked = m_folderBar == TPlacement::Docked;
-    Action(QStringLiteral("ActOrdnerAnzeigen"))->setChecked(docked);
-    QAction* show2 = Action(QStringLiteral("ActOrdnerAnzeigen2"));
+    m_commands->Action(QStringLiteral("ActOrdnerAnzeigen"))->setChecked(docked);
+    QAction* show2 = m_commands->Action(QStringLiteral("ActOrdnerAnzeigen2"));
     show2->setVisible(!docked);
     show2->setCheckable(true);
     show2->setChecked(m_folderBar == TPlacement::Floating);
-    Action(QStringLiteral("ActOrderAnzeigenPin"))->setVisible(!docked);
-    Action(QStringLiteral("ActOrdnerAusblenden"))->setVisible(docked);
+    m_commands->Action(QStringLiteral("ActOrderAnzeigenPin"))->setVisible(!docked);
+    m_commands->Action(QStringLiteral("ActOrdnerAusblenden"))->setVisible(docked);
 }
 
 void TForm1::SetEditPanelTop(bool top) { DockEditPanel(top); }
@@ -148,14 +150,14 @@ void TForm1::ActEingabefeldAnzeigenExecute()
 void TForm1::EditPanelUpdate()
 {
     const bool docked = m_editPanel == TPlacement::Docked;
-    Action(QStringLiteral("ActEingabefeldOben"))->setChecked(docked && m_editTop);
-    Action(QStringLiteral("ActEingabeFeldUnten"))->setChecked(docked && !m_editTop);
-    Action(QStringLiteral("ActEingabefeldAusblenden"))->setChecked(m_editPanel == TPlacement::Hidden);
-    Action(QStringLiteral("ActEingabefeldOben2"))->setVisible(docked && !m_editTop);
-    Action(QStringLiteral("ActEingabeFeldUnten2"))->setVisible(docked && m_editTop);
-    Action(QStringLiteral("ActEingabefeldAusblenden2"))->setVisible(docked);
-    Action(QStringLiteral("ActEingabefeldPin"))->setVisible(!docked);
-    QAction* show = Action(QStringLiteral("ActEingabefeldAnzeigen"));
+    m_commands->Action(QStringLiteral("ActEingabefeldOben"))->setChecked(docked && m_editTop);
+    m_commands->Action(QStringLiteral("ActEingabeFeldUnten"))->setChecked(docked && !m_editTop);
+    m_commands->Action(QStringLiteral("ActEingabefeldAusblenden"))->setChecked(m_editPanel == TPlacement::Hidden);
+    m_commands->Action(QStringLiteral("ActEingabefeldOben2"))->setVisible(docked && !m_editTop);
+    m_commands->Action(QStringLiteral("ActEingabeFeldUnten2"))->setVisible(docked && m_editTop);
+    m_commands->Action(QStringLiteral("ActEingabefeldAusblenden2"))->setVisible(docked);
+    m_commands->Action(QStringLiteral("ActEingabefeldPin"))->setVisible(!docked);
+    QAction* show = m_commands->Action(QStringLiteral("ActEingabefeldAnzeigen"));
     show->setVisible(!docked);
     show->setChecked(m_editPanel == TPlacement::Floating);
     show->setEnabled(EditFieldsEnabled());
@@ -175,12 +177,12 @@ void TForm1::FocusChanged(QWidget* old, QWidget* now)
     if (m_folderBar == TPlacement::Floating && Inside(old, Panel1) && !Inside(now, Panel1)) {
         Panel1->hide();
         m_folderBar = TPlacement::Hidden;
-        ScheduleRefresh();
+        m_commands->ScheduleRefresh();
     }
     if (m_editPanel == TPlacement::Floating && Inside(old, Panel5) && !Inside(now, Panel5)) {
         Panel5->hide();
         m_editPanel = TPlacement::Hidden;
-        ScheduleRefresh();
+        m_commands->ScheduleRefresh();
     }
 }
 

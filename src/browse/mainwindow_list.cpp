@@ -2,6 +2,8 @@
 // the chooser and the sort commands.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/formspalten.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
@@ -118,7 +120,7 @@ void TForm1::ColumnToggleExecute(QAction* action)
         widths.push_back(ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth);
     }
     SetListColumns(std::move(columns), widths);
-    RefreshActions();
+    m_commands->Refresh();
 }
 
 void TForm1::ActSpaltenExecute()
@@ -155,21 +157,21 @@ void TForm1::SortFieldExecute(QAction* action)
 {
     m_sortKey = SortKeyForField(m_sortKey, action->data().toInt());
     ApplySort();
-    RefreshActions();
+    m_commands->Refresh();
 }
 
 void TForm1::SortDirectionExecute(QAction* action)
 {
     m_sortKey = SortKeyForDirection(m_sortKey, action->data().toInt());
     ApplySort();
-    RefreshActions();
+    m_commands->Refresh();
 }
 
 void TForm1::ActUnterordnerExecute()
 {
     m_settings.Unterordner = !m_settings.Unterordner;
     ScanFolder();
-    RefreshActions();
+    m_commands->Refresh();
 }
 
 int TForm1::FirstSelectedRow() const

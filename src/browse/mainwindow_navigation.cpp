@@ -1,6 +1,8 @@
 // Folder navigation: the histories, up, and the next and previous row.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "platform/dialogs.h"
@@ -26,7 +28,7 @@ void TForm1::DirBox1DirChange(const QString& folder)
 void TForm1::AddHistory(const QString& folder)
 {
     if (m_history.Add(folder))
-        ActVorwaertsUpdate();
+        m_commands->Refresh(); // the way ahead is gone
 }
 
 void TForm1::GoHistory(int steps)
@@ -61,16 +63,8 @@ void TForm1::GoHistory(int steps)
         DirBox1->SelectPath(target);
         m_history.Navigating = false;
     }
-    ScheduleRefresh();
+    m_commands->ScheduleRefresh();
 }
-
-void TForm1::ActZurueckExecute() { GoHistory(-1); }
-
-void TForm1::ActVorwaertsExecute() { GoHistory(1); }
-
-void TForm1::ActZurueckUpdate() { Action(QStringLiteral("ActZurueck"))->setEnabled(m_history.Back.size() > 1); }
-
-void TForm1::ActVorwaertsUpdate() { Action(QStringLiteral("ActVorwaerts"))->setEnabled(!m_history.Forward.isEmpty()); }
 
 void TForm1::ActAufwaertsExecute()
 {
@@ -83,8 +77,8 @@ void TForm1::ActAufwaertsExecute()
 void TForm1::ActNaechstesUpdate()
 {
     const bool rows = m_model->rowCount() > 0;
-    Action(QStringLiteral("ActNaechstes"))->setEnabled(rows);
-    Action(QStringLiteral("ActVorheriges"))->setEnabled(rows);
+    m_commands->Action(QStringLiteral("ActNaechstes"))->setEnabled(rows);
+    m_commands->Action(QStringLiteral("ActVorheriges"))->setEnabled(rows);
 }
 
 void TForm1::ActNaechstesExecute()

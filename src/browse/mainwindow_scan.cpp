@@ -1,6 +1,8 @@
 // The folder scan on screen: progress, cancel, re-entry and the finish.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/collect.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
@@ -58,7 +60,7 @@ void TForm1::ScanFolder()
         return;
     }
     m_scanRunning = true;
-    RefreshActions();
+    m_commands->Refresh();
     m_abortRequested = false;
     QString error;
     try {

@@ -1,9 +1,21 @@
 #pragma once
 
+#include "cli/options.h"
+
 #include <string>
 #include <vector>
 
 namespace km::cli {
+
+// One subcommand of klangmappe-cli. Run() may throw THelpWanted or TUsageError;
+// the caller then prints Help.
+struct TCommand {
+    const char* Name;
+    const char* Synopsis; // the arguments, for the usage line
+    const char* Summary;  // what it does, in one line
+    const char* Help;
+    int (*Run)(const std::vector<std::string>& args);
+};
 
 int RunInfo(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);

@@ -85,27 +85,9 @@ std::string InfoLine(const std::string& path, const TID3v2Reader& r)
 int RunInfo(const std::vector<std::string>& args)
 {
     bool readId3v2 = false;
-    bool optionsDone = false;
-    std::vector<std::string> files;
-    for (const std::string& a : args) {
-        if (!optionsDone && a == "--") {
-            optionsDone = true;
-        } else if (!optionsDone && (a == "--help" || a == "-h")) {
-            std::fputs(kInfoHelp, stdout);
-            return 0;
-        } else if (!optionsDone && a == "--id3v2") {
-            readId3v2 = true;
-        } else if (!optionsDone && a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "Unbekannte Option: %s\n\n%s", a.c_str(), kInfoHelp);
-            return 2;
-        } else {
-            files.push_back(a);
-        }
-    }
-    if (files.empty()) {
-        std::fputs(kInfoHelp, stderr);
-        return 2;
-    }
+    const std::vector<std::string> files = TOptionParser().Flag({"--id3v2"}, readId3v2).Parse(args);
+    if (files.empty())
+        throw TUsageError {};
 
     TID3v2Reader reader;
     reader.ReadID3v2 = readId3v2;

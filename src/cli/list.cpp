@@ -103,40 +103,23 @@ int RunList(const std::vector<std::string>& args)
     bool json = false;
     int sortKey = kDefaultSortKey;
     std::vector<TColumnPair> layout = DefaultColumnLayout();
-    std::vector<std::string> folders;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kListHelp, stdout);
-            return 0;
-        } else if (a == "--recursive" || a == "-r") {
-            recursive = true;
-        } else if (a == "--json") {
-            json = true;
-        } else if ((a == "--columns" || a == "--sort") && i + 1 == args.size()) {
-            std::fprintf(stderr, "Wert fehlt: %s\n", a.c_str());
-            return 2;
-        } else if (a == "--columns") {
-            if (!ParseColumns(args[++i], layout)) {
-                std::fprintf(stderr, "Ungültige Spaltenliste: %s\n", args[i].c_str());
-                return 2;
-            }
-        } else if (a == "--sort") {
-            if (!ParseInt(args[++i], sortKey)) {
-                std::fprintf(stderr, "Ungültiger Sortiercode: %s\n", args[i].c_str());
-                return 2;
-            }
-        } else if (a.size() > 1 && a[0] == '-') {
-            std::fprintf(stderr, "Unbekannte Option: %s\n\n%s", a.c_str(), kListHelp);
-            return 2;
-        } else {
-            folders.push_back(a);
-        }
-    }
-    if (folders.size() != 1) {
-        std::fputs(kListHelp, stderr);
-        return 2;
-    }
+    const std::vector<std::string> folders = TOptionParser()
+        .Flag({"--recursive", "-r"}, recursive)
+        .Flag({"--json"}, json)
+        .Value({"--columns"},
+            [&layout](const std::string& v) {
+                if (!ParseColumns(v, layout))
+                    throw TUsageError {"Ungültige Spaltenliste: " + v, false};
+            })
+        .Value({"--sort"},
+            [&sortKey](const std::string& v) {
+                if (!ParseInt(v, sortKey))
+                    throw TUsageError {"Ungültiger Sortiercode: " + v, false};
+            })
+        .MissingValue([](const std::string& option) { return TUsageError {"Wert fehlt: " + option, false}; })
+        .Parse(args);
+    if (folders.size() != 1)
+        throw TUsageError {};
 
     std::vector<int> ids;
     for (const TColumnPair& c : ColumnsOfLayout(layout))

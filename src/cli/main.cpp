@@ -2,7 +2,9 @@
 
 #include "cli/commands.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>
@@ -10,46 +12,48 @@
 
 namespace {
 
-const char* const kUsage =
-    "Aufruf: klangmappe-cli BEFEHL [OPTIONEN] ...\n"
-    "\n"
-    "Befehle:\n"
-    "  info [--id3v2] DATEI...   Zeigt, was Klangmappe in MP3-Dateien liest.\n"
-    "  list [OPTIONEN] ORDNER    Zeigt die Dateiliste eines Ordners.\n"
-    "  set [OPTIONEN] DATEI...   Schreibt Felder in den ID3v1-Block.\n"
-    "\n"
-    "klangmappe-cli BEFEHL --help zeigt die Hilfe zu einem Befehl.\n"
-    "Fehler erscheinen auf der Standardfehlerausgabe; der Rückgabewert ist 0,\n"
-    "wenn alles gelang, sonst 1 (2 bei falschem Aufruf).\n";
+using km::cli::TCommand;
 
-} // namespace
+const TCommand kCommands[] = {
+    {"info", "[--id3v2] DATEI...", "Zeigt, was Klangmappe in MP3-Dateien liest.", km::cli::kInfoHelp, km::cli::RunInfo},
+    {"list", "[OPTIONEN] ORDNER", "Zeigt die Dateiliste eines Ordners.", km::cli::kListHelp, km::cli::RunList},
+    {"set", "[OPTIONEN] DATEI...", "Schreibt Felder in den ID3v1-Block.", km::cli::kSetHelp, km::cli::RunSet},
+};
 
-int main(int argc, char** argv)
+std::string Usage()
 {
-    std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.empty()) {
-        std::fputs(kUsage, stderr);
-        return 2;
+    // The summaries line up three spaces behind the longest call.
+    std::size_t width = 0;
+    for (const TCommand& c : kCommands)
+        width = std::max(width, std::strlen(c.Name) + 1 + std::strlen(c.Synopsis));
+    std::string text =
+        "Aufruf: klangmappe-cli BEFEHL [OPTIONEN] ...\n"
+        "\n"
+        "Befehle:\n";
+    for (const TCommand& c : kCommands) {
+        const std::string call = std::string(c.Name) + " " + c.Synopsis;
+        text += "  " + call + std::string(width + 3 - call.size(), ' ') + c.Summary + "\n";
     }
-    const std::string command = args.front();
-    args.erase(args.begin());
-    if (command == "--help" || command == "-h" || command == "help") {
-        std::fputs(kUsage, stdout);
-        std::fputs("\n", stdout);
-        std::fputs(km::cli::kInfoHelp, stdout);
-        std::fputs("\n", stdout);
-        std::fputs(km::cli::kListHelp, stdout);
-        std::fputs("\n", stdout);
-        std::fputs(km::cli::kSetHelp, stdout);
-        return 0;
-    }
+    return text
+        + "\n"
+          "klangmappe-cli BEFEHL --help zeigt die Hilfe zu einem Befehl.\n"
+          "Fehler erscheinen auf der Standardfehlerausgabe; der Rückgabewert ist 0,\n"
+          "wenn alles gelang, sonst 1 (2 bei falschem Aufruf).\n";
+}
+
+int Run(const TCommand& command, const std::vector<std::string>& args)
+{
     try {
-        if (command == "info")
-            return km::cli::RunInfo(args);
-        if (command == "list")
-            return km::cli::RunList(args);
-        if (command == "set")
-            return km::cli::RunSet(args);
+        return command.Run(args);
+    } catch (const km::cli::THelpWanted&) {
+        std::fputs(command.Help, stdout);
+        return 0;
+    } catch (const km::cli::TUsageError& e) {
+        std::string text = e.Message.empty() ? std::string() : e.Message + "\n";
+        if (e.WithHelp)
+            text += (text.empty() ? "" : "\n") + std::string(command.Help);
+        std::fputs(text.c_str(), stderr);
+        return 2;
     } catch (const std::bad_alloc&) {
         std::fflush(stdout);
         std::fputs("Nicht genügend Arbeitsspeicher.\n", stderr);
@@ -59,6 +63,29 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "Fehler: %s\n", e.what());
         return 1;
     }
-    std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", command.c_str(), kUsage);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) {
+        std::fputs(Usage().c_str(), stderr);
+        return 2;
+    }
+    const std::string name = args.front();
+    args.erase(args.begin());
+    if (name == "--help" || name == "-h" || name == "help") {
+        std::string text = Usage();
+        for (const TCommand& c : kCommands)
+            text += std::string("\n") + c.Help;
+        std::fputs(text.c_str(), stdout);
+        return 0;
+    }
+    for (const TCommand& c : kCommands)
+        if (name == c.Name)
+            return Run(c, args);
+    std::fprintf(stderr, "Unbekannter Befehl: %s\n\n%s", name.c_str(), Usage().c_str());
     return 2;
 }

@@ -149,59 +149,32 @@ bool SetFile(const std::string& path, const TSetFields& fields)
     return true;
 }
 
-int Usage(const std::string& message)
-{
-    std::fprintf(stderr, "%s\n\n%s", message.c_str(), kSetHelp);
-    return 2;
-}
-
 } // namespace
 
 int RunSet(const std::vector<std::string>& args)
 {
     TSetFields fields;
-    std::vector<std::string> files;
-    bool optionsDone = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (optionsDone || a.size() < 2 || a[0] != '-') {
-            files.push_back(a);
-            continue;
-        }
-        if (a == "--") {
-            optionsDone = true;
-        } else if (a == "--help" || a == "-h") {
-            std::fputs(kSetHelp, stdout);
-            return 0;
-        } else if (a == "--clear") {
-            fields.clear = true;
-        } else if (a == "--touch") {
-            fields.touch = true;
-        } else {
-            std::optional<std::string>* target = a == "--title" ? &fields.title
-                : a == "--artist"                               ? &fields.artist
-                : a == "--album"                                ? &fields.album
-                : a == "--year"                                 ? &fields.year
-                : a == "--comment"                              ? &fields.comment
-                : a == "--track"                                ? &fields.track
-                                                                : nullptr;
-            if (!target && a != "--genre")
-                return Usage("Unbekannte Option: " + a);
-            if (i + 1 >= args.size())
-                return Usage("Der Option " + a + " fehlt ihr Wert.");
-            const std::string& value = args[++i];
-            if (target) {
-                *target = value;
-            } else if (!(fields.genre = GenreByName(value))) {
-                return Usage("Unbekannte Musikrichtung: " + value
-                    + "\n(der genaue Name aus der Liste, z. B. \"Rock\", oder none)");
-            }
-        }
-    }
+    TOptionParser options;
+    options.Flag({"--clear"}, fields.clear).Flag({"--touch"}, fields.touch);
+    const auto textOption = [&options](const char* name, std::optional<std::string>& field) {
+        options.Value({name}, [&field](const std::string& v) { field = v; });
+    };
+    textOption("--title", fields.title);
+    textOption("--artist", fields.artist);
+    textOption("--album", fields.album);
+    textOption("--year", fields.year);
+    textOption("--comment", fields.comment);
+    textOption("--track", fields.track);
+    options.Value({"--genre"}, [&fields](const std::string& v) {
+        if (!(fields.genre = GenreByName(v)))
+            throw TUsageError {
+                "Unbekannte Musikrichtung: " + v + "\n(der genaue Name aus der Liste, z. B. \"Rock\", oder none)"};
+    });
+    const std::vector<std::string> files = options.Parse(args);
     if (!fields.Any())
-        return Usage("Kein Feld angegeben.");
+        throw TUsageError {"Kein Feld angegeben."};
     if (files.empty())
-        return Usage("Keine Datei angegeben.");
+        throw TUsageError {"Keine Datei angegeben."};
 
     int result = 0;
     for (const std::string& path : files)

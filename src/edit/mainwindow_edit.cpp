@@ -2,6 +2,8 @@
 // fields into the entries they came from, and the fields' own events.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/cells.h"
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
@@ -86,10 +88,10 @@ void TForm1::BuildEditPanel()
     // Cut, copy, paste, delete and the field's own undo act on the focused field.
     for (const char* name : {"ActAussschneiden", "ActKopieren", "actEinfuegen", "EditDelete1", "ActEditUndo1"}) {
         const QString command = QLatin1String(name);
-        connect(Action(command), &QAction::triggered, this, [this, command] { EditCommandExecute(command); });
+        m_commands->On(command, [this, command] { EditCommandExecute(command); });
     }
-    connect(Action(QStringLiteral("EditSelectAll1")), &QAction::triggered, this, &TForm1::EditSelectAll1Execute);
-    m_updates.emplace_back(Action(QStringLiteral("ActKopieren")), &TForm1::EditCommandsUpdate);
+    m_commands->On(QStringLiteral("EditSelectAll1"), [this] { EditSelectAll1Execute(); });
+    m_commands->OnUpdate(QStringLiteral("ActKopieren"), [this] { EditCommandsUpdate(); });
 
     EnablePanel(false);
     FeldFarbenAktuallisieren();
@@ -204,7 +206,7 @@ void TForm1::ListView1SelectItem()
         m_statusPanel1->clear();
         EnablePanel(false);
     }
-    ScheduleRefresh();
+    m_commands->ScheduleRefresh();
 }
 
 void TForm1::StorePanel(int row)
@@ -543,12 +545,12 @@ void TForm1::EditCommandsUpdate()
     if (edit && !IsEditField(edit))
         edit = nullptr;
     const bool selected = edit && edit->hasSelectedText();
-    Action(QStringLiteral("ActAussschneiden"))->setEnabled(selected);
-    Action(QStringLiteral("ActKopieren"))->setEnabled(selected);
-    Action(QStringLiteral("EditDelete1"))->setEnabled(selected);
-    Action(QStringLiteral("actEinfuegen"))->setEnabled(edit && !QApplication::clipboard()->text().isEmpty());
-    Action(QStringLiteral("ActEditUndo1"))->setEnabled(edit && edit->isUndoAvailable());
-    Action(QStringLiteral("EditSelectAll1"))->setEnabled(edit || focus == ListView1);
+    m_commands->Action(QStringLiteral("ActAussschneiden"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("ActKopieren"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("EditDelete1"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("actEinfuegen"))->setEnabled(edit && !QApplication::clipboard()->text().isEmpty());
+    m_commands->Action(QStringLiteral("ActEditUndo1"))->setEnabled(edit && edit->isUndoAvailable());
+    m_commands->Action(QStringLiteral("EditSelectAll1"))->setEnabled(edit || focus == ListView1);
 }
 
 } // namespace km

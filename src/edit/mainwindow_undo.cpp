@@ -1,6 +1,8 @@
 // Undo: unsaved panel edits first, then the saved changes, newest first.
 #include "browse/mainwindow.h"
 
+#include "browse/commandtable.h"
+
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
@@ -54,7 +56,7 @@ void TForm1::RestoreLoadedPanel()
 
 void TForm1::ActRueckgaengigUpdate()
 {
-    QAction* action = Action(QStringLiteral("ActRueckgaengig"));
+    QAction* action = m_commands->Action(QStringLiteral("ActRueckgaengig"));
     QString caption = QStringLiteral("Rückgängig");
     bool enabled = true;
     if (HasUnsavedEdits()) {

@@ -96,7 +96,7 @@ TEST_F(Commands, TheTableNamesCaptionsHintsAndShortcuts)
     EXPECT_EQ(commands, 73) << "every command of the table, once";
     // Commands whose work is not there yet stand disabled.
     for (const char* name : {"ActRueckgaengig", "ActVonDateinamen", "ActExportHTML", "ActShellDelete", "ActInfo"}) {
-        window->RefreshActions();
+        window->Commands().Refresh();
         EXPECT_FALSE(Action(name)->isEnabled()) << name;
     }
 }
@@ -156,7 +156,7 @@ TEST_F(Commands, PlayOpensTheFirstSelectedFile)
     ThreeSongs();
     Start({QString::fromStdString(music)});
     List()->selectionModel()->select(Model().index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_TRUE(Action("ActPlay")->isEnabled());
     Action("ActPlay")->trigger();
     EXPECT_EQ(shell.documents, QStringList({QString::fromStdString(music + "a.mp3")}));
@@ -164,7 +164,7 @@ TEST_F(Commands, PlayOpensTheFirstSelectedFile)
 
     // A double click plays even while the command is disabled.
     List()->clearSelection();
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_FALSE(Action("ActPlay")->isEnabled());
     const QRect row = List()->visualRect(Model().index(2, 1));
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, row.center());
@@ -183,7 +183,7 @@ TEST_F(Commands, FolderBarDockedFloatingHidden)
     Start({QString::fromStdString(music)});
     QWidget* bar = Child<QWidget>("Panel1");
     const auto states = [&] {
-        window->RefreshActions();
+        window->Commands().Refresh();
         return QStringList {Action("ActOrdnerAnzeigen")->isChecked() ? "checked" : "-",
             Action("ActOrdnerAnzeigen2")->isVisible() ? "show2" : "-",
             Action("ActOrdnerAnzeigen2")->isChecked() ? "show2checked" : "-",
@@ -238,7 +238,7 @@ TEST_F(Commands, EditPanelPlacesAndTheirUpdateRules)
     Start({QString::fromStdString(music)});
     QWidget* panel = Child<QWidget>("Panel5");
     const auto states = [&] {
-        window->RefreshActions();
+        window->Commands().Refresh();
         QStringList s;
         for (const char* name : {"ActEingabefeldOben", "ActEingabeFeldUnten", "ActEingabefeldAusblenden"})
             s << (Action(name)->isChecked() ? "x" : "-");
@@ -285,14 +285,14 @@ TEST_F(Commands, EditPanelPlacesAndTheirUpdateRules)
     Action("ActEingabefeldAnzeigen")->trigger();
     EXPECT_EQ(dialogs.beeps, beeps + 1);
     EXPECT_EQ(window->EditPanelState(), TForm1::TPlacement::Hidden);
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_FALSE(Action("ActEingabefeldAnzeigen")->isEnabled());
 
     Action("ActEingabefeldPin")->trigger();
     EXPECT_EQ(window->EditPanelState(), TForm1::TPlacement::Docked);
     EXPECT_TRUE(window->EditPanelTop());
     List()->selectionModel()->select(Model().index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    window->RefreshActions();
+    window->Commands().Refresh();
     Action("ActEingabefeldAnzeigen")->trigger();
     EXPECT_EQ(dialogs.beeps, beeps + 2) << "docked and shown: nothing to do";
 }
@@ -320,6 +320,36 @@ TEST_F(Commands, AnEditPanelThatFloatedIsNoLongerAtTheTop)
     s.ET = true;
     ASSERT_TRUE(ReadSettings(registry, s));
     EXPECT_FALSE(s.ET);
+}
+
+TEST_F(Commands, AnyClassRegistersACommandAndAnUnhandledOneStaysDisabled)
+{
+    Start({QString::fromStdString(music)});
+    TCommandTable& table = window->Commands();
+    QAction* info = Action("ActInfo");
+    table.Refresh();
+    EXPECT_FALSE(info->isEnabled()) << "nobody handles it yet";
+    info->setEnabled(true);
+    table.Refresh();
+    EXPECT_FALSE(info->isEnabled()) << "an update cannot bring an unhandled command to life";
+
+    // A handler and an update rule from outside the window.
+    int runs = 0;
+    bool offered = false;
+    table.On(QStringLiteral("ActInfo"), [&] { ++runs; });
+    table.OnUpdate(QStringLiteral("ActInfo"), [&] { info->setEnabled(offered); });
+    table.Refresh();
+    EXPECT_FALSE(info->isEnabled());
+    offered = true;
+    QMenu* help = nullptr;
+    for (QObject* o : info->associatedObjects())
+        if (auto* m = qobject_cast<QMenu*>(o))
+            help = m;
+    ASSERT_NE(help, nullptr);
+    emit help->aboutToShow(); // a menu refreshes before it opens
+    EXPECT_TRUE(info->isEnabled());
+    info->trigger();
+    EXPECT_EQ(runs, 1);
 }
 
 } // namespace

@@ -75,7 +75,7 @@ TEST_F(Navigation, BackAndForwardThroughTheVisitedFolders)
     Tree()->SelectPath(c);
     EXPECT_EQ(Back(), QStringList({a, b, c}));
 
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_TRUE(Action("ActZurueck")->isEnabled());
     EXPECT_FALSE(Action("ActVorwaerts")->isEnabled());
     Action("ActZurueck")->trigger();
@@ -87,7 +87,7 @@ TEST_F(Navigation, BackAndForwardThroughTheVisitedFolders)
     EXPECT_EQ(Tree()->Directory(), a);
     EXPECT_EQ(Back(), QStringList({a}));
     EXPECT_EQ(Forward(), QStringList({c, b}));
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_FALSE(Action("ActZurueck")->isEnabled());
     QMenu* backMenu = Child<QMenu>("PopDirZurueck");
     emit backMenu->aboutToShow();
@@ -190,7 +190,7 @@ TEST_F(Navigation, NextAndPreviousKeepTheFocusAndBeepAtTheEnds)
     Tree()->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == Tree(); }, 1000));
 
-    window->RefreshActions();
+    window->Commands().Refresh();
     QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);
     EXPECT_EQ(SelectedRows(), (std::vector<int> {1}));
     EXPECT_EQ(List()->currentIndex().row(), 1);
@@ -247,7 +247,7 @@ TEST_F(Navigation, DisabledCommandsIgnoreTheirShortcuts)
 {
     Start({QString::fromStdString(music)});
     QApplication::setActiveWindow(window.get());
-    window->RefreshActions();
+    window->Commands().Refresh();
     EXPECT_FALSE(Action("ActNaechstes")->isEnabled()) << "no rows";
     const int beeps = dialogs.beeps;
     QTest::keyClick(window.get(), Qt::Key_N, Qt::ControlModifier);

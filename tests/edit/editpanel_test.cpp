@@ -300,7 +300,7 @@ TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
     QLineEdit* title = Edit("ETitel");
     title->setFocus();
     title->selectAll();
-    window->RefreshActions();
+    window->Commands().Refresh();
     ASSERT_TRUE(Action("ActKopieren")->isEnabled());
     Trigger("ActKopieren");
     EXPECT_EQ(QApplication::clipboard()->text(), "A");
@@ -405,7 +405,7 @@ TEST_F(EditPanel, NextFileFromAFieldSelectsItsValueAndMenusSeeTheField)
     QLineEdit* title = Edit("ETitel");
     title->setFocus();
     ASSERT_TRUE(QTest::qWaitFor([&] { return title->hasFocus(); }, 1000));
-    window->RefreshActions();
+    window->Commands().Refresh();
     QTest::keyClick(title, Qt::Key_N, Qt::ControlModifier);
     ASSERT_EQ(SelectedRows(), (std::vector<int> {1}));
     EXPECT_EQ(QApplication::focusWidget(), title);
@@ -421,7 +421,7 @@ TEST_F(EditPanel, NextFileFromAFieldSelectsItsValueAndMenusSeeTheField)
             menu = m;
     ASSERT_NE(menu, nullptr);
     ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 1000));
-    window->RefreshActions(); // as the idle refresh does while the menu is open
+    window->Commands().Refresh(); // as the idle refresh does while the menu is open
     EXPECT_TRUE(Action("ActAussschneiden")->isEnabled());
     EXPECT_TRUE(Action("ActKopieren")->isEnabled());
     EXPECT_TRUE(Action("EditSelectAll1")->isEnabled());

@@ -30,7 +30,7 @@ protected:
     }
     QString Caption()
     {
-        window->RefreshActions();
+        window->Commands().Refresh();
         return Action("ActRueckgaengig")->text();
     }
 };

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/icons.h"
+#include "browse/commandtable.h"
 #include "browse/listmodel.h"
 #include "browse/mainwindow.h"
 #include "support/recordingshell.h"
@@ -79,7 +80,7 @@ protected:
     void Idle() const
     {
         QCoreApplication::processEvents();
-        window->RefreshActions();
+        window->Commands().Refresh();
     }
 
     // A command as the user reaches it: with the state its update handler gives it.

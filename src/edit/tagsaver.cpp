@@ -1,0 +1,125 @@
+#include "edit/tagsaver.h"
+
+#include "platform/dialogs.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QFileInfo>
+
+namespace km {
+
+namespace {
+QString NameOf(const std::string& path)
+{
+    const QString full = QFile::decodeName(QByteArray::fromStdString(path));
+    return full.mid(full.lastIndexOf(QLatin1Char('/')) + 1);
+}
+} // namespace
+
+TTagSaver::TTagSaver(TDialogs& dialogs, TFileLayer& layer) : m_dialogs(dialogs), m_layer(&layer), m_reader(layer)
+{
+    SetUpListReader(m_reader);
+}
+
+void TTagSaver::SetFileLayer(TFileLayer& layer)
+{
+    m_layer = &layer;
+    m_reader.SetFileLayer(layer);
+}
+
+TWriteQuestions TTagSaver::WriteQuestions() const
+{
+    TWriteQuestions ask;
+    ask.FileGone = [this] {
+        m_dialogs.Message(QString::fromUtf8(kFileGoneText), TDialogs::Kind::Information, TDialogs::Ok);
+    };
+    ask.RetryAfterFailure = [this] {
+        return m_dialogs.Message(QString::fromUtf8(kRetryWriteText), TDialogs::Kind::Confirmation,
+                   TDialogs::Yes | TDialogs::No)
+            == TDialogs::Result::Yes;
+    };
+    return ask;
+}
+
+TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& tag)
+{
+    if (SameTag(tag, entry.Tag))
+        return TSaveResult::Unchanged;
+    const std::string path = entry.FullPath();
+    // Read before the write, so that undo can put it back.
+    const TFileTime time = ReadLastWriteTime(path, *m_layer);
+    switch (WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(), *m_layer)) {
+    case TWriteResult::Written:
+        break;
+    case TWriteResult::TooSmall:
+        return TSaveResult::TooSmall;
+    case TWriteResult::Failed:
+        return TSaveResult::Failed;
+    }
+    m_undo.PushTagWritten(path, entry.Tag, time);
+    try {
+        ReadEntry(m_reader, path, entry);
+    } catch (const TFileError& e) {
+        // Written, but not to be read back: the entry holds what was written.
+        entry.Tag = tag;
+        m_dialogs.ShowError(QString::fromUtf8(e.what()));
+    }
+    return TSaveResult::Written;
+}
+
+bool TTagSaver::UndoTop()
+{
+    const TRueckgaengig* top = m_undo.Top();
+    if (!top)
+        return false;
+    // A copy: while a question is open, other commands may change the list.
+    const TRueckgaengig record = *top;
+    if (record.Kind == TRueckgaengig::TagWritten) {
+        // The result does not matter: the record goes either way.
+        WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(), *m_layer);
+        WriteLastWriteTime(record.Path, record.FileTime, *m_layer);
+    } else if (record.Kind == TRueckgaengig::Renamed) {
+        UndoRename(record);
+    } else {
+        return true; // unknown: left where it is
+    }
+    m_undo.Pop();
+    return true;
+}
+
+void TTagSaver::UndoRename(const TRueckgaengig& record)
+{
+    if (!QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(record.Path))))
+        m_dialogs.Message(QStringLiteral("Die Datei \"%1\" konnte nicht mehr gefunden werden.").arg(NameOf(record.Path)),
+            TDialogs::Kind::Error, TDialogs::Ok);
+    while (m_layer->RenameNoReplace(record.Path, record.OldPath) != 0) {
+        const auto answer = m_dialogs.Message(
+            QStringLiteral("Der Dateiname konnte nicht geändert werden. Wahrscheinlich ist die Datei oder der Datenträger "
+                           "schreibgeschützt.\rWollen Sie es nocheinmal versuchen, die Datei umzubenennen?"),
+            TDialogs::Kind::Error, TDialogs::Yes | TDialogs::No);
+        if (answer != TDialogs::Result::Yes)
+            return;
+    }
+    WriteLastWriteTime(record.OldPath, record.FileTime, *m_layer);
+}
+
+QString TTagSaver::UndoCaption() const
+{
+    const TRueckgaengig* top = m_undo.Top();
+    if (top && top->Kind == TRueckgaengig::Renamed)
+        return QStringLiteral("Rückgängig: Umbenennen");
+    if (top && top->Kind == TRueckgaengig::TagWritten)
+        return QStringLiteral("Rückgängig: Titelinformationen speichern (%1)").arg(NameOf(top->Path));
+    return QStringLiteral("Rückgängig");
+}
+
+void TTagSaver::PushRenamed(const std::string& newPath, const std::string& oldPath, TFileTime time)
+{
+    m_undo.PushRenamed(newPath, oldPath, time);
+}
+
+void TTagSaver::DropPath(const std::string& path) { m_undo.DropPath(path); }
+
+void TTagSaver::RehomePath(const std::string& oldPath, const std::string& folder) { m_undo.RehomePath(oldPath, folder); }
+
+} // namespace km
