@@ -41,6 +41,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     : QMainWindow(parent)
     , m_dialogs(dialogs)
     , m_shell(shell)
+    , m_saver(dialogs)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowIcon(Icons::App());
@@ -67,6 +68,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     setWindowTitle(QStringLiteral("Klangmappe %1.%2").arg(kMajorVersion).arg(kMinorVersion, 2, 10, QLatin1Char('0')));
     m_settings = DefaultSettings();
     ReadStoredSettings();
+    m_saver.SetDatumBeibehalten(m_settings.DatumBeibehalten);
     m_sortKey = m_settings.Sort;
     m_folderBarWidth = m_settings.BW;
     ApplyCommandLine(arguments);

@@ -3,7 +3,7 @@
 #include "browse/entry.h"
 #include "browse/history.h"
 #include "browse/listmodel.h"
-#include "edit/undorecords.h"
+#include "edit/tagsaver.h"
 #include "tags/writer.h"
 #include "browse/settings.h"
 #include "tags/genres.h"
@@ -83,11 +83,10 @@ public:
     // records it for undo and refreshes the entry and its row. False when
     // nothing was written because the write failed.
     bool SaveTag(int row, const TID3v1Tag& newTag);
-    TWriteQuestions WriteQuestions();
     // The edit panel stores what it holds into the entries it loaded, then
     // loads the rows now selected.
     void ListView1SelectItem();
-    TUndoList& UndoList() { return m_undo; }
+    TTagSaver& Saver() { return m_saver; }
     // Tests make file access fail, and fix the date the J key puts in.
     void SetFileLayer(TFileLayer& layer);
     void SetToday(std::function<QDate()> today) { m_today = std::move(today); }
@@ -142,7 +141,6 @@ private:
     void RestoreLoadedPanel();
     void ActRueckgaengigExecute();
     void ActRueckgaengigUpdate();
-    void UndoRename(const TRueckgaengig& record);
 
     // mainwindow_commands.cpp
     void BuildActions();
@@ -206,7 +204,6 @@ private:
 
     TDialogs& m_dialogs;
     TShell& m_shell;
-    TFileLayer* m_fileLayer = &TFileLayer::Posix();
     std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 
     // Edit panel state
@@ -223,7 +220,7 @@ private:
     // The widget that had the focus before a menu took it for the keyboard.
     QPointer<QWidget> m_commandFocus;
     bool m_selectionGuard = false; // the list changes its columns: the selection is only put back
-    TUndoList m_undo;
+    TTagSaver m_saver;
     TSettings m_settings;
     THistory m_history;
     TPlacement m_folderBar = TPlacement::Docked;

@@ -1,6 +1,9 @@
 #include "cli/commands.h"
 
+#include "browse/entry.h"
 #include "edit/storetag.h"
+#include "edit/tagsaver.h"
+#include "platform/dialogs.h"
 #include "tags/genres.h"
 #include "tags/id3v2reader.h"
 #include "tags/writer.h"
@@ -48,9 +51,6 @@ const char* const kSetHelp =
     "werden konnte; 2 bei falschem Aufruf, auch bei einem unbekannten Genre.\n";
 
 namespace {
-
-// A file this small gets no block (the writer leaves it alone).
-constexpr std::int64_t kLargestUntouched = 130;
 
 struct TSetFields {
     std::optional<std::string> title, artist, album, year, comment, track;
@@ -103,23 +103,25 @@ void PrintError(const std::string& text)
 }
 
 // A script cannot answer: the questions become messages, and nothing is retried.
-const TWriteQuestions& ScriptQuestions()
-{
-    static const TWriteQuestions ask {[] { PrintError(kFileGoneText); },
-        [] {
-            PrintError(kRetryWriteText);
-            return false;
-        }};
-    return ask;
-}
+class TScriptDialogs : public TDialogs {
+public:
+    Result Message(const QString& text, Kind, unsigned buttons, unsigned) override
+    {
+        PrintError(text.toStdString());
+        return (buttons & No) ? Result::No : Result::Ok;
+    }
+    void ShowError(const QString& text) override { PrintError(text.toStdString()); }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString FolderName(const QString&, const QString&) override { return {}; }
+    void Beep() override {}
+};
 
 // True when the file ended up with the tag.
-bool SetFile(const std::string& path, const TSetFields& fields)
+bool SetFile(TTagSaver& saver, const std::string& path, const TSetFields& fields)
 {
     TID3v2Reader reader;
-    reader.ReadID3v2 = false;
-    reader.DecodeFrames = false;
-    reader.CopyID3v2IfEmptyFromID3v1 = false;
+    SetUpListReader(reader);
     reader.FileName = path;
     try {
         reader.ReadTags();
@@ -131,22 +133,26 @@ bool SetFile(const std::string& path, const TSetFields& fields)
         PrintError("Datei nicht gefunden: " + path);
         return false;
     }
-    const TID3v1Tag current = TagFromInfos(reader.ID3v1);
-    const TID3v1Tag tag = NewTag(current, fields);
-    if (SameTag(tag, current)) {
+    TEintragDaten entry;
+    const std::size_t slash = path.rfind('/');
+    entry.Folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    entry.FileName = path.substr(entry.Folder.size());
+    entry.Tag = TagFromInfos(reader.ID3v1);
+    switch (saver.Save(entry, NewTag(entry.Tag, fields))) {
+    case TTagSaver::TSaveResult::Unchanged:
         std::printf("unverändert: %s\n", path.c_str());
         return true;
-    }
-    if (reader.FileSize <= kLargestUntouched) {
+    case TTagSaver::TSaveResult::Written:
+        std::printf("geschrieben: %s\n", path.c_str());
+        return true;
+    case TTagSaver::TSaveResult::TooSmall:
         PrintError("Datei zu klein für einen ID3v1-Block, nicht geschrieben: " + path);
         return false;
+    case TTagSaver::TSaveResult::Failed:
+        break;
     }
-    if (!WriteID3v1Tag(path, tag, !fields.touch, ScriptQuestions())) {
-        PrintError("nicht geschrieben: " + path);
-        return false;
-    }
-    std::printf("geschrieben: %s\n", path.c_str());
-    return true;
+    PrintError("nicht geschrieben: " + path);
+    return false;
 }
 
 } // namespace
@@ -176,9 +182,12 @@ int RunSet(const std::vector<std::string>& args)
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
 
+    TScriptDialogs dialogs;
+    TTagSaver saver(dialogs);
+    saver.SetDatumBeibehalten(!fields.touch);
     int result = 0;
     for (const std::string& path : files)
-        if (!SetFile(path, fields))
+        if (!SetFile(saver, path, fields))
             result = 1;
     return result;
 }

@@ -237,46 +237,22 @@ void TForm1::StorePanel(int row)
     SaveTag(row, tag);
 }
 
-TWriteQuestions TForm1::WriteQuestions()
-{
-    TWriteQuestions ask;
-    ask.FileGone = [this] {
-        m_dialogs.Message(QString::fromUtf8(kFileGoneText), TDialogs::Kind::Information, TDialogs::Ok);
-    };
-    ask.RetryAfterFailure = [this] {
-        return m_dialogs.Message(QString::fromUtf8(kRetryWriteText), TDialogs::Kind::Confirmation,
-                   TDialogs::Yes | TDialogs::No)
-            == TDialogs::Result::Yes;
-    };
-    return ask;
-}
-
 bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
 {
     TEintragDaten& entry = *m_model->Entry(row);
-    if (SameTag(newTag, entry.Tag))
+    switch (m_saver.Save(entry, newTag)) {
+    case TTagSaver::TSaveResult::Unchanged:
         return true;
-    const std::string path = entry.FullPath();
-    const TFileTime time = ReadLastWriteTime(path, *m_fileLayer);
-    switch (WriteID3v1Block(path, newTag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer)) {
-    case TWriteResult::Written:
-        break;
-    case TWriteResult::TooSmall:
+    case TTagSaver::TSaveResult::Written:
+        FillRow(row);
+        return true;
+    case TTagSaver::TSaveResult::TooSmall:
         m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));
         return false;
-    case TWriteResult::Failed:
-        return false;
+    case TTagSaver::TSaveResult::Failed:
+        break;
     }
-    m_undo.PushTagWritten(path, entry.Tag, time);
-    try {
-        ReadEntry(m_reader, path, entry);
-    } catch (const TFileError& e) {
-        // Written, but not to be read back: the entry holds what was written.
-        entry.Tag = newTag;
-        m_dialogs.ShowError(QString::fromUtf8(e.what()));
-    }
-    FillRow(row);
-    return true;
+    return false;
 }
 
 void TForm1::ReportTooSmall()
@@ -297,7 +273,7 @@ void TForm1::ReportTooSmall()
 
 void TForm1::SetFileLayer(TFileLayer& layer)
 {
-    m_fileLayer = &layer;
+    m_saver.SetFileLayer(layer);
     m_reader.SetFileLayer(layer);
 }
 

@@ -11,20 +11,11 @@
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QScopedValueRollback>
 #include <QTreeView>
 
 namespace km {
-
-namespace {
-QString NameOf(const std::string& path)
-{
-    const QString full = QFile::decodeName(QByteArray::fromStdString(path));
-    return full.mid(full.lastIndexOf(QLatin1Char('/')) + 1);
-}
-} // namespace
 
 bool TForm1::HasUnsavedEdits() const
 {
@@ -57,23 +48,13 @@ void TForm1::RestoreLoadedPanel()
 void TForm1::ActRueckgaengigUpdate()
 {
     QAction* action = m_commands->Action(QStringLiteral("ActRueckgaengig"));
-    QString caption = QStringLiteral("Rückgängig");
-    bool enabled = true;
-    if (HasUnsavedEdits()) {
-        caption = QStringLiteral("Rückgängig: Titelinformationen ändern");
-    } else if (const TRueckgaengig* top = m_undo.Top()) {
-        if (top->Kind == TRueckgaengig::Renamed)
-            caption = QStringLiteral("Rückgängig: Umbenennen");
-        else if (top->Kind == TRueckgaengig::TagWritten)
-            caption = QStringLiteral("Rückgängig: Titelinformationen speichern (%1)").arg(NameOf(top->Path));
-    } else {
-        enabled = false;
-    }
+    const bool unsaved = HasUnsavedEdits();
+    const QString caption = unsaved ? QStringLiteral("Rückgängig: Titelinformationen ändern") : m_saver.UndoCaption();
     // Only the menu caption reads "&" as an access key.
     action->setText(QString(caption).replace(QLatin1Char('&'), QLatin1String("&&")));
     action->setToolTip(caption);
     action->setStatusTip(caption);
-    action->setEnabled(enabled);
+    action->setEnabled(unsaved || !m_saver.Undo().Empty());
 }
 
 void TForm1::ActRueckgaengigExecute()
@@ -82,38 +63,11 @@ void TForm1::ActRueckgaengigExecute()
         RestoreLoadedPanel();
         return;
     }
-    const TRueckgaengig* top = m_undo.Top();
-    if (!top) {
+    if (!m_saver.UndoTop()) {
         m_dialogs.Beep();
         return;
     }
-    const TRueckgaengig record = *top;
-    if (record.Kind == TRueckgaengig::TagWritten) {
-        WriteID3v1Tag(record.Path, record.Tag, m_settings.DatumBeibehalten, WriteQuestions(), *m_fileLayer);
-        WriteLastWriteTime(record.Path, record.FileTime, *m_fileLayer);
-    } else if (record.Kind == TRueckgaengig::Renamed) {
-        UndoRename(record);
-    } else {
-        return;
-    }
-    m_undo.Pop();
     ScanFolder();
-}
-
-void TForm1::UndoRename(const TRueckgaengig& record)
-{
-    if (!QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(record.Path))))
-        m_dialogs.Message(QStringLiteral("Die Datei \"%1\" konnte nicht mehr gefunden werden.").arg(NameOf(record.Path)),
-            TDialogs::Kind::Error, TDialogs::Ok);
-    while (m_fileLayer->RenameNoReplace(record.Path, record.OldPath) != 0) {
-        const auto answer = m_dialogs.Message(
-            QStringLiteral("Der Dateiname konnte nicht geändert werden. Wahrscheinlich ist die Datei oder der Datenträger "
-                           "schreibgeschützt.\rWollen Sie es nocheinmal versuchen, die Datei umzubenennen?"),
-            TDialogs::Kind::Error, TDialogs::Yes | TDialogs::No);
-        if (answer != TDialogs::Result::Yes)
-            return;
-    }
-    WriteLastWriteTime(record.OldPath, record.FileTime, *m_fileLayer);
 }
 
 } // namespace km

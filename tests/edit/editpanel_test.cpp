@@ -84,14 +84,14 @@ TEST_F(EditPanel, OneFileIsSavedWhenTheSelectionMoves)
     EXPECT_EQ(OnDisk("a.mp3").Title, "Gr\xfc\xdf" "e \x80 ??????") << "Windows-1252, trimmed";
     EXPECT_EQ(OnDisk("a.mp3").Album, "Platte");
     EXPECT_EQ(MTime(path), before) << "the file date is kept by default";
-    ASSERT_EQ(window->UndoList().Count(), 1u);
-    EXPECT_EQ(FieldText(window->UndoList().Top()->Tag.Titel), "A");
-    EXPECT_EQ(window->UndoList().Top()->Path, path);
+    ASSERT_EQ(window->Saver().Undo().Count(), 1u);
+    EXPECT_EQ(FieldText(window->Saver().Undo().Top()->Tag.Titel), "A");
+    EXPECT_EQ(window->Saver().Undo().Top()->Path, path);
     EXPECT_EQ(Model().data(Model().index(RowOf("a.mp3"), 2), Qt::DisplayRole).toString(), QString::fromUtf8("Grüße € ??????"));
 
     // Moving on without edits writes nothing.
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(Model().index(2, 1)).center());
-    EXPECT_EQ(window->UndoList().Count(), 1u);
+    EXPECT_EQ(window->Saver().Undo().Count(), 1u);
 }
 
 TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
@@ -135,8 +135,8 @@ TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
     EXPECT_EQ(OnDisk("a.mp3").Title, "A");
     EXPECT_EQ(OnDisk("b.mp3").Title, "a");
     EXPECT_EQ(OnDisk("b.mp3").Year, "2001");
-    ASSERT_EQ(window->UndoList().Count(), 1u) << "a.mp3 had that album already";
-    EXPECT_EQ(window->UndoList().Top()->Path, music + "b.mp3");
+    ASSERT_EQ(window->Saver().Undo().Count(), 1u) << "a.mp3 had that album already";
+    EXPECT_EQ(window->Saver().Undo().Top()->Path, music + "b.mp3");
 }
 
 TEST_F(EditPanel, TrackYearAndTheJKey)
@@ -237,7 +237,7 @@ TEST_F(EditPanel, AFailedWriteDropsTheEditAndRecordsNothing)
     window->SetFileLayer(TFileLayer::Posix());
     EXPECT_EQ(dialogs.TextsOf("Message"), QStringList({QString::fromUtf8(kRetryWriteText), QString::fromUtf8(kRetryWriteText)}))
         << "asked again after Yes";
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
     std::ifstream in(music + "a.mp3", std::ios::binary);
     EXPECT_EQ(test::Bytes(std::istreambuf_iterator<char>(in), {}), before);
     EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "A");
@@ -275,7 +275,7 @@ TEST_F(EditPanel, AFileThatCannotBeReadBackIsReportedAndKeepsWhatWasWritten)
         QStringList({QString::fromStdString("Datei " + music + "a.mp3 kann nicht geöffnet werden")}));
     EXPECT_EQ(OnDisk("a.mp3").Title, "Neu");
     EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "Neu");
-    EXPECT_EQ(window->UndoList().Count(), 1u);
+    EXPECT_EQ(window->Saver().Undo().Count(), 1u);
     EXPECT_EQ(Edit("ETitel")->text(), "a") << "the next row is loaded all the same";
 }
 
@@ -341,7 +341,7 @@ TEST_F(EditPanel, GenreBytesChangeOnlyByAnEditOfTheBox)
     SelectRows({1});
     EXPECT_EQ(OnDisk("a.mp3").GenreIndex, 200) << "selected and left without an edit";
     EXPECT_EQ(OnDisk("c.mp3").GenreIndex, 200);
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
 
     // A wheel turn over the grey box of a multi-selection changes nothing.
     SelectRows({0, 1});
@@ -380,7 +380,7 @@ TEST_F(EditPanel, AFileTooSmallForATagIsToldAndLeftAlone)
     EXPECT_EQ(dialogs.TextsOf("Message"),
         QStringList({"Die Datei \"leer.mp3\" ist zu klein, um Titelinformationen aufzunehmen.\r"
                      "Die Änderungen wurden nicht gespeichert."}));
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
     EXPECT_EQ(std::filesystem::file_size(small), 100u);
     EXPECT_EQ(FieldText(Model().Entry(RowOf("leer.mp3"))->Tag.Titel), "");
 
@@ -394,7 +394,7 @@ TEST_F(EditPanel, AFileTooSmallForATagIsToldAndLeftAlone)
     EXPECT_EQ(dialogs.TextsOf("Message").size(), 2);
     EXPECT_TRUE(dialogs.TextsOf("Message").back().startsWith("2 Dateien sind zu klein"));
     EXPECT_EQ(OnDisk("b.mp3").Album, "X");
-    EXPECT_EQ(window->UndoList().Count(), 1u) << "only b.mp3 was written";
+    EXPECT_EQ(window->Saver().Undo().Count(), 1u) << "only b.mp3 was written";
 }
 
 TEST_F(EditPanel, NextFileFromAFieldSelectsItsValueAndMenusSeeTheField)

@@ -51,7 +51,7 @@ TEST_F(Undo, UnsavedEditsGoFirstAndLeaveTheRecords)
     QTest::keyClick(Edit("ETitel"), Qt::Key_Z, Qt::ControlModifier);
     EXPECT_EQ(Edit("ETitel")->text(), "Alt");
     EXPECT_FALSE(Edit("ETitel")->isModified());
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
 
     // The genre counts as an edit too.
     Child<QComboBox>("EMusikrichtung")->setCurrentIndex(5);
@@ -82,7 +82,7 @@ TEST_F(Undo, SavedTagsComeBackWithTheirDates)
     SelectRows({1});
     EXPECT_EQ(OnDisk("a.mp3").Title, "Zwei");
     EXPECT_NE(MTime(path), originalTime) << "dates are not kept in this setup";
-    ASSERT_EQ(window->UndoList().Count(), 2u) << "two saves, two records";
+    ASSERT_EQ(window->Saver().Undo().Count(), 2u) << "two saves, two records";
     EXPECT_EQ(Caption(), "Rückgängig: Titelinformationen speichern (a.mp3)");
 
     Idle();
@@ -115,18 +115,18 @@ TEST_F(Undo, RenamesGoBackWithoutReplacingAnything)
     const std::string old = music + "alt.mp3";
     Start({QString::fromStdString(music)});
     Activate();
-    window->UndoList().PushRenamed(now, old, FileTimeFromUnix(1'300'000'000, 0));
+    window->Saver().PushRenamed(now, old, FileTimeFromUnix(1'300'000'000, 0));
     EXPECT_EQ(Caption(), "Rückgängig: Umbenennen");
     Trigger("ActRueckgaengig");
     EXPECT_TRUE(std::filesystem::exists(old));
     EXPECT_FALSE(std::filesystem::exists(now));
     EXPECT_EQ(MTime(old), 1'300'000'000ll * 1'000'000'000);
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
     EXPECT_EQ(Rows(), (std::vector<std::string> {"alt.mp3"}));
 
     // The old name is taken meanwhile: nothing is replaced, the user is asked.
     Put("musik/zweit.mp3", Song("Z"));
-    window->UndoList().PushRenamed(music + "zweit.mp3", old, 0);
+    window->Saver().PushRenamed(music + "zweit.mp3", old, 0);
     dialogs.QueueResult(TDialogs::Result::Yes);
     dialogs.QueueResult(TDialogs::Result::No);
     Trigger("ActRueckgaengig");
@@ -136,15 +136,15 @@ TEST_F(Undo, RenamesGoBackWithoutReplacingAnything)
     EXPECT_EQ(dialogs.TextsOf("Message"), QStringList({retry, retry}));
     EXPECT_EQ(OnDisk("alt.mp3").Title, "N") << "the other file is untouched";
     EXPECT_TRUE(std::filesystem::exists(music + "zweit.mp3"));
-    EXPECT_TRUE(window->UndoList().Empty()) << "popped once the user stops";
+    EXPECT_TRUE(window->Saver().Undo().Empty()) << "popped once the user stops";
 
     // A file that is gone: a message, then the rename fails too.
-    window->UndoList().PushRenamed(music + "weg.mp3", music + "wieder.mp3", 0);
+    window->Saver().PushRenamed(music + "weg.mp3", music + "wieder.mp3", 0);
     dialogs.QueueResult(TDialogs::Result::Ok);
     dialogs.QueueResult(TDialogs::Result::No);
     Trigger("ActRueckgaengig");
     EXPECT_EQ(dialogs.TextsOf("Message")[2], "Die Datei \"weg.mp3\" konnte nicht mehr gefunden werden.");
-    EXPECT_TRUE(window->UndoList().Empty());
+    EXPECT_TRUE(window->Saver().Undo().Empty());
 }
 
 } // namespace
