@@ -7,6 +7,7 @@
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
 #include "edit/editpanel.h"
+#include "edit/panel.h"
 #include "platform/dialogs.h"
 
 #include <QAction>
@@ -52,7 +53,17 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     BuildActions();
     BuildMenus();
     BuildToolBars();
-    BuildEditPanel();
+    TEditPanelParts parts;
+    parts.Fields = m_fields;
+    parts.Frame = Panel5;
+    parts.List = ListView1;
+    parts.Model = m_model;
+    parts.Status = m_statusPanel1;
+    parts.Popup = PopEdit;
+    parts.Genres = &m_genres;
+    parts.FillRow = [this](int row) { FillRow(row); };
+    parts.Rescan = [this] { ScanFolder(); };
+    m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);
@@ -101,6 +112,12 @@ TForm1::~TForm1()
 }
 
 void TForm1::SetSplash(QWidget* splash) { m_splash = splash; }
+
+void TForm1::SetFileLayer(TFileLayer& layer)
+{
+    m_saver.SetFileLayer(layer);
+    m_reader.SetFileLayer(layer);
+}
 
 void TForm1::BuildUi()
 {
@@ -262,7 +279,7 @@ void TForm1::showEvent(QShowEvent* event)
 
 void TForm1::FirstShow()
 {
-    Panel6Resize();
+    m_panel->Panel6Resize();
     ApplySort();
     DirBox1DirChange(DirBox1->Directory());
     m_fields->UpDown2->Associate(m_fields->EJahr);
@@ -284,7 +301,7 @@ void TForm1::closeEvent(QCloseEvent* event)
     m_closePending = false;
     ListView1->setUpdatesEnabled(false);
     ListView1->selectionModel()->clearSelection();
-    ListView1SelectItem();
+    m_panel->FlushPendingEdits();
     m_model->Clear();
     ListView1->setUpdatesEnabled(true);
     if (m_saveSettingsOnClose)
@@ -296,7 +313,6 @@ void TForm1::closeEvent(QCloseEvent* event)
 bool TForm1::eventFilter(QObject* watched, QEvent* event)
 {
     auto* widget = qobject_cast<QWidget*>(watched);
-    const bool field = widget && m_fields && m_fields->isAncestorOf(widget) && widget->property("Tag").isValid();
     switch (event->type()) {
     case QEvent::KeyPress: {
         // Only the first delivery counts, not the ones that pass a key up to the parents.
@@ -305,17 +321,8 @@ bool TForm1::eventFilter(QObject* watched, QEvent* event)
         if (widget && widget->window() == this && first && HandleFormKey(static_cast<QKeyEvent*>(event)))
             return true;
         m_commands->ScheduleRefresh();
-        if (field && EditFieldEvent(widget, event))
-            return true;
         break;
     }
-    case QEvent::FocusIn:
-    case QEvent::FocusOut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Wheel:
-        if (field && EditFieldEvent(widget, event))
-            return true;
-        break;
     case QEvent::MouseButtonRelease:
     case QEvent::KeyRelease:
         m_commands->ScheduleRefresh();

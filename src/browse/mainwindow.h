@@ -4,20 +4,16 @@
 #include "browse/history.h"
 #include "browse/listmodel.h"
 #include "edit/tagsaver.h"
-#include "tags/writer.h"
 #include "browse/settings.h"
 #include "tags/genres.h"
 #include "tags/id3v2reader.h"
 
-#include <QDate>
 #include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
 
-#include <array>
-#include <functional>
-#include <map>
+#include <vector>
 
 class QAction;
 class QFrame;
@@ -34,6 +30,7 @@ namespace km {
 class TDialogs;
 class TCommandTable;
 class TDirBox;
+class TEditPanel;
 class TEditFields;
 class TListModel;
 class TShell;
@@ -42,9 +39,9 @@ class TShell;
 // settings, and dispatches the commands. Each concern lives in its own file:
 // mainwindow.cpp (creation, layout, closing), mainwindow_settings.cpp,
 // mainwindow_scan.cpp, mainwindow_list.cpp (columns and sorting),
-// mainwindow_commands.cpp (the command table, menus and tool bars),
-// mainwindow_navigation.cpp and mainwindow_layout.cpp; the edit panel and
-// undo in edit/mainwindow_edit.cpp and edit/mainwindow_undo.cpp.
+// mainwindow_commands.cpp (the actions, menus and tool bars),
+// mainwindow_navigation.cpp and mainwindow_layout.cpp. The edit panel
+// (edit/panel.*), the tag saver and the command table are classes of their own.
 class TForm1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -79,20 +76,10 @@ public:
     const THistory& History() const { return m_history; }
     void GoHistory(int steps);
 
-    // The save sequence: writes `newTag` into the entry's file when it differs,
-    // records it for undo and refreshes the entry and its row. False when
-    // nothing was written because the write failed.
-    bool SaveTag(int row, const TID3v1Tag& newTag);
-    // The edit panel stores what it holds into the entries it loaded, then
-    // loads the rows now selected.
-    void ListView1SelectItem();
     TTagSaver& Saver() { return m_saver; }
-    // Tests make file access fail, and fix the date the J key puts in.
+    TEditPanel& Panel() const { return *m_panel; }
+    // Tests make file access fail.
     void SetFileLayer(TFileLayer& layer);
-    void SetToday(std::function<QDate()> today) { m_today = std::move(today); }
-    // Field flags in this order.
-    enum TFlag { FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr, FlagMusikrichtung };
-    const std::array<bool, 7>& ApplyFlags() const { return m_applyFlags; }
 
     enum class TPlacement { Docked, Floating, Hidden };
     TPlacement FolderBarState() const { return m_folderBar; }
@@ -112,35 +99,6 @@ private:
     void BuildUi();
     void FirstShow();
     bool HandleFormKey(QKeyEvent* key);
-
-    // edit/mainwindow_edit.cpp
-    void BuildEditPanel();
-    void StorePanel(int row);
-    void ClearPanel(bool asEdit);
-    void EnablePanel(bool on);
-    void FeldFarbenAktuallisieren();
-    void ETitelChange(QWidget* sender);
-    void ETitelEnter(QWidget* sender);
-    void ETitelExit(QWidget* sender);
-    void EJahrExit();
-    void ETitelnrExit();
-    bool EJahrKeyPress(QKeyEvent* key);
-    void ETitelContextPopup(QWidget* field, const QPoint& globalPos);
-    void Panel6Resize();
-    bool EditFieldEvent(QWidget* field, QEvent* event);
-    QString ShownText(int flag) const;
-    bool IsEditField(const QWidget* widget) const;
-    QWidget* CommandFocus() const;
-    void ReportTooSmall();
-    void EditSelectAll1Execute();
-    void EditCommandExecute(const QString& name);
-    void EditCommandsUpdate();
-
-    // edit/mainwindow_undo.cpp
-    bool HasUnsavedEdits() const;
-    void RestoreLoadedPanel();
-    void ActRueckgaengigExecute();
-    void ActRueckgaengigUpdate();
 
     // mainwindow_commands.cpp
     void BuildActions();
@@ -204,22 +162,10 @@ private:
 
     TDialogs& m_dialogs;
     TShell& m_shell;
-    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 
     // Edit panel state
     TEditFields* m_fields = nullptr;
-    std::array<bool, 7> m_applyFlags {true, true, true, true, true, true, true};
-    std::array<bool, 7> m_applyFlagsAtLoad {true, true, true, true, true, true, true};
-    TID3v1Tag m_shownTag = EmptyTag();
-    // Set only by the user's own edits of the genre box: without one the
-    // entries keep their genre bytes, also those without a name.
-    bool m_genreEdited = false;
-    bool m_filling = false;
-    // Files a store found too small to hold a tag, told in one message.
-    QStringList m_tooSmall;
-    // The widget that had the focus before a menu took it for the keyboard.
-    QPointer<QWidget> m_commandFocus;
-    bool m_selectionGuard = false; // the list changes its columns: the selection is only put back
+    TEditPanel* m_panel = nullptr;
     TTagSaver m_saver;
     TSettings m_settings;
     THistory m_history;

@@ -181,7 +181,6 @@ void TForm1::ConnectCommands()
     on("ActHomepage", [this] { m_shell.OpenAddress(QString::fromLatin1(kHomepageAddress)); });
     on("ActWendmark", [this] { m_shell.OpenAddress(QString::fromLatin1(kFreewareAddress)); });
     on("ActBeenden", [this] { close(); });
-    on("ActRueckgaengig", [this] { ActRueckgaengigExecute(); });
 
     const auto update = [this](const char* name, std::function<void()> handler) {
         m_commands->OnUpdate(QLatin1String(name), std::move(handler));
@@ -195,7 +194,6 @@ void TForm1::ConnectCommands()
     update("ActVorwaerts", [this] { m_commands->Action(QStringLiteral("ActVorwaerts"))->setEnabled(!m_history.Forward.isEmpty()); });
     update("ActNaechstes", [this] { ActNaechstesUpdate(); });
     update("ActPlay", [this] { m_commands->Action(QStringLiteral("ActPlay"))->setEnabled(FirstSelectedRow() >= 0); });
-    update("ActRueckgaengig", [this] { ActRueckgaengigUpdate(); });
 }
 
 void TForm1::ActSpalteUpdate()

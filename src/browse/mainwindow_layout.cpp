@@ -168,8 +168,6 @@ void TForm1::FocusChanged(QWidget* old, QWidget* now)
     // A menu opened from the keyboard takes the focus for a while: no leaving.
     if (qobject_cast<QMenuBar*>(now) || qobject_cast<QMenu*>(now))
         return;
-    if (now)
-        m_commandFocus = now;
     // A message box or another program taking the focus is no leaving.
     if (!now || now->window() != this)
         return;

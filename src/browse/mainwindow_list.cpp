@@ -3,6 +3,7 @@
 #include "browse/mainwindow.h"
 
 #include "browse/commandtable.h"
+#include "edit/panel.h"
 
 #include "browse/formspalten.h"
 #include "browse/listmodel.h"
@@ -83,7 +84,7 @@ void TForm1::SetListColumns(std::vector<TListModel::TColumn> columns, const std:
     ListView1->setUpdatesEnabled(false);
     {
         // The rows stay selected as they were: nothing to store or load.
-        const QScopedValueRollback guard(m_selectionGuard, true);
+        const QScopedValueRollback guard(m_panel->IgnoreSelection, true);
         TSelectionKeeper keep(ListView1, m_model);
         m_model->SetColumns(std::move(columns));
         SetColumnWidths(ListView1, widths);

@@ -2,6 +2,7 @@
 #include "browse/mainwindow.h"
 
 #include "browse/commandtable.h"
+#include "edit/panel.h"
 
 #include "browse/collect.h"
 #include "browse/dirbox.h"
@@ -96,7 +97,7 @@ void TForm1::RunScan()
 
     // Whatever the panel holds reaches the files before the entries go.
     ListView1->selectionModel()->clearSelection();
-    ListView1SelectItem();
+    m_panel->FlushPendingEdits();
     m_model->Clear();
     m_model->BeginBatch();
     m_entries.clear();

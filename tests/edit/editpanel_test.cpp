@@ -77,7 +77,7 @@ TEST_F(EditPanel, OneFileIsSavedWhenTheSelectionMoves)
     const std::int64_t before = MTime(path);
     Activate();
     Type(Edit("ETitel"), QString::fromUtf8("  Grüße € Привет  "));
-    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagTitel]);
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagTitel]);
     EXPECT_EQ(OnDisk("a.mp3").Title, "A") << "nothing is written while typing";
 
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(Model().index(1, 1)).center());
@@ -104,11 +104,11 @@ TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
     EXPECT_EQ(Edit("ETitel")->text(), "") << "A, a and C differ; case counts";
     EXPECT_EQ(Edit("EAlbum")->text(), "");
     EXPECT_EQ(Edit("EBemerkung")->text(), "") << "all empty: the same";
-    const auto flags = window->ApplyFlags();
-    EXPECT_FALSE(flags[TForm1::FlagTitel]);
-    EXPECT_FALSE(flags[TForm1::FlagInterpret]);
-    EXPECT_TRUE(flags[TForm1::FlagBemerkung]);
-    EXPECT_TRUE(flags[TForm1::FlagMusikrichtung]);
+    const auto flags = window->Panel().ApplyFlags();
+    EXPECT_FALSE(flags[TEditPanel::FlagTitel]);
+    EXPECT_FALSE(flags[TEditPanel::FlagInterpret]);
+    EXPECT_TRUE(flags[TEditPanel::FlagBemerkung]);
+    EXPECT_TRUE(flags[TEditPanel::FlagMusikrichtung]);
     const QColor grey = QApplication::palette().color(QPalette::Button);
     EXPECT_EQ(Edit("ETitel")->palette().color(QPalette::Base), grey);
     EXPECT_NE(Edit("EBemerkung")->palette().color(QPalette::Base), grey);
@@ -143,7 +143,7 @@ TEST_F(EditPanel, TrackYearAndTheJKey)
 {
     Songs();
     Start({QString::fromStdString(music)});
-    window->SetToday([] { return QDate(2026, 12, 8); });
+    window->Panel().SetToday([] { return QDate(2026, 12, 8); });
     Activate();
     QLineEdit* track = Edit("ETitelnr");
     QLineEdit* year = Edit("EJahr");
@@ -161,7 +161,7 @@ TEST_F(EditPanel, TrackYearAndTheJKey)
     QTest::keyClick(track, Qt::Key_J);
     EXPECT_EQ(year->text(), "2026");
     EXPECT_EQ(track->text(), "256");
-    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagJahr]);
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagJahr]);
 
     year->setText("19x9"); // pasted
     year->setFocus();
@@ -189,7 +189,7 @@ TEST_F(EditPanel, TrackYearAndTheJKey)
     SelectRows({2});
     Child<TUpDown>("UpDown1")->Step(1);
     EXPECT_EQ(track->text(), "4");
-    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagTitelnr]);
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagTitelnr]);
 }
 
 TEST_F(EditPanel, ScanCloseAndNextStoreFirst)
@@ -307,7 +307,7 @@ TEST_F(EditPanel, EditCommandsActOnTheFocusedField)
     Edit("EBemerkung")->setFocus();
     Trigger("actEinfuegen");
     EXPECT_EQ(Edit("EBemerkung")->text(), "A");
-    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagBemerkung]);
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagBemerkung]);
     Trigger("ActEditUndo1");
     EXPECT_EQ(Edit("EBemerkung")->text(), "");
 
@@ -352,7 +352,7 @@ TEST_F(EditPanel, GenreBytesChangeOnlyByAnEditOfTheBox)
         Qt::NoScrollPhase, false);
     QApplication::sendEvent(genre, &wheel);
     EXPECT_EQ(genre->currentIndex(), 0);
-    EXPECT_FALSE(window->ApplyFlags()[TForm1::FlagMusikrichtung]);
+    EXPECT_FALSE(window->Panel().ApplyFlags()[TEditPanel::FlagMusikrichtung]);
     EXPECT_NE(QApplication::focusWidget(), genre);
 
     // Choosing the item already shown applies it to every selected file.
@@ -362,7 +362,7 @@ TEST_F(EditPanel, GenreBytesChangeOnlyByAnEditOfTheBox)
     genre->showPopup();
     ASSERT_TRUE(QTest::qWaitFor([&] { return genre->view()->isVisible(); }, 1000));
     QTest::keyClick(genre->view(), Qt::Key_Return);
-    EXPECT_TRUE(window->ApplyFlags()[TForm1::FlagMusikrichtung]);
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagMusikrichtung]);
     List()->setFocus();
     SelectRows({0});
     EXPECT_EQ(OnDisk("c.mp3").GenreIndex, 17);
@@ -430,6 +430,28 @@ TEST_F(EditPanel, NextFileFromAFieldSelectsItsValueAndMenusSeeTheField)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !menu->isVisible(); }, 1000));
     EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == title; }, 1000));
     EXPECT_EQ(title->selectedText(), "q");
+}
+
+TEST_F(EditPanel, ToolsTypeIntoFieldsOrDropWhatWasTyped)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    SelectRows({0, 2});
+    ASSERT_FALSE(window->Panel().ApplyFlags()[TEditPanel::FlagTitel]) << "A and C differ";
+    window->Panel().SetFieldAsTyped(Edit("ETitel"), "Neu");
+    EXPECT_TRUE(window->Panel().ApplyFlags()[TEditPanel::FlagTitel]);
+
+    // Dropped: nothing is stored, and the fields show the files again.
+    window->Panel().DropEditsAndReload();
+    EXPECT_EQ(Edit("ETitel")->text(), "");
+    EXPECT_FALSE(window->Panel().ApplyFlags()[TEditPanel::FlagTitel]);
+    SelectRows({1});
+    EXPECT_EQ(OnDisk("a.mp3").Title, "A");
+    EXPECT_EQ(OnDisk("c.mp3").Title, "C");
+
+    window->Panel().SetFieldAsTyped(Edit("EAlbum"), "Typed");
+    window->Panel().FlushPendingEdits();
+    EXPECT_EQ(OnDisk("b.mp3").Album, "Typed");
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "edit/editpanel.h"
+#include "edit/panel.h"
 #include "support/windowfixture.h"
 #include "tags/id3v2reader.h"
 

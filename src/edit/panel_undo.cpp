@@ -1,12 +1,12 @@
 // Undo: unsaved panel edits first, then the saved changes, newest first.
-#include "browse/mainwindow.h"
+#include "edit/panel.h"
 
 #include "browse/commandtable.h"
 
-#include "browse/dirbox.h"
-#include "browse/listmodel.h"
 #include "edit/editpanel.h"
+#include "edit/tagsaver.h"
 #include "platform/dialogs.h"
+#include "tags/genres.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,7 +17,7 @@
 
 namespace km {
 
-bool TForm1::HasUnsavedEdits() const
+bool TEditPanel::HasUnsavedEdits() const
 {
     if (ListView1->selectionModel()->selectedRows().isEmpty())
         return false;
@@ -27,7 +27,7 @@ bool TForm1::HasUnsavedEdits() const
     return m_genreEdited;
 }
 
-void TForm1::RestoreLoadedPanel()
+void TEditPanel::RestoreLoadedPanel()
 {
     m_applyFlags = m_applyFlagsAtLoad;
     m_genreEdited = false;
@@ -45,7 +45,7 @@ void TForm1::RestoreLoadedPanel()
         m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
 }
 
-void TForm1::ActRueckgaengigUpdate()
+void TEditPanel::ActRueckgaengigUpdate()
 {
     QAction* action = m_commands->Action(QStringLiteral("ActRueckgaengig"));
     const bool unsaved = HasUnsavedEdits();
@@ -57,7 +57,7 @@ void TForm1::ActRueckgaengigUpdate()
     action->setEnabled(unsaved || !m_saver.Undo().Empty());
 }
 
-void TForm1::ActRueckgaengigExecute()
+void TEditPanel::ActRueckgaengigExecute()
 {
     if (HasUnsavedEdits()) {
         RestoreLoadedPanel();
@@ -67,7 +67,7 @@ void TForm1::ActRueckgaengigExecute()
         m_dialogs.Beep();
         return;
     }
-    ScanFolder();
+    m_rescan();
 }
 
 } // namespace km

@@ -1,6 +1,6 @@
 // The edit panel: loading the selected rows into the fields, storing the
 // fields into the entries they came from, and the fields' own events.
-#include "browse/mainwindow.h"
+#include "edit/panel.h"
 
 #include "browse/commandtable.h"
 
@@ -8,8 +8,10 @@
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
 #include "edit/storetag.h"
+#include "edit/tagsaver.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
+#include "tags/genres.h"
 
 #include <QAction>
 #include <QApplication>
@@ -49,20 +51,34 @@ private:
 int FlagOfTag(int tag)
 {
     switch (tag) {
-    case 1: return TForm1::FlagTitel;
-    case 2: return TForm1::FlagInterpret;
-    case 3: return TForm1::FlagAlbum;
-    case 4: return TForm1::FlagTitelnr;
-    case 5: return TForm1::FlagJahr;
-    case 6: return TForm1::FlagMusikrichtung;
-    case 7: return TForm1::FlagBemerkung;
+    case 1: return TEditPanel::FlagTitel;
+    case 2: return TEditPanel::FlagInterpret;
+    case 3: return TEditPanel::FlagAlbum;
+    case 4: return TEditPanel::FlagTitelnr;
+    case 5: return TEditPanel::FlagJahr;
+    case 6: return TEditPanel::FlagMusikrichtung;
+    case 7: return TEditPanel::FlagBemerkung;
     default: return -1;
     }
 }
 
 } // namespace
 
-void TForm1::BuildEditPanel()
+TEditPanel::TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
+    QObject* parent)
+    : QObject(parent)
+    , m_fields(parts.Fields)
+    , Panel5(parts.Frame)
+    , ListView1(parts.List)
+    , m_model(parts.Model)
+    , m_statusPanel1(parts.Status)
+    , PopEdit(parts.Popup)
+    , m_genres(*parts.Genres)
+    , m_fillRow(parts.FillRow)
+    , m_rescan(parts.Rescan)
+    , m_dialogs(dialogs)
+    , m_saver(saver)
+    , m_commands(&commands)
 {
     QStringList items;
     for (const std::string& name : m_genres.ComboItems())
@@ -83,7 +99,13 @@ void TForm1::BuildEditPanel()
         connect(field, &QWidget::customContextMenuRequested, this,
             [this, field](const QPoint& pos) { ETitelContextPopup(field, field->mapToGlobal(pos)); });
     }
-    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TForm1::ListView1SelectItem);
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TEditPanel::ListView1SelectItem);
+    for (QWidget* field : m_fields->InFlagOrder())
+        field->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
+            m_commandFocus = now;
+    });
 
     // Cut, copy, paste, delete and the field's own undo act on the focused field.
     for (const char* name : {"ActAussschneiden", "ActKopieren", "actEinfuegen", "EditDelete1", "ActEditUndo1"}) {
@@ -92,12 +114,14 @@ void TForm1::BuildEditPanel()
     }
     m_commands->On(QStringLiteral("EditSelectAll1"), [this] { EditSelectAll1Execute(); });
     m_commands->OnUpdate(QStringLiteral("ActKopieren"), [this] { EditCommandsUpdate(); });
+    m_commands->On(QStringLiteral("ActRueckgaengig"), [this] { ActRueckgaengigExecute(); });
+    m_commands->OnUpdate(QStringLiteral("ActRueckgaengig"), [this] { ActRueckgaengigUpdate(); });
 
     EnablePanel(false);
     FeldFarbenAktuallisieren();
 }
 
-bool TForm1::IsEditField(const QWidget* widget) const
+bool TEditPanel::IsEditField(const QWidget* widget) const
 {
     for (const QLineEdit* edit : m_fields->TextFields())
         if (widget == edit)
@@ -105,7 +129,7 @@ bool TForm1::IsEditField(const QWidget* widget) const
     return false;
 }
 
-QString TForm1::ShownText(int flag) const
+QString TEditPanel::ShownText(int flag) const
 {
     const TID3v1Tag& t = m_shownTag;
     switch (flag) {
@@ -119,9 +143,9 @@ QString TForm1::ShownText(int flag) const
     }
 }
 
-void TForm1::ListView1SelectItem()
+void TEditPanel::ListView1SelectItem()
 {
-    if (m_selectionGuard)
+    if (IgnoreSelection)
         return;
     QItemSelectionModel* selection = ListView1->selectionModel();
     const int rows = m_model->rowCount();
@@ -209,7 +233,7 @@ void TForm1::ListView1SelectItem()
     m_commands->ScheduleRefresh();
 }
 
-void TForm1::StorePanel(int row)
+void TEditPanel::StorePanel(int row)
 {
     TEintragDaten& entry = *m_model->Entry(row);
     TID3v1Tag tag = entry.Tag;
@@ -237,14 +261,14 @@ void TForm1::StorePanel(int row)
     SaveTag(row, tag);
 }
 
-bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
+bool TEditPanel::SaveTag(int row, const TID3v1Tag& newTag)
 {
     TEintragDaten& entry = *m_model->Entry(row);
     switch (m_saver.Save(entry, newTag)) {
     case TTagSaver::TSaveResult::Unchanged:
         return true;
     case TTagSaver::TSaveResult::Written:
-        FillRow(row);
+        m_fillRow(row);
         return true;
     case TTagSaver::TSaveResult::TooSmall:
         m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));
@@ -255,7 +279,7 @@ bool TForm1::SaveTag(int row, const TID3v1Tag& newTag)
     return false;
 }
 
-void TForm1::ReportTooSmall()
+void TEditPanel::ReportTooSmall()
 {
     if (m_tooSmall.isEmpty())
         return;
@@ -271,13 +295,7 @@ void TForm1::ReportTooSmall()
     m_dialogs.Message(text, TDialogs::Kind::Information, TDialogs::Ok);
 }
 
-void TForm1::SetFileLayer(TFileLayer& layer)
-{
-    m_saver.SetFileLayer(layer);
-    m_reader.SetFileLayer(layer);
-}
-
-void TForm1::ClearPanel(bool asEdit)
+void TEditPanel::ClearPanel(bool asEdit)
 {
     {
         std::optional<TFillingGuard> filling;
@@ -302,7 +320,7 @@ void TForm1::ClearPanel(bool asEdit)
     m_fields->CBVorgabe->blockSignals(false);
 }
 
-void TForm1::EnablePanel(bool on)
+void TEditPanel::EnablePanel(bool on)
 {
     for (QWidget* w : m_fields->InFlagOrder())
         w->setEnabled(on);
@@ -312,7 +330,7 @@ void TForm1::EnablePanel(bool on)
     m_fields->UpDown2->setEnabled(on);
 }
 
-void TForm1::FeldFarbenAktuallisieren()
+void TEditPanel::FeldFarbenAktuallisieren()
 {
     const QPalette app = QApplication::palette();
     const auto fields = m_fields->InFlagOrder();
@@ -328,7 +346,7 @@ void TForm1::FeldFarbenAktuallisieren()
     }
 }
 
-void TForm1::ETitelChange(QWidget* sender)
+void TEditPanel::ETitelChange(QWidget* sender)
 {
     if (sender == m_fields->EJahr || sender == m_fields->ETitelnr) {
         const QString text = static_cast<QLineEdit*>(sender)->text();
@@ -346,7 +364,7 @@ void TForm1::ETitelChange(QWidget* sender)
     FeldFarbenAktuallisieren();
 }
 
-void TForm1::ETitelEnter(QWidget* sender)
+void TEditPanel::ETitelEnter(QWidget* sender)
 {
     const int flag = FlagOfTag(sender->property("Tag").toInt());
     if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
@@ -364,7 +382,7 @@ void TForm1::ETitelEnter(QWidget* sender)
     FeldFarbenAktuallisieren();
 }
 
-void TForm1::ETitelExit(QWidget* sender)
+void TEditPanel::ETitelExit(QWidget* sender)
 {
     const int flag = FlagOfTag(sender->property("Tag").toInt());
     if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
@@ -377,7 +395,7 @@ void TForm1::ETitelExit(QWidget* sender)
     FeldFarbenAktuallisieren();
 }
 
-void TForm1::EJahrExit()
+void TEditPanel::EJahrExit()
 {
     const QString text = m_fields->EJahr->text();
     if (!IsDecimalInteger(text.isEmpty() ? QStringLiteral("0") : text)) {
@@ -387,7 +405,7 @@ void TForm1::EJahrExit()
     ETitelExit(m_fields->EJahr);
 }
 
-void TForm1::ETitelnrExit()
+void TEditPanel::ETitelnrExit()
 {
     const QString text = m_fields->ETitelnr->text();
     qint64 value = 0;
@@ -401,7 +419,7 @@ void TForm1::ETitelnrExit()
     ETitelExit(m_fields->ETitelnr);
 }
 
-bool TForm1::EJahrKeyPress(QKeyEvent* key)
+bool TEditPanel::EJahrKeyPress(QKeyEvent* key)
 {
     // Only typed characters are filtered: keys with Ctrl or Alt are commands
     // (paste, copy...), and Delete, Backspace, arrows and Tab edit or move.
@@ -420,19 +438,19 @@ bool TForm1::EJahrKeyPress(QKeyEvent* key)
     return !(text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9'));
 }
 
-void TForm1::ETitelContextPopup(QWidget* field, const QPoint& globalPos)
+void TEditPanel::ETitelContextPopup(QWidget* field, const QPoint& globalPos)
 {
     field->setFocus();
     PopEdit->popup(globalPos);
 }
 
-void TForm1::Panel6Resize()
+void TEditPanel::Panel6Resize()
 {
     // As high as the fields need: the warning strip, when shown, adds its height.
     Panel5->setFixedHeight(std::max(m_fields->sizeHint().height() + 8, 88));
 }
 
-bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
+bool TEditPanel::EditFieldEvent(QWidget* field, QEvent* event)
 {
     switch (event->type()) {
     case QEvent::FocusIn:
@@ -474,7 +492,7 @@ bool TForm1::EditFieldEvent(QWidget* field, QEvent* event)
     }
 }
 
-QWidget* TForm1::CommandFocus() const
+QWidget* TEditPanel::CommandFocus() const
 {
     QWidget* focus = QApplication::focusWidget();
     // Opened from the keyboard, the menu bar holds the focus while its menus are open.
@@ -483,7 +501,7 @@ QWidget* TForm1::CommandFocus() const
     return focus;
 }
 
-void TForm1::EditSelectAll1Execute()
+void TEditPanel::EditSelectAll1Execute()
 {
     QWidget* focus = CommandFocus();
     if (focus == ListView1) {
@@ -497,7 +515,7 @@ void TForm1::EditSelectAll1Execute()
     }
 }
 
-void TForm1::EditCommandExecute(const QString& name)
+void TEditPanel::EditCommandExecute(const QString& name)
 {
     auto* edit = qobject_cast<QLineEdit*>(CommandFocus());
     if (!edit || !IsEditField(edit))
@@ -514,7 +532,7 @@ void TForm1::EditCommandExecute(const QString& name)
         edit->undo();
 }
 
-void TForm1::EditCommandsUpdate()
+void TEditPanel::EditCommandsUpdate()
 {
     QWidget* focus = CommandFocus();
     auto* edit = qobject_cast<QLineEdit*>(focus);
@@ -528,5 +546,29 @@ void TForm1::EditCommandsUpdate()
     m_commands->Action(QStringLiteral("ActEditUndo1"))->setEnabled(edit && edit->isUndoAvailable());
     m_commands->Action(QStringLiteral("EditSelectAll1"))->setEnabled(edit || focus == ListView1);
 }
+
+bool TEditPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* field = qobject_cast<QWidget*>(watched);
+    if (field && EditFieldEvent(field, event))
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text)
+{
+    // Outside Filling, so the change handler counts it as the user's edit.
+    field->setText(text);
+    field->setModified(true);
+}
+
+void TEditPanel::DropEditsAndReload()
+{
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        m_model->Entry(row)->InSelection = 0;
+    ListView1SelectItem();
+}
+
+bool TEditPanel::Enabled() const { return m_fields->ETitel->isEnabled(); }
 
 } // namespace km

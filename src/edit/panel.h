@@ -1,0 +1,130 @@
+#pragma once
+
+#include "tags/id3v1tag.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+
+class QEvent;
+class QFrame;
+class QKeyEvent;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QTreeView;
+
+namespace km {
+
+class TCommandTable;
+class TDialogs;
+class TEditFields;
+class TGenreLists;
+class TListModel;
+class TTagSaver;
+
+// What the edit panel works with; the window owns all of it.
+struct TEditPanelParts {
+    TEditFields* Fields = nullptr;
+    QFrame* Frame = nullptr;       // the panel around the fields (Panel5)
+    QTreeView* List = nullptr;     // ListView1
+    TListModel* Model = nullptr;
+    QLabel* Status = nullptr;      // status bar panel 1
+    QMenu* Popup = nullptr;        // PopEdit
+    const TGenreLists* Genres = nullptr;
+    std::function<void(int row)> FillRow;
+    std::function<void()> Rescan;
+};
+
+// The edit panel: loads the selected rows into the fields, stores what was
+// typed into the entries it came from when the selection changes, handles the
+// fields' events, and runs undo, unsaved edits first.
+class TEditPanel : public QObject {
+    Q_OBJECT
+public:
+    TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
+        QObject* parent = nullptr);
+
+    // Field flags in this order.
+    enum TFlag { FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr, FlagMusikrichtung };
+    const std::array<bool, 7>& ApplyFlags() const { return m_applyFlags; }
+
+    // Stores what the panel holds into the entries it loaded, then loads the
+    // rows now selected: the step before anything else touches the files.
+    void FlushPendingEdits() { ListView1SelectItem(); }
+    // Puts `text` into a field as if the user had typed it.
+    void SetFieldAsTyped(QLineEdit* field, const QString& text);
+    // Forgets what was typed and loads the selected rows afresh, for tools
+    // that changed the entries themselves.
+    void DropEditsAndReload();
+    // While set, selection changes are the list's own doing: no store, no load.
+    bool IgnoreSelection = false;
+    // Tests fix the date the J key puts in.
+    void SetToday(std::function<QDate()> today) { m_today = std::move(today); }
+    // The fields show something and take input.
+    bool Enabled() const;
+    void Panel6Resize();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ListView1SelectItem();
+    void StorePanel(int row);
+    bool SaveTag(int row, const TID3v1Tag& newTag);
+    void ReportTooSmall();
+    void ClearPanel(bool asEdit);
+    void EnablePanel(bool on);
+    void FeldFarbenAktuallisieren();
+    void ETitelChange(QWidget* sender);
+    void ETitelEnter(QWidget* sender);
+    void ETitelExit(QWidget* sender);
+    void EJahrExit();
+    void ETitelnrExit();
+    bool EJahrKeyPress(QKeyEvent* key);
+    void ETitelContextPopup(QWidget* field, const QPoint& globalPos);
+    bool EditFieldEvent(QWidget* field, QEvent* event);
+    QString ShownText(int flag) const;
+    bool IsEditField(const QWidget* widget) const;
+    QWidget* CommandFocus() const;
+    void EditSelectAll1Execute();
+    void EditCommandExecute(const QString& name);
+    void EditCommandsUpdate();
+    // panel_undo.cpp
+    bool HasUnsavedEdits() const;
+    void RestoreLoadedPanel();
+    void ActRueckgaengigExecute();
+    void ActRueckgaengigUpdate();
+
+    TEditFields* m_fields;
+    QFrame* Panel5;
+    QTreeView* ListView1;
+    TListModel* m_model;
+    QLabel* m_statusPanel1;
+    QMenu* PopEdit;
+    const TGenreLists& m_genres;
+    std::function<void(int)> m_fillRow;
+    std::function<void()> m_rescan;
+    TDialogs& m_dialogs;
+    TTagSaver& m_saver;
+    TCommandTable* m_commands;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
+
+    std::array<bool, 7> m_applyFlags {true, true, true, true, true, true, true};
+    std::array<bool, 7> m_applyFlagsAtLoad {true, true, true, true, true, true, true};
+    TID3v1Tag m_shownTag = EmptyTag();
+    // Set only by the user's own edits of the genre box: without one the
+    // entries keep their genre bytes, also those without a name.
+    bool m_genreEdited = false;
+    bool m_filling = false;
+    // Files a store found too small to hold a tag, told in one message.
+    QStringList m_tooSmall;
+    // The widget that had the focus before a menu took it for the keyboard.
+    QPointer<QWidget> m_commandFocus;
+};
+
+} // namespace km
