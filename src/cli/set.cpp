@@ -71,25 +71,19 @@ std::optional<std::uint8_t> GenreByName(const std::string& name)
     return std::nullopt;
 }
 
-void StoreArg(char* field, std::size_t width, const std::optional<std::string>& arg)
+QString Utf8(const std::optional<std::string>& arg)
 {
-    if (arg)
-        StoreTypedText(field, width, QString::fromUtf8(arg->data(), static_cast<qsizetype>(arg->size())));
+    return arg ? QString::fromUtf8(arg->data(), static_cast<qsizetype>(arg->size())) : QString();
 }
 
+// The options given are the fields typed, stored as the edit panel stores them.
 TID3v1Tag NewTag(const TID3v1Tag& current, const TSetFields& f)
 {
-    TID3v1Tag tag = f.clear ? EmptyTag() : current;
-    StoreArg(tag.Titel, sizeof tag.Titel, f.title);
-    StoreArg(tag.Interpret, sizeof tag.Interpret, f.artist);
-    StoreArg(tag.Album, sizeof tag.Album, f.album);
-    StoreArg(tag.Jahr, sizeof tag.Jahr, f.year);
-    StoreArg(tag.Bemerkung, sizeof tag.Bemerkung, f.comment);
-    if (f.track)
-        tag.Titelnr = TrackOfText(QString::fromUtf8(f.track->data(), static_cast<qsizetype>(f.track->size())));
-    if (f.genre)
-        tag.Musikrichtung = *f.genre;
-    return tag;
+    const TTypedFields typed {Utf8(f.title), Utf8(f.artist), Utf8(f.album), Utf8(f.year), Utf8(f.comment),
+        Utf8(f.track), f.genre};
+    const TFieldFlags given {bool(f.title), bool(f.artist), bool(f.album), bool(f.year), bool(f.comment),
+        bool(f.track), bool(f.genre)};
+    return ApplyTypedFields(f.clear ? EmptyTag() : current, typed, given);
 }
 
 void PrintError(const std::string& text)

@@ -177,16 +177,8 @@ void TEditPanel::ListView1SelectItem()
         if (first < 0) {
             first = row;
         } else {
-            const TID3v1Tag& base = m_model->Entry(first)->Tag;
-            const TID3v1Tag& t = entry->Tag;
             // Case matters: "A" and "a" differ.
-            m_applyFlags[FlagTitel] = m_applyFlags[FlagTitel] && FieldView(t.Titel) == FieldView(base.Titel);
-            m_applyFlags[FlagInterpret] = m_applyFlags[FlagInterpret] && FieldView(t.Interpret) == FieldView(base.Interpret);
-            m_applyFlags[FlagAlbum] = m_applyFlags[FlagAlbum] && FieldView(t.Album) == FieldView(base.Album);
-            m_applyFlags[FlagJahr] = m_applyFlags[FlagJahr] && FieldView(t.Jahr) == FieldView(base.Jahr);
-            m_applyFlags[FlagBemerkung] = m_applyFlags[FlagBemerkung] && FieldView(t.Bemerkung) == FieldView(base.Bemerkung);
-            m_applyFlags[FlagTitelnr] = m_applyFlags[FlagTitelnr] && t.Titelnr == base.Titelnr;
-            m_applyFlags[FlagMusikrichtung] = m_applyFlags[FlagMusikrichtung] && t.Musikrichtung == base.Musikrichtung;
+            KeepSharedFields(m_applyFlags, m_model->Entry(first)->Tag, entry->Tag);
         }
         ++count;
         total += entry->Duration;
@@ -236,29 +228,18 @@ void TEditPanel::ListView1SelectItem()
 void TEditPanel::StorePanel(int row)
 {
     TEintragDaten& entry = *m_model->Entry(row);
-    TID3v1Tag tag = entry.Tag;
-    if (m_applyFlags[FlagTitel])
-        StoreTypedText(tag.Titel, m_fields->ETitel->text());
-    if (m_applyFlags[FlagInterpret])
-        StoreTypedText(tag.Interpret, m_fields->ESaenger->text());
-    if (m_applyFlags[FlagAlbum])
-        StoreTypedText(tag.Album, m_fields->EAlbum->text());
-    if (m_applyFlags[FlagJahr])
-        StoreTypedText(tag.Jahr, m_fields->EJahr->text());
-    if (m_applyFlags[FlagBemerkung])
-        StoreTypedText(tag.Bemerkung, m_fields->EBemerkung->text());
-    if (m_applyFlags[FlagTitelnr])
-        tag.Titelnr = TrackOfText(m_fields->ETitelnr->text());
+    TTypedFields typed {m_fields->ETitel->text(), m_fields->ESaenger->text(), m_fields->EAlbum->text(),
+        m_fields->EJahr->text(), m_fields->EBemerkung->text(), m_fields->ETitelnr->text(), std::nullopt};
     // Only an edit of the box changes the byte: a byte without a name shows as
     // "(keine)" and would otherwise turn into 255.
-    if (m_applyFlags[FlagMusikrichtung] && m_genreEdited) {
+    if (m_genreEdited) {
         const int item = m_fields->EMusikrichtung->currentIndex();
         if (item <= 0)
-            tag.Musikrichtung = kNoGenre;
+            typed.Musikrichtung = kNoGenre;
         else if (const std::uint8_t genre = m_genres.GenreOfItem(item); genre != kNoGenre)
-            tag.Musikrichtung = genre; // a name outside the table keeps the byte
+            typed.Musikrichtung = genre; // a name outside the table keeps the byte
     }
-    SaveTag(row, tag);
+    SaveTag(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags));
 }
 
 bool TEditPanel::SaveTag(int row, const TID3v1Tag& newTag)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "edit/storetag.h"
 #include "tags/id3v1tag.h"
 
 #include <QDate>
@@ -49,9 +50,8 @@ public:
     TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
         QObject* parent = nullptr);
 
-    // Field flags in this order.
-    enum TFlag { FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr, FlagMusikrichtung };
-    const std::array<bool, 7>& ApplyFlags() const { return m_applyFlags; }
+    using enum TFlag;
+    const TFieldFlags& ApplyFlags() const { return m_applyFlags; }
 
     // Stores what the panel holds into the entries it loaded, then loads the
     // rows now selected: the step before anything else touches the files.
@@ -114,8 +114,8 @@ private:
     TCommandTable* m_commands;
     std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 
-    std::array<bool, 7> m_applyFlags {true, true, true, true, true, true, true};
-    std::array<bool, 7> m_applyFlagsAtLoad {true, true, true, true, true, true, true};
+    TFieldFlags m_applyFlags {true, true, true, true, true, true, true};
+    TFieldFlags m_applyFlagsAtLoad {true, true, true, true, true, true, true};
     TID3v1Tag m_shownTag = EmptyTag();
     // Set only by the user's own edits of the genre box: without one the
     // entries keep their genre bytes, also those without a name.

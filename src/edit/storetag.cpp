@@ -1,5 +1,6 @@
 #include "edit/storetag.h"
 
+#include "browse/cells.h"
 #include "platform/cp1252.h"
 
 namespace km {
@@ -14,6 +15,36 @@ void StoreTypedText(char* field, std::size_t width, const QString& text)
     while (end > begin && static_cast<unsigned char>(bytes[end - 1]) <= 0x20)
         --end;
     StoreField(field, width, std::string_view(bytes).substr(begin, end - begin));
+}
+
+void KeepSharedFields(TFieldFlags& flags, const TID3v1Tag& base, const TID3v1Tag& t)
+{
+    flags[FlagTitel] = flags[FlagTitel] && FieldView(t.Titel) == FieldView(base.Titel);
+    flags[FlagInterpret] = flags[FlagInterpret] && FieldView(t.Interpret) == FieldView(base.Interpret);
+    flags[FlagAlbum] = flags[FlagAlbum] && FieldView(t.Album) == FieldView(base.Album);
+    flags[FlagJahr] = flags[FlagJahr] && FieldView(t.Jahr) == FieldView(base.Jahr);
+    flags[FlagBemerkung] = flags[FlagBemerkung] && FieldView(t.Bemerkung) == FieldView(base.Bemerkung);
+    flags[FlagTitelnr] = flags[FlagTitelnr] && t.Titelnr == base.Titelnr;
+    flags[FlagMusikrichtung] = flags[FlagMusikrichtung] && t.Musikrichtung == base.Musikrichtung;
+}
+
+TID3v1Tag ApplyTypedFields(TID3v1Tag tag, const TTypedFields& typed, const TFieldFlags& apply)
+{
+    if (apply[FlagTitel])
+        StoreTypedText(tag.Titel, typed.Titel);
+    if (apply[FlagInterpret])
+        StoreTypedText(tag.Interpret, typed.Interpret);
+    if (apply[FlagAlbum])
+        StoreTypedText(tag.Album, typed.Album);
+    if (apply[FlagJahr])
+        StoreTypedText(tag.Jahr, typed.Jahr);
+    if (apply[FlagBemerkung])
+        StoreTypedText(tag.Bemerkung, typed.Bemerkung);
+    if (apply[FlagTitelnr])
+        tag.Titelnr = TrackOfText(typed.Titelnr);
+    if (apply[FlagMusikrichtung] && typed.Musikrichtung)
+        tag.Musikrichtung = *typed.Musikrichtung;
+    return tag;
 }
 
 bool IsDecimalInteger(const QString& text, qint64* value)

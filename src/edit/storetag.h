@@ -4,7 +4,9 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 namespace km {
 
@@ -18,6 +20,23 @@ void StoreTypedText(char (&field)[N], const QString& text) { StoreTypedText(fiel
 // A track number as typed: a decimal integer, 0 when empty or not a number,
 // kept modulo 256 (256 becomes 0).
 std::uint8_t TrackOfText(const QString& text);
+
+// The seven fields in the order of the edit panel's flags.
+enum TFlag { FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr, FlagMusikrichtung };
+using TFieldFlags = std::array<bool, 7>;
+
+// Clears the flag of each field in which `t` differs from `base`: texts up to
+// their first zero byte and case-sensitive, track and genre byte for byte.
+void KeepSharedFields(TFieldFlags& flags, const TID3v1Tag& base, const TID3v1Tag& t);
+
+// What was typed into the fields; the genre as the byte it stands for, none
+// to keep the tag's own byte.
+struct TTypedFields {
+    QString Titel, Interpret, Album, Jahr, Bemerkung, Titelnr;
+    std::optional<std::uint8_t> Musikrichtung;
+};
+// `tag` with each field whose flag is set taken from what was typed.
+TID3v1Tag ApplyTypedFields(TID3v1Tag tag, const TTypedFields& typed, const TFieldFlags& apply);
 
 // The decimal value of a text, as the checks of the year and track fields read it.
 bool IsDecimalInteger(const QString& text, qint64* value = nullptr);

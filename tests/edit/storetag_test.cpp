@@ -36,5 +36,34 @@ TEST(StoreTag, TrackNumbers)
     EXPECT_FALSE(IsDecimalInteger("4 2"));
 }
 
+TEST(StoreTag, SharedFieldsAndTypedFields)
+{
+    TID3v1Tag a = EmptyTag();
+    StoreTypedText(a.Titel, QStringLiteral("A"));
+    StoreTypedText(a.Album, QStringLiteral("Platte"));
+    a.Musikrichtung = 200;
+    TID3v1Tag b = a;
+    StoreTypedText(b.Titel, QStringLiteral("a"));
+    b.Album[10] = 'x'; // behind the terminating zero: not part of the text
+    TFieldFlags flags {true, true, true, true, true, true, true};
+    KeepSharedFields(flags, a, b);
+    EXPECT_EQ(flags, (TFieldFlags {false, true, true, true, true, true, true}));
+
+    // Only the flagged fields change; without a genre byte the tag keeps its own.
+    TTypedFields typed {"Neu", "Wer", "", "1999", "", "256", std::nullopt};
+    const TID3v1Tag out = ApplyTypedFields(a, typed, {true, false, true, false, false, true, true});
+    EXPECT_EQ(FieldText(out.Titel), "Neu");
+    EXPECT_EQ(FieldText(out.Interpret), "");
+    EXPECT_EQ(FieldText(out.Album), "");
+    EXPECT_EQ(FieldText(out.Jahr), "");
+    EXPECT_EQ(out.Titelnr, 0);
+    EXPECT_EQ(out.Musikrichtung, 200);
+    typed.Musikrichtung = kNoGenre;
+    flags[FlagMusikrichtung] = false;
+    EXPECT_EQ(ApplyTypedFields(a, typed, flags).Musikrichtung, 200) << "not flagged";
+    flags[FlagMusikrichtung] = true;
+    EXPECT_EQ(ApplyTypedFields(a, typed, flags).Musikrichtung, kNoGenre);
+}
+
 } // namespace
 } // namespace km
