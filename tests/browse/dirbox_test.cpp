@@ -1,6 +1,5 @@
 #include "browse/dirbox.h"
 
-#include <QElapsedTimer>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -255,16 +254,13 @@ TEST_F(DirBox, UserSelectsWithKeyboardAndMouse)
     EXPECT_EQ(spy.count(), 1);
 }
 
-TEST_F(DirBox, ExpandsLargeFolderQuickly)
+TEST_F(DirBox, ExpandsALargeFolder)
 {
     for (int i = 0; i < 2000; ++i)
         Mkdir(i % 2 ? "d" + std::to_string(i) : "d" + std::to_string(i) + "/s");
     TDirBox box;
     ASSERT_TRUE(box.SelectPath(Path()));
-    QElapsedTimer timer;
-    timer.start();
     box.currentItem()->setExpanded(true);
-    EXPECT_LT(timer.elapsed(), 1000);
     EXPECT_EQ(box.currentItem()->childCount(), 2000);
 }
 
