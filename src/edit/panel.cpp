@@ -195,21 +195,7 @@ void TEditPanel::ListView1SelectItem()
         const TEintragDaten& entry = *m_model->Entry(first);
         m_shownTag = entry.Tag;
         EnablePanel(true);
-        {
-            const TFillingGuard filling(m_filling);
-            const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
-            const auto fields = m_fields->TextFields();
-            for (std::size_t k = 0; k < fields.size(); ++k) {
-                fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-                // Selected whole, ready to be typed over; a field without the focus
-                // would show its selection as if it had it.
-                if (fields[k]->hasFocus())
-                    fields[k]->selectAll();
-                fields[k]->setModified(false);
-            }
-            m_fields->EMusikrichtung->setCurrentIndex(
-                m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
-        }
+        ShowLoadedValues();
         m_fields->CBVorgabe->blockSignals(true);
         m_fields->CBVorgabe->setChecked(false);
         m_fields->CBVorgabe->blockSignals(false);
@@ -223,6 +209,23 @@ void TEditPanel::ListView1SelectItem()
         EnablePanel(false);
     }
     m_commands->ScheduleRefresh();
+}
+
+void TEditPanel::ShowLoadedValues()
+{
+    const TFillingGuard filling(m_filling);
+    const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
+    const auto fields = m_fields->TextFields();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
+        // Selected whole, ready to be typed over; a field without the focus
+        // would show its selection as if it had it.
+        if (fields[k]->hasFocus())
+            fields[k]->selectAll();
+        fields[k]->setModified(false);
+    }
+    m_fields->EMusikrichtung->setCurrentIndex(
+        m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
 }
 
 void TEditPanel::StorePanel(int row)

@@ -74,6 +74,8 @@ protected:
 
 private:
     void ListView1SelectItem();
+    // The fields show what was loaded: an applying field its value, a differing one nothing.
+    void ShowLoadedValues();
     void StorePanel(int row);
     bool SaveTag(int row, const TID3v1Tag& newTag);
     void ReportTooSmall();

@@ -12,7 +12,6 @@
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
-#include <QScopedValueRollback>
 #include <QTreeView>
 
 namespace km {
@@ -32,17 +31,7 @@ void TEditPanel::RestoreLoadedPanel()
     m_applyFlags = m_applyFlagsAtLoad;
     m_genreEdited = false;
     FeldFarbenAktuallisieren();
-    const QScopedValueRollback filling(m_filling, true);
-    const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
-    const auto fields = m_fields->TextFields();
-    for (std::size_t k = 0; k < fields.size(); ++k) {
-        fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
-        if (fields[k]->hasFocus())
-            fields[k]->selectAll();
-        fields[k]->setModified(false);
-    }
-    m_fields->EMusikrichtung->setCurrentIndex(
-        m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
+    ShowLoadedValues();
 }
 
 void TEditPanel::ActRueckgaengigUpdate()
