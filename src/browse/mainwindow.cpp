@@ -6,6 +6,7 @@
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
+#include "edit/casecommands.h"
 #include "edit/editpanel.h"
 #include "edit/panel.h"
 #include "platform/dialogs.h"
@@ -64,6 +65,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     parts.FillRow = [this](int row) { FillRow(row); };
     parts.Rescan = [this] { ScanFolder(); };
     m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
+    new TCaseCommands(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);

@@ -20,8 +20,10 @@ struct TCommand {
 int RunInfo(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);
 int RunSet(const std::vector<std::string>& args);
+int RunCase(const std::vector<std::string>& args);
 extern const char* const kInfoHelp;
 extern const char* const kListHelp;
 extern const char* const kSetHelp;
+extern const char* const kCaseHelp;
 
 } // namespace km::cli

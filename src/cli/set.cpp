@@ -1,12 +1,8 @@
 #include "cli/commands.h"
+#include "cli/saving.h"
 
-#include "browse/entry.h"
 #include "edit/storetag.h"
-#include "edit/tagsaver.h"
-#include "platform/dialogs.h"
 #include "tags/genres.h"
-#include "tags/id3v2reader.h"
-#include "tags/writer.h"
 
 #include <QString>
 
@@ -86,69 +82,6 @@ TID3v1Tag NewTag(const TID3v1Tag& current, const TSetFields& f)
     return ApplyTypedFields(f.clear ? EmptyTag() : current, typed, given);
 }
 
-void PrintError(const std::string& text)
-{
-    std::fflush(stdout);
-    std::string lines = text;
-    for (char& c : lines)
-        if (c == '\r')
-            c = '\n';
-    std::fprintf(stderr, "%s\n", lines.c_str());
-}
-
-// A script cannot answer: the questions become messages, and nothing is retried.
-class TScriptDialogs : public TDialogs {
-public:
-    Result Message(const QString& text, Kind, unsigned buttons, unsigned) override
-    {
-        PrintError(text.toStdString());
-        return (buttons & No) ? Result::No : Result::Ok;
-    }
-    void ShowError(const QString& text) override { PrintError(text.toStdString()); }
-    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString FolderName(const QString&, const QString&) override { return {}; }
-    void Beep() override {}
-};
-
-// True when the file ended up with the tag.
-bool SetFile(TTagSaver& saver, const std::string& path, const TSetFields& fields)
-{
-    TID3v2Reader reader;
-    SetUpListReader(reader);
-    reader.FileName = path;
-    try {
-        reader.ReadTags();
-    } catch (const TFileError& e) {
-        PrintError(e.what());
-        return false;
-    }
-    if (!reader.FileExists) {
-        PrintError("Datei nicht gefunden: " + path);
-        return false;
-    }
-    TEintragDaten entry;
-    const std::size_t slash = path.rfind('/');
-    entry.Folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    entry.FileName = path.substr(entry.Folder.size());
-    entry.Tag = TagFromInfos(reader.ID3v1);
-    switch (saver.Save(entry, NewTag(entry.Tag, fields))) {
-    case TTagSaver::TSaveResult::Unchanged:
-        std::printf("unverändert: %s\n", path.c_str());
-        return true;
-    case TTagSaver::TSaveResult::Written:
-        std::printf("geschrieben: %s\n", path.c_str());
-        return true;
-    case TTagSaver::TSaveResult::TooSmall:
-        PrintError("Datei zu klein für einen ID3v1-Block, nicht geschrieben: " + path);
-        return false;
-    case TTagSaver::TSaveResult::Failed:
-        break;
-    }
-    PrintError("nicht geschrieben: " + path);
-    return false;
-}
-
 } // namespace
 
 int RunSet(const std::vector<std::string>& args)
@@ -176,14 +109,7 @@ int RunSet(const std::vector<std::string>& args)
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
 
-    TScriptDialogs dialogs;
-    TTagSaver saver(dialogs);
-    saver.SetDatumBeibehalten(!fields.touch);
-    int result = 0;
-    for (const std::string& path : files)
-        if (!SetFile(saver, path, fields))
-            result = 1;
-    return result;
+    return SaveEach(files, fields.touch, [&fields](const TID3v1Tag& tag) { return NewTag(tag, fields); });
 }
 
 } // namespace km::cli

@@ -242,10 +242,10 @@ void TEditPanel::StorePanel(int row)
         else if (const std::uint8_t genre = m_genres.GenreOfItem(item); genre != kNoGenre)
             typed.Musikrichtung = genre; // a name outside the table keeps the byte
     }
-    SaveTag(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags));
+    SaveRow(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags));
 }
 
-bool TEditPanel::SaveTag(int row, const TID3v1Tag& newTag)
+bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag)
 {
     TEintragDaten& entry = *m_model->Entry(row);
     switch (m_saver.Save(entry, newTag)) {
@@ -544,6 +544,7 @@ void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text)
     // Outside Filling, so the change handler counts it as the user's edit.
     field->setText(text);
     field->setModified(true);
+    ETitelChange(field);
 }
 
 void TEditPanel::DropEditsAndReload()

@@ -56,8 +56,14 @@ public:
     // Stores what the panel holds into the entries it loaded, then loads the
     // rows now selected: the step before anything else touches the files.
     void FlushPendingEdits() { ListView1SelectItem(); }
-    // Puts `text` into a field as if the user had typed it.
+    TEditFields& Fields() const { return *m_fields; }
+    // Puts `text` into a field as if the user had typed it: the field applies
+    // to every selected file at the next store, even when the text stays.
     void SetFieldAsTyped(QLineEdit* field, const QString& text);
+    // The save sequence for one row's entry; the row is redrawn after a write.
+    // A file too small for a tag is told at the next load. False when nothing
+    // was written for a change.
+    bool SaveRow(int row, const TID3v1Tag& newTag);
     // Forgets what was typed and loads the selected rows afresh, for tools
     // that changed the entries themselves.
     void DropEditsAndReload();
@@ -77,7 +83,6 @@ private:
     // The fields show what was loaded: an applying field its value, a differing one nothing.
     void ShowLoadedValues();
     void StorePanel(int row);
-    bool SaveTag(int row, const TID3v1Tag& newTag);
     void ReportTooSmall();
     void ClearPanel(bool asEdit);
     void EnablePanel(bool on);
