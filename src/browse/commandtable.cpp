@@ -68,6 +68,14 @@ void TCommandTable::Refresh()
             action->setEnabled(false);
 }
 
+bool TCommandTable::OwnsShortcut(const QKeySequence& keys) const
+{
+    for (const auto& [name, action] : m_actions)
+        if (!action->shortcut().isEmpty() && action->shortcut() == keys)
+            return true;
+    return false;
+}
+
 void TCommandTable::ScheduleRefresh()
 {
     if (!m_timer->isActive())

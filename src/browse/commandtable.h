@@ -48,6 +48,9 @@ public:
     // Once, when the event loop comes round: many changes, one refresh.
     void ScheduleRefresh();
 
+    // A command's key: fields leave it to the command.
+    bool OwnsShortcut(const QKeySequence& keys) const;
+
     // Appends the named actions; "-" is a separator. A filled menu refreshes
     // the commands before it opens, however it is opened.
     void Fill(QMenu* menu, std::initializer_list<const char*> names);

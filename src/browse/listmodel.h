@@ -54,6 +54,7 @@ public:
     void FillRow(int row);
     void FillAllRows();
     void SetRowIcon(int row, int icon);
+    int RowIcon(int row) const { return m_rows[static_cast<std::size_t>(row)].icon; }
     // Sorts every row; selections and the current row follow their rows.
     void Sort(int sortKey);
     // The header arrow: on every column whose id + 1 is the sort code.

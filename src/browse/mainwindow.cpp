@@ -9,6 +9,7 @@
 #include "edit/casecommands.h"
 #include "edit/editpanel.h"
 #include "edit/panel.h"
+#include "edit/template.h"
 #include "platform/dialogs.h"
 
 #include <QAction>
@@ -66,6 +67,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     parts.Rescan = [this] { ScanFolder(); };
     m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
     new TCaseCommands(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
+    new TTemplate(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);

@@ -164,6 +164,7 @@ void TEditPanel::ListView1SelectItem()
     ClearPanel(false);
     m_applyFlags.fill(true);
     m_genreEdited = false;
+    m_genreByte.reset();
     int count = 0;
     std::uint32_t total = 0;
     int first = -1;
@@ -197,7 +198,7 @@ void TEditPanel::ListView1SelectItem()
         EnablePanel(true);
         ShowLoadedValues();
         m_fields->CBVorgabe->blockSignals(true);
-        m_fields->CBVorgabe->setChecked(false);
+        m_fields->CBVorgabe->setChecked(IsTemplate && IsTemplate(entry));
         m_fields->CBVorgabe->blockSignals(false);
         const QString length = DurationText(total);
         m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
@@ -235,7 +236,9 @@ void TEditPanel::StorePanel(int row)
         m_fields->EJahr->text(), m_fields->EBemerkung->text(), m_fields->ETitelnr->text(), std::nullopt};
     // Only an edit of the box changes the byte: a byte without a name shows as
     // "(keine)" and would otherwise turn into 255.
-    if (m_genreEdited) {
+    if (m_genreByte) {
+        typed.Musikrichtung = m_genreByte;
+    } else if (m_genreEdited) {
         const int item = m_fields->EMusikrichtung->currentIndex();
         if (item <= 0)
             typed.Musikrichtung = kNoGenre;
@@ -308,8 +311,7 @@ void TEditPanel::EnablePanel(bool on)
 {
     for (QWidget* w : m_fields->InFlagOrder())
         w->setEnabled(on);
-    // The template check box comes to life with the template commands.
-    m_fields->CBVorgabe->setEnabled(false);
+    m_fields->CBVorgabe->setEnabled(on);
     m_fields->UpDown1->setEnabled(on);
     m_fields->UpDown2->setEnabled(on);
 }
@@ -340,8 +342,10 @@ void TEditPanel::ETitelChange(QWidget* sender)
     }
     if (m_filling)
         return;
-    if (sender == m_fields->EMusikrichtung)
+    if (sender == m_fields->EMusikrichtung) {
         m_genreEdited = true;
+        m_genreByte.reset();
+    }
     const int flag = FlagOfTag(sender->property("Tag").toInt());
     if (flag >= 0)
         m_applyFlags[static_cast<std::size_t>(flag)] = true;
@@ -467,10 +471,9 @@ bool TEditPanel::EditFieldEvent(QWidget* field, QEvent* event)
         // Turning the wheel over a box the user is not in changes nothing.
         return field == m_fields->EMusikrichtung && !field->hasFocus();
     case QEvent::ShortcutOverride:
-        // Ctrl+Z undoes through the program's own command, also inside a field.
-        if (static_cast<QKeyEvent*>(event)->matches(QKeySequence::Undo))
-            return true;
-        return false;
+        // The commands' keys reach the commands, also inside a field: a line
+        // edit would take Ctrl+Z, Ctrl+U and others for itself.
+        return m_commands->OwnsShortcut(QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()));
     default:
         return false;
     }
@@ -552,6 +555,26 @@ void TEditPanel::DropEditsAndReload()
     for (int row = 0; row < m_model->rowCount(); ++row)
         m_model->Entry(row)->InSelection = 0;
     ListView1SelectItem();
+}
+
+QWidget* TEditPanel::FocusedField() const
+{
+    QWidget* focus = CommandFocus();
+    for (QWidget* field : m_fields->InFlagOrder())
+        if (focus == field)
+            return field;
+    return nullptr;
+}
+
+void TEditPanel::ClearAsEdit() { ClearPanel(true); }
+
+void TEditPanel::SetGenreAsChosen(std::uint8_t genre, bool exact)
+{
+    m_fields->EMusikrichtung->setCurrentIndex(m_genres.ItemOfGenre(genre));
+    // Also when the item stays: choosing it is an edit.
+    ETitelChange(m_fields->EMusikrichtung);
+    if (exact)
+        m_genreByte = genre;
 }
 
 bool TEditPanel::Enabled() const { return m_fields->ETitel->isEnabled(); }

@@ -9,7 +9,9 @@
 #include <QStringList>
 
 #include <array>
+#include <cstdint>
 #include <functional>
+#include <optional>
 
 class QEvent;
 class QFrame;
@@ -21,6 +23,7 @@ class QTreeView;
 
 namespace km {
 
+struct TEintragDaten;
 class TCommandTable;
 class TDialogs;
 class TEditFields;
@@ -60,6 +63,15 @@ public:
     // Puts `text` into a field as if the user had typed it: the field applies
     // to every selected file at the next store, even when the text stays.
     void SetFieldAsTyped(QLineEdit* field, const QString& text);
+    // The genre box shows `genre` as if the user had chosen it. `exact`: the
+    // store writes that very byte, also one without a name (shown "(keine)").
+    void SetGenreAsChosen(std::uint8_t genre, bool exact);
+    // Empties every field as the user would: each applies at the next store.
+    void ClearAsEdit();
+    // The field that has the focus, or had it before a menu took it; none else.
+    QWidget* FocusedField() const;
+    // Tells the load whether a row's entry is the template (check box).
+    std::function<bool(const TEintragDaten&)> IsTemplate;
     // The save sequence for one row's entry; the row is redrawn after a write.
     // A file too small for a tag is told at the next load. False when nothing
     // was written for a change.
@@ -127,6 +139,8 @@ private:
     // Set only by the user's own edits of the genre box: without one the
     // entries keep their genre bytes, also those without a name.
     bool m_genreEdited = false;
+    // A byte taken whole from the template, until the box is edited again.
+    std::optional<std::uint8_t> m_genreByte;
     bool m_filling = false;
     // Files a store found too small to hold a tag, told in one message.
     QStringList m_tooSmall;

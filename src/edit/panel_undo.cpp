@@ -30,6 +30,7 @@ void TEditPanel::RestoreLoadedPanel()
 {
     m_applyFlags = m_applyFlagsAtLoad;
     m_genreEdited = false;
+    m_genreByte.reset();
     FeldFarbenAktuallisieren();
     ShowLoadedValues();
 }
