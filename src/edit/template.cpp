@@ -27,8 +27,12 @@ TTemplate::TTemplate(
 {
     connect(panel.Fields().CBVorgabe, &QCheckBox::clicked, this, &TTemplate::CBVorgabeClick);
     panel.IsTemplate = [this](const TEintragDaten& entry) { return &entry == m_entry; };
-    // The rows are rebuilt by a scan, and a row may leave the list: the template goes with it.
-    connect(&model, &QAbstractItemModel::modelAboutToBeReset, this, [this] { m_entry = nullptr; });
+    // A scan empties the list, and a row may leave it: the template goes with
+    // its row. Other resets (new columns) keep the rows and the template.
+    connect(&model, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_entry && m_model.RowOf(m_entry) < 0)
+            m_entry = nullptr;
+    });
     connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
         const int row = m_entry ? m_model.RowOf(m_entry) : -1;
         if (row >= first && row <= last)

@@ -35,6 +35,8 @@ TEST(CliCase, ConvertsTheTextsOfEachFileAndLeavesTheRest)
     EXPECT_EQ(r.out, "geschrieben: " + a + "\nunverändert: " + b + "\n");
     EXPECT_EQ(ReadAll(a), Cat({audio, test::V1("Don't Stop", "Ac/Dc", "\xc4rger", "abcd", "O'neil-Smith", 5, 17)}));
     EXPECT_EQ(fs::last_write_time(b), old) << "an unchanged file is not touched";
+    EXPECT_EQ(Cli(dir, {"case", "--touch", "--mode", "first", b}).out, "unverändert: " + b + "\n");
+    EXPECT_EQ(fs::last_write_time(b), old) << "not even with --touch";
 
     EXPECT_EQ(Cli(dir, {"case", "--mode", "upper", a}).code, 0);
     EXPECT_EQ(ReadAll(a), Cat({audio, test::V1("DON'T STOP", "AC/DC", "\xc4RGER", "abcd", "O'NEIL-SMITH", 5, 17)}));

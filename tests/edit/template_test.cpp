@@ -1,7 +1,9 @@
 #include "support/editfixture.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
 
 #include <filesystem>
 
@@ -43,6 +45,16 @@ TEST_F(Template, MarkedRowLendsItsWholeTag)
     Idle();
     QTest::keyClick(Edit("ETitel"), Qt::Key_U, Qt::ControlModifier);
     EXPECT_EQ(Edit("ETitel")->text(), "Vorlage");
+    // A line edit claims some command keys for itself (Ctrl+U too, on X11):
+    // in the fields they go to the commands; other keys stay the field's.
+    for (const QKeyCombination keys : {Qt::CTRL | Qt::Key_A, Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_U}) {
+        QKeyEvent claim(QEvent::ShortcutOverride, keys.key(), keys.keyboardModifiers());
+        QApplication::sendEvent(Edit("ETitel"), &claim);
+        EXPECT_FALSE(claim.isAccepted()) << keys.toCombined();
+    }
+    QKeyEvent word(QEvent::ShortcutOverride, Qt::Key_Left, Qt::ControlModifier);
+    QApplication::sendEvent(Edit("ETitel"), &word);
+    EXPECT_TRUE(word.isAccepted()) << "no command has Ctrl+Left";
     SelectRows({2});
     const TID3v1Infos b = OnDisk("b.mp3");
     EXPECT_EQ(b.Title, "Vorlage");
@@ -59,6 +71,12 @@ TEST_F(Template, MarkedRowLendsItsWholeTag)
     Trigger("ActAllesUebernehmen");
     SelectRows({2});
     EXPECT_EQ(window->Saver().Undo().Count(), 1u);
+
+    // New columns keep the rows, and so the template.
+    Trigger("ActSpalteOrdner");
+    Idle();
+    EXPECT_EQ(Model().RowIcon(0), TListModel::TemplateIcon);
+    EXPECT_TRUE(Action("ActAllesUebernehmen")->isEnabled());
 
     // The box clicked again on the template row clears it.
     SelectRows({0});
