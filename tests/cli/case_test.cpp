@@ -15,12 +15,6 @@ using test::Fill;
 
 namespace fs = std::filesystem;
 
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 TEST(CliCase, ConvertsTheTextsOfEachFileAndLeavesTheRest)
 {
     test::TempDir dir;
@@ -33,23 +27,23 @@ TEST(CliCase, ConvertsTheTextsOfEachFileAndLeavesTheRest)
     const CliRun r = Cli(dir, {"case", "--mode", "first", a, b});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, "geschrieben: " + a + "\nunverändert: " + b + "\n");
-    EXPECT_EQ(ReadAll(a), Cat({audio, test::V1("Don't Stop", "Ac/Dc", "\xc4rger", "abcd", "O'neil-Smith", 5, 17)}));
+    EXPECT_EQ(test::ReadFile(a), Cat({audio, test::V1("Don't Stop", "Ac/Dc", "\xc4rger", "abcd", "O'neil-Smith", 5, 17)}));
     EXPECT_EQ(fs::last_write_time(b), old) << "an unchanged file is not touched";
     EXPECT_EQ(Cli(dir, {"case", "--touch", "--mode", "first", b}).out, "unverändert: " + b + "\n");
     EXPECT_EQ(fs::last_write_time(b), old) << "not even with --touch";
 
     EXPECT_EQ(Cli(dir, {"case", "--mode", "upper", a}).code, 0);
-    EXPECT_EQ(ReadAll(a), Cat({audio, test::V1("DON'T STOP", "AC/DC", "\xc4RGER", "abcd", "O'NEIL-SMITH", 5, 17)}));
+    EXPECT_EQ(test::ReadFile(a), Cat({audio, test::V1("DON'T STOP", "AC/DC", "\xc4RGER", "abcd", "O'NEIL-SMITH", 5, 17)}));
     EXPECT_EQ(Cli(dir, {"case", "--mode", "lower", a}).code, 0);
-    EXPECT_EQ(ReadAll(a), Cat({audio, test::V1("don't stop", "ac/dc", "\xc4rger", "abcd", "o'neil-smith", 5, 17)}));
+    EXPECT_EQ(test::ReadFile(a), Cat({audio, test::V1("don't stop", "ac/dc", "\xc4rger", "abcd", "o'neil-smith", 5, 17)}));
 
     // Wrong calls touch nothing.
-    const Bytes before = ReadAll(a);
+    const Bytes before = test::ReadFile(a);
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>> {
              {"case", a}, {"case", "--mode", "title", a}, {"case", "--mode", "upper"}}) {
         EXPECT_EQ(Cli(dir, args).code, 2) << args.size();
     }
-    EXPECT_EQ(ReadAll(a), before);
+    EXPECT_EQ(test::ReadFile(a), before);
 }
 
 } // namespace

@@ -16,12 +16,6 @@ using test::Fill;
 
 namespace fs = std::filesystem;
 
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 const Bytes kAudio = Cat({test::Header(), Fill(1500, 0x11)});
 const Bytes kOld = test::V1("Alt", "Band", "Platte", "1999", "Bem", 5, 17);
 
@@ -53,13 +47,13 @@ TEST(CliSet, WritesExactlyTheGivenFields)
         EXPECT_EQ(r.code, 0) << c.options[0];
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.out, "geschrieben: " + path + "\n");
-        EXPECT_EQ(ReadAll(path), Cat({kAudio, c.block})) << c.options[0] << " " << c.options[1];
+        EXPECT_EQ(test::ReadFile(path), Cat({kAudio, c.block})) << c.options[0] << " " << c.options[1];
     }
 
     // A file without a block gets one, starting from the empty tag.
     dir.Write("a.mp3", kAudio);
     EXPECT_EQ(Cli(dir, {"set", "--genre", "Rock", path}).code, 0);
-    EXPECT_EQ(ReadAll(path), Cat({kAudio, test::V1("", "", "", "", "", 0, 17)}));
+    EXPECT_EQ(test::ReadFile(path), Cat({kAudio, test::V1("", "", "", "", "", 0, 17)}));
 }
 
 TEST(CliSet, ABlockRightBehindALeadingTagKeepsItsOtherFields)
@@ -70,7 +64,7 @@ TEST(CliSet, ABlockRightBehindALeadingTagKeepsItsOtherFields)
     const CliRun r = Cli(dir, {"set", "--title", "Neu", path});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, "geschrieben: " + path + "\n");
-    EXPECT_EQ(ReadAll(path), Cat({lead, test::V1("Neu", "Band", "Platte", "1999", "Bem", 5, 17)}));
+    EXPECT_EQ(test::ReadFile(path), Cat({lead, test::V1("Neu", "Band", "Platte", "1999", "Bem", 5, 17)}));
     const std::string info = Cli(dir, {"info", path}).out;
     EXPECT_NE(info.find("\"hasID3v1\":true"), std::string::npos) << info;
     EXPECT_NE(info.find("\"artist\":\"Band\""), std::string::npos) << info;
@@ -96,7 +90,7 @@ TEST(CliSet, UsageErrorsTouchNothing)
     }
     EXPECT_NE(Cli(dir, {"set", "--genre", "Gothic Rok", path}).err.find("Unbekannte Musikrichtung: Gothic Rok"),
         std::string::npos);
-    EXPECT_EQ(ReadAll(path), Cat({kAudio, kOld}));
+    EXPECT_EQ(test::ReadFile(path), Cat({kAudio, kOld}));
 
     const CliRun help = Cli(dir, {"set", "--help"});
     EXPECT_EQ(help.code, 0);
@@ -115,7 +109,7 @@ TEST(CliSet, FileTimesAndUnchangedTags)
     EXPECT_EQ(same.code, 0);
     EXPECT_EQ(same.out, "unverändert: " + path + "\n");
     EXPECT_EQ(fs::last_write_time(path), old);
-    EXPECT_EQ(ReadAll(path), Cat({kAudio, kOld}));
+    EXPECT_EQ(test::ReadFile(path), Cat({kAudio, kOld}));
 
     EXPECT_EQ(Cli(dir, {"set", "--title", "Neu", path}).code, 0);
     EXPECT_EQ(fs::last_write_time(path), old) << "times are kept by default";
@@ -124,7 +118,7 @@ TEST(CliSet, FileTimesAndUnchangedTags)
     EXPECT_GT(fs::last_write_time(path), fs::file_time_type::clock::now() - std::chrono::minutes(5));
 
     EXPECT_EQ(Cli(dir, {"set", "--clear", path}).out, "geschrieben: " + path + "\n");
-    EXPECT_EQ(ReadAll(path), kAudio) << "the empty tag removes the block";
+    EXPECT_EQ(test::ReadFile(path), kAudio) << "the empty tag removes the block";
     EXPECT_EQ(Cli(dir, {"set", "--clear", path}).out, "unverändert: " + path + "\n");
 }
 
@@ -142,9 +136,9 @@ TEST(CliSet, AFailedFileDoesNotStopTheOthers)
     EXPECT_NE(r.err.find("Datei nicht gefunden: " + missing + "\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("nicht geschrieben: " + small + "\n"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("Datei nicht gefunden: " + dir.Path() + "\n"), std::string::npos) << r.err;
-    EXPECT_EQ(ReadAll(first), Cat({kAudio, test::V1("Alt", "Band", "Platte", "2001", "Bem", 5, 17)}));
-    EXPECT_EQ(ReadAll(last), Cat({kAudio, test::V1("", "", "", "2001")}));
-    EXPECT_EQ(ReadAll(small), Fill(130, 0x11));
+    EXPECT_EQ(test::ReadFile(first), Cat({kAudio, test::V1("Alt", "Band", "Platte", "2001", "Bem", 5, 17)}));
+    EXPECT_EQ(test::ReadFile(last), Cat({kAudio, test::V1("", "", "", "2001")}));
+    EXPECT_EQ(test::ReadFile(small), Fill(130, 0x11));
     EXPECT_FALSE(fs::exists(missing));
 }
 

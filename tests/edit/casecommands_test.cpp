@@ -9,12 +9,6 @@ namespace {
 
 using test::Song;
 
-test::Bytes Bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return test::Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 class CaseCommands : public test::EditTest {};
 
 TEST_F(CaseCommands, SeveralFilesAreRewrittenAndUnchangedOnesLeftAlone)
@@ -23,7 +17,7 @@ TEST_F(CaseCommands, SeveralFilesAreRewrittenAndUnchangedOnesLeftAlone)
     const std::string b = Put("musik/b.mp3", Song("Schon Gut", "Band", "Platte", "2001", 2));
     Put("musik/c.mp3", Song("GRAU", "", "", "", 3));
     Start({QString::fromStdString(music)});
-    const test::Bytes before = Bytes(b);
+    const test::Bytes before = test::ReadFile(b);
     Type(Edit("EJahr"), "2020"); // pending in the panel for a.mp3
     SelectRows({0, 1, 2});
     Idle();
@@ -34,7 +28,7 @@ TEST_F(CaseCommands, SeveralFilesAreRewrittenAndUnchangedOnesLeftAlone)
     EXPECT_EQ(OnDisk("a.mp3").Artist, "Ac/Dc");
     EXPECT_EQ(OnDisk("a.mp3").Year, "2020") << "the pending edit was stored first";
     EXPECT_EQ(OnDisk("c.mp3").Title, "Grau");
-    EXPECT_EQ(Bytes(b), before) << "already in that case";
+    EXPECT_EQ(test::ReadFile(b), before) << "already in that case";
     EXPECT_EQ(window->Saver().Undo().Count(), 3u) << "the year, then a and c";
     EXPECT_EQ(Edit("ETitel")->text(), "") << "the titles differ now";
     // Nothing of the panel's is stored afterwards.

@@ -224,10 +224,7 @@ TEST_F(EditPanel, AFailedWriteDropsTheEditAndRecordsNothing)
 {
     Songs();
     Start({QString::fromStdString(music)});
-    const test::Bytes before = [&] {
-        std::ifstream in(music + "a.mp3", std::ios::binary);
-        return test::Bytes(std::istreambuf_iterator<char>(in), {});
-    }();
+    const test::Bytes before = test::ReadFile(music + "a.mp3");
     TReadOnlyMedium medium;
     window->SetFileLayer(medium);
     Type(Edit("ETitel"), "Neu");
@@ -238,8 +235,7 @@ TEST_F(EditPanel, AFailedWriteDropsTheEditAndRecordsNothing)
     EXPECT_EQ(dialogs.TextsOf("Message"), QStringList({QString::fromUtf8(kRetryWriteText), QString::fromUtf8(kRetryWriteText)}))
         << "asked again after Yes";
     EXPECT_TRUE(window->Saver().Undo().Empty());
-    std::ifstream in(music + "a.mp3", std::ios::binary);
-    EXPECT_EQ(test::Bytes(std::istreambuf_iterator<char>(in), {}), before);
+    EXPECT_EQ(test::ReadFile(music + "a.mp3"), before);
     EXPECT_EQ(FieldText(Model().Entry(RowOf("a.mp3"))->Tag.Titel), "A");
     EXPECT_EQ(Edit("ETitel")->text(), "a") << "the next selection is loaded";
 }

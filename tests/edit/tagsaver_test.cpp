@@ -39,11 +39,7 @@ protected:
         tag = entry.Tag;
         StoreField(tag.Titel, "Neu");
     }
-    test::Bytes OnDisk() const
-    {
-        std::ifstream in(path, std::ios::binary);
-        return test::Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    test::Bytes OnDisk() const { return test::ReadFile(path); }
     TFileTime WriteTime() const
     {
         struct stat st {};

@@ -11,12 +11,6 @@ namespace {
 
 using test::Song;
 
-test::Bytes Bytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return test::Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 class Undo : public test::EditTest {
 protected:
     void StartWithoutKeepingDates()
@@ -70,7 +64,7 @@ TEST_F(Undo, SavedTagsComeBackWithTheirDates)
     const std::string path = Put("musik/a.mp3", Song("Alt", "Wer"));
     Put("musik/b.mp3", Song("B"));
     SetMTime(path, 1'400'000'000);
-    const test::Bytes original = Bytes(path);
+    const test::Bytes original = test::ReadFile(path);
     const std::int64_t originalTime = MTime(path);
     StartWithoutKeepingDates();
     Activate();
@@ -90,7 +84,7 @@ TEST_F(Undo, SavedTagsComeBackWithTheirDates)
     EXPECT_EQ(OnDisk("a.mp3").Title, "Eins");
     Idle();
     QTest::keyClick(window.get(), Qt::Key_Z, Qt::ControlModifier);
-    EXPECT_EQ(Bytes(path), original);
+    EXPECT_EQ(test::ReadFile(path), original);
     EXPECT_EQ(MTime(path) / 100, originalTime / 100) << "the date from before the first save";
     EXPECT_EQ(Caption(), "Rückgängig");
     EXPECT_FALSE(Action("ActRueckgaengig")->isEnabled());

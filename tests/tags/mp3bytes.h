@@ -18,6 +18,13 @@ namespace km::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
+// A whole file's bytes; none when it cannot be read.
+inline Bytes ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
 inline Bytes Str(std::string_view s) { return Bytes(s.begin(), s.end()); }
 
 inline Bytes Cat(std::initializer_list<Bytes> parts)

@@ -16,12 +16,6 @@ using test::Bytes;
 using test::Cat;
 using test::Fill;
 
-Bytes ReadAll(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 Bytes Audio(std::size_t n) { return Cat({test::Header(), Fill(n, 0x11)}); }
 
 TID3v1Tag MakeTag(std::string_view title, std::string_view comment = "", std::uint8_t track = 0,
@@ -105,19 +99,19 @@ TEST(Writer, AppendsOverwritesAndRemovesOnlyTheLastBlock)
     const std::string path = dir.Write("a.mp3", audio);
 
     ASSERT_TRUE(Write(path, MakeTag("Eins", "", 3, 17)));
-    EXPECT_EQ(ReadAll(path), Cat({audio, test::V1("Eins", "", "", "", "", 3, 17)}));
+    EXPECT_EQ(test::ReadFile(path), Cat({audio, test::V1("Eins", "", "", "", "", 3, 17)}));
 
     ASSERT_TRUE(Write(path, MakeTag("Zwei")));
-    EXPECT_EQ(ReadAll(path), Cat({audio, test::V1("Zwei")})) << "overwritten in place, size kept";
+    EXPECT_EQ(test::ReadFile(path), Cat({audio, test::V1("Zwei")})) << "overwritten in place, size kept";
 
     ASSERT_TRUE(Write(path, EmptyTag()));
-    EXPECT_EQ(ReadAll(path), audio) << "the empty tag removes the block";
+    EXPECT_EQ(test::ReadFile(path), audio) << "the empty tag removes the block";
     ASSERT_TRUE(Write(path, EmptyTag()));
-    EXPECT_EQ(ReadAll(path), audio) << "and without a block changes nothing";
+    EXPECT_EQ(test::ReadFile(path), audio) << "and without a block changes nothing";
 
     // A tag that only looks empty in its text still needs a block.
     ASSERT_TRUE(Write(path, MakeTag("", "", 0, 0)));
-    EXPECT_EQ(ReadAll(path), Cat({audio, test::V1("", "", "", "", "", 0, 0)}));
+    EXPECT_EQ(test::ReadFile(path), Cat({audio, test::V1("", "", "", "", "", 0, 0)}));
 }
 
 TEST(Writer, SmallFilesAndTheCaseSensitiveMarker)
@@ -126,19 +120,19 @@ TEST(Writer, SmallFilesAndTheCaseSensitiveMarker)
     const Bytes small = Cat({Fill(2), test::V1("Alt")});
     const std::string tiny = dir.Write("130.mp3", small);
     EXPECT_TRUE(Write(tiny, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(tiny), small);
+    EXPECT_EQ(test::ReadFile(tiny), small);
     EXPECT_TRUE(Write(tiny, EmptyTag()));
-    EXPECT_EQ(ReadAll(tiny), small);
+    EXPECT_EQ(test::ReadFile(tiny), small);
 
     const std::string just = dir.Write("131.mp3", Cat({Fill(3), test::V1("Alt")}));
     EXPECT_TRUE(Write(just, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(just), Cat({Fill(3), test::V1("Neu")}));
+    EXPECT_EQ(test::ReadFile(just), Cat({Fill(3), test::V1("Neu")}));
 
     Bytes lower = test::V1("Alt");
     lower[0] = 't', lower[1] = 'a', lower[2] = 'g';
     const std::string lowerPath = dir.Write("lower.mp3", Cat({Audio(100), lower}));
     EXPECT_TRUE(Write(lowerPath, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(lowerPath), Cat({Audio(100), lower, test::V1("Neu")}));
+    EXPECT_EQ(test::ReadFile(lowerPath), Cat({Audio(100), lower, test::V1("Neu")}));
 }
 
 TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
@@ -155,7 +149,7 @@ TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
     const std::string sync = dir.Write("150.mp3", Cat({lead, test::V1("\xff\xfb", "Band")}));
     ASSERT_EQ(readTitle(sync), "\xff\xfb");
     ASSERT_TRUE(Write(sync, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(sync), Cat({lead, test::V1("Neu")})) << "in place";
+    EXPECT_EQ(test::ReadFile(sync), Cat({lead, test::V1("Neu")})) << "in place";
 
     // "TAG" inside a leading tag: the new block goes behind the tag, and the
     // empty tag takes only that one away again.
@@ -163,12 +157,12 @@ TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
     const std::string path = dir.Write("drin.mp3", holding);
     ASSERT_EQ(readTitle(path), "(kein Block)");
     ASSERT_TRUE(Write(path, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(path), Cat({holding, test::V1("Neu")}));
+    EXPECT_EQ(test::ReadFile(path), Cat({holding, test::V1("Neu")}));
     EXPECT_EQ(readTitle(path), "Neu");
     ASSERT_TRUE(Write(path, EmptyTag()));
-    EXPECT_EQ(ReadAll(path), holding);
+    EXPECT_EQ(test::ReadFile(path), holding);
     ASSERT_TRUE(Write(path, EmptyTag()));
-    EXPECT_EQ(ReadAll(path), holding);
+    EXPECT_EQ(test::ReadFile(path), holding);
 
     // "TAG" 128 bytes before the end of a tag appended at the end: its footer
     // tells it apart, and the block goes behind it.
@@ -179,7 +173,7 @@ TEST(Writer, OverwritesOnlyTheBlockTheReaderReads)
     const std::string tail = dir.Write("hinten.mp3", appended);
     ASSERT_EQ(readTitle(tail), "(kein Block)");
     ASSERT_TRUE(Write(tail, MakeTag("Neu")));
-    EXPECT_EQ(ReadAll(tail), Cat({appended, test::V1("Neu")}));
+    EXPECT_EQ(test::ReadFile(tail), Cat({appended, test::V1("Neu")}));
 }
 
 TEST(Writer, AllTwentyNineCommentBytesReachTheFile)
@@ -188,7 +182,7 @@ TEST(Writer, AllTwentyNineCommentBytesReachTheFile)
     const std::string path = dir.Write("c.mp3", Audio(500));
     const std::string comment(29, 'k');
     ASSERT_TRUE(Write(path, MakeTag("T", comment, 9)));
-    const Bytes file = ReadAll(path);
+    const Bytes file = test::ReadFile(path);
     const std::size_t block = file.size() - kID3v1BlockSize;
     EXPECT_EQ(Bytes(file.begin() + static_cast<long>(block) + 97, file.begin() + static_cast<long>(block) + 126),
         Bytes(29, 'k'));
@@ -204,11 +198,11 @@ TEST(Writer, ID3v2TagsStayByteForByte)
     const std::string path = dir.Write("v2.mp3", body);
 
     ASSERT_TRUE(Write(path, MakeTag("Eins")));
-    EXPECT_EQ(ReadAll(path), Cat({body, test::V1("Eins")}));
+    EXPECT_EQ(test::ReadFile(path), Cat({body, test::V1("Eins")}));
     ASSERT_TRUE(Write(path, MakeTag("Zwei")));
-    EXPECT_EQ(ReadAll(path), Cat({body, test::V1("Zwei")}));
+    EXPECT_EQ(test::ReadFile(path), Cat({body, test::V1("Zwei")}));
     ASSERT_TRUE(Write(path, EmptyTag()));
-    EXPECT_EQ(ReadAll(path), body);
+    EXPECT_EQ(test::ReadFile(path), body);
 }
 
 TEST(Writer, KeepsOrRenewsTheFileTimes)
@@ -250,7 +244,7 @@ TEST(Writer, KeepsOrRenewsTheFileTimes)
     TAsk ask;
     EXPECT_TRUE(WriteID3v1Tag(path, MakeTag("x"), true, ask.Questions(), layer));
     EXPECT_NE(times(path).LastWriteTime, written);
-    EXPECT_EQ(ReadAll(path), Cat({Audio(400), test::V1("x")}));
+    EXPECT_EQ(test::ReadFile(path), Cat({Audio(400), test::V1("x")}));
 }
 
 TEST(Writer, AVanishedFileIsReportedOnce)
@@ -280,7 +274,7 @@ TEST(Writer, AFailedWriteLeavesTheFileAsItWas)
             TAsk ask;
             EXPECT_FALSE(WriteID3v1Tag(path, MakeTag("Neu"), false, ask.Questions(), layer));
             EXPECT_EQ(ask.retries, 1);
-            EXPECT_EQ(ReadAll(path), before) << before.size() << " " << partial;
+            EXPECT_EQ(test::ReadFile(path), before) << before.size() << " " << partial;
 
             // The same failure, then yes: the whole write runs again.
             TFaultLayer again;
@@ -290,7 +284,7 @@ TEST(Writer, AFailedWriteLeavesTheFileAsItWas)
             yes.answers = {true};
             EXPECT_TRUE(WriteID3v1Tag(path, MakeTag("Neu"), false, yes.Questions(), again));
             EXPECT_EQ(yes.retries, 1);
-            EXPECT_EQ(ReadAll(path), Cat({plain, test::V1("Neu")}));
+            EXPECT_EQ(test::ReadFile(path), Cat({plain, test::V1("Neu")}));
         }
     }
 }
@@ -319,14 +313,14 @@ TEST(Writer, EveryFailingStepAsksAgain)
         EXPECT_FALSE(WriteID3v1Tag(path, c.tag, false, ask.Questions(), layer)) << c.name;
         EXPECT_EQ(ask.retries, 3) << c.name;
         EXPECT_EQ(layer.writes, 0) << c.name;
-        EXPECT_EQ(ReadAll(path), tagged) << c.name;
+        EXPECT_EQ(test::ReadFile(path), tagged) << c.name;
 
         layer.*c.fault = 2;
         TAsk yes;
         yes.answers = {true, true};
         EXPECT_TRUE(WriteID3v1Tag(path, c.tag, false, yes.Questions(), layer)) << c.name;
         EXPECT_EQ(yes.retries, 2) << c.name;
-        EXPECT_EQ(ReadAll(path), c.after) << c.name;
+        EXPECT_EQ(test::ReadFile(path), c.after) << c.name;
     }
 }
 
