@@ -10,6 +10,7 @@
 #include "edit/editpanel.h"
 #include "edit/panel.h"
 #include "edit/template.h"
+#include "names/namecommands.h"
 #include "platform/dialogs.h"
 
 #include <QAction>
@@ -68,6 +69,8 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
     new TCaseCommands(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
     new TTemplate(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
+    TNameToolsParts names {this, ListView1, m_model, parts.FillRow, [this] { m_saveSettingsOnClose = false; }};
+    new TNameCommands(names, *m_commands, *m_panel, m_dialogs, m_saver, m_settings, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);

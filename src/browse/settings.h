@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/columns.h"
+#include "names/structure.h"
 #include "platform/placement.h"
 #include "platform/registry.h"
 
@@ -15,17 +16,10 @@ namespace km {
 
 inline const QString kSettingsKey = QStringLiteral("Software\\Fennwick\\Klangmappe\\2");
 
-// The sixteen values the main window keeps across starts, in the order they are
-// read and written.
-struct TSettings {
+// The sixteen values the main window keeps across starts, the file-name
+// structure and its options among them.
+struct TSettings : TNameStructure {
     QString LastDir;                       // ends in "/"
-    QString TZ1 = QStringLiteral(" - ");
-    QString TZ2;
-    std::array<std::uint8_t, 3> DNAufbau {2, 3, 0};
-    bool JahrVonDatei = false;
-    bool DatumBeibehalten = true;
-    bool keinTitel0 = true;
-    bool DirAlbum = false;
     qint32 Sort = 1;
     bool Unterordner = false;
     qint32 BW = 185;

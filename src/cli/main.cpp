@@ -19,6 +19,10 @@ const TCommand kCommands[] = {
     {"list", "[OPTIONEN] ORDNER", "Zeigt die Dateiliste eines Ordners.", km::cli::kListHelp, km::cli::RunList},
     {"set", "[OPTIONEN] DATEI...", "Schreibt Felder in den ID3v1-Block.", km::cli::kSetHelp, km::cli::RunSet},
     {"case", "[OPTIONEN] DATEI...", "Ändert Groß- und Kleinschreibung der Texte.", km::cli::kCaseHelp, km::cli::RunCase},
+    {"from-name", "[OPTIONEN] DATEI...", "Übernimmt Titelinformationen aus dem Dateinamen.", km::cli::kFromNameHelp,
+        km::cli::RunFromName},
+    {"to-name", "[OPTIONEN] DATEI...", "Benennt Dateien nach ihren Titelinformationen um.", km::cli::kToNameHelp,
+        km::cli::RunToName},
 };
 
 std::string Usage()

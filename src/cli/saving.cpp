@@ -11,8 +11,6 @@
 
 namespace km::cli {
 
-namespace {
-
 void PrintError(const std::string& text)
 {
     std::fflush(stdout);
@@ -22,6 +20,30 @@ void PrintError(const std::string& text)
             c = '\n';
     std::fprintf(stderr, "%s\n", lines.c_str());
 }
+
+bool ReadTagEntry(const std::string& path, TEintragDaten& entry)
+{
+    TID3v2Reader reader;
+    SetUpListReader(reader);
+    reader.FileName = path;
+    try {
+        reader.ReadTags();
+    } catch (const TFileError& e) {
+        PrintError(e.what());
+        return false;
+    }
+    if (!reader.FileExists) {
+        PrintError("Datei nicht gefunden: " + path);
+        return false;
+    }
+    const std::size_t slash = path.rfind('/');
+    entry.Folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    entry.FileName = path.substr(entry.Folder.size());
+    entry.Tag = TagFromInfos(reader.ID3v1);
+    return true;
+}
+
+namespace {
 
 // A script cannot answer: the questions become messages, and nothing is retried.
 class TScriptDialogs : public TDialogs {
@@ -39,27 +61,12 @@ public:
 };
 
 // True when the file ended up with the tag.
-bool SaveFile(TTagSaver& saver, const std::string& path, const TTagChange& change)
+bool SaveFile(TTagSaver& saver, const std::string& path, const TPathTagChange& change)
 {
-    TID3v2Reader reader;
-    SetUpListReader(reader);
-    reader.FileName = path;
-    try {
-        reader.ReadTags();
-    } catch (const TFileError& e) {
-        PrintError(e.what());
-        return false;
-    }
-    if (!reader.FileExists) {
-        PrintError("Datei nicht gefunden: " + path);
-        return false;
-    }
     TEintragDaten entry;
-    const std::size_t slash = path.rfind('/');
-    entry.Folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-    entry.FileName = path.substr(entry.Folder.size());
-    entry.Tag = TagFromInfos(reader.ID3v1);
-    switch (saver.Save(entry, change(entry.Tag))) {
+    if (!ReadTagEntry(path, entry))
+        return false;
+    switch (saver.Save(entry, change(path, entry.Tag))) {
     case TTagSaver::TSaveResult::Unchanged:
         std::printf("unverändert: %s\n", path.c_str());
         return true;
@@ -79,6 +86,11 @@ bool SaveFile(TTagSaver& saver, const std::string& path, const TTagChange& chang
 } // namespace
 
 int SaveEach(const std::vector<std::string>& files, bool touch, const TTagChange& change)
+{
+    return SaveEach(files, touch, [&change](const std::string&, const TID3v1Tag& tag) { return change(tag); });
+}
+
+int SaveEach(const std::vector<std::string>& files, bool touch, const TPathTagChange& change)
 {
     TScriptDialogs dialogs;
     TTagSaver saver(dialogs);

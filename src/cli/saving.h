@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/entry.h"
 #include "tags/id3v1tag.h"
 
 #include <functional>
@@ -9,11 +10,21 @@
 namespace km::cli {
 
 using TTagChange = std::function<TID3v1Tag(const TID3v1Tag& current)>;
+// The same, for a change that depends on the file (its name, folder or date).
+using TPathTagChange = std::function<TID3v1Tag(const std::string& path, const TID3v1Tag& current)>;
 
 // Reads each file's ID3v1 tag, changes it and saves it by the window's rules:
 // a tag that stays the same is not written, the file times are kept unless
 // `touch`. One line per file on stdout ("geschrieben: PATH" or "unverändert:
 // PATH"), failures on stderr. 1 when any file failed, else 0.
 int SaveEach(const std::vector<std::string>& files, bool touch, const TTagChange& change);
+int SaveEach(const std::vector<std::string>& files, bool touch, const TPathTagChange& change);
+
+// Fills Folder, FileName and Tag of `entry` from the file as the list reads
+// it. False, with the reason on stderr, when it is missing or unreadable.
+bool ReadTagEntry(const std::string& path, TEintragDaten& entry);
+
+// A line on stderr after what stdout holds so far; "\r" becomes a line break.
+void PrintError(const std::string& text);
 
 } // namespace km::cli

@@ -18,9 +18,10 @@ public:
         Cancel = 0x08,
         YesToAll = 0x10,
         NoToAll = 0x20,
+        All = 0x40,
     };
     // Which button closed the box; None when it was closed otherwise (treat like Cancel).
-    enum class Result { None, Yes, No, Ok, Cancel, YesToAll, NoToAll };
+    enum class Result { None, Yes, No, Ok, Cancel, YesToAll, NoToAll, All };
 
     virtual ~TDialogs() = default;
 

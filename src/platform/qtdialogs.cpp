@@ -20,13 +20,14 @@ struct TButtonText {
 };
 
 // The order in which the buttons appear, left to right.
-constexpr std::array<TButtonText, 6> kButtons = {{
+constexpr std::array<TButtonText, 7> kButtons = {{
     {TDialogs::Yes, TDialogs::Result::Yes, "&Ja"},
     {TDialogs::No, TDialogs::Result::No, "&Nein"},
     {TDialogs::Ok, TDialogs::Result::Ok, "OK"},
     {TDialogs::Cancel, TDialogs::Result::Cancel, "Abbrechen"},
     {TDialogs::YesToAll, TDialogs::Result::YesToAll, "Ja, &alle"},
     {TDialogs::NoToAll, TDialogs::Result::NoToAll, "Nein, a&lle"},
+    {TDialogs::All, TDialogs::Result::All, "&Alle"},
 }};
 
 QMessageBox::Icon IconOfKind(TDialogs::Kind kind)
@@ -68,7 +69,7 @@ void TQtDialogs::SetParent(QWidget* parent) { mParent = parent; }
 
 TDialogs::Result TQtDialogs::Message(const QString& text, Kind kind, unsigned buttons, unsigned defaultButton)
 {
-    if ((buttons & (Yes | No | Ok | Cancel | YesToAll | NoToAll)) == 0)
+    if ((buttons & (Yes | No | Ok | Cancel | YesToAll | NoToAll | All)) == 0)
         buttons = Ok;
 
     QMessageBox box(mParent);

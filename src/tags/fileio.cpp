@@ -49,10 +49,11 @@ int TFileLayer::Open(const std::string& path, int flags)
 
 int TFileLayer::Close(int fd) { return ::close(fd) < 0 ? -errno : 0; }
 
-int TFileLayer::Stat(int fd, TFileInformation& info)
+namespace {
+int StatAt(int dirfd, const char* path, int flags, TFileInformation& info)
 {
     struct statx st {};
-    if (::statx(fd, "", AT_EMPTY_PATH,
+    if (::statx(dirfd, path, flags,
             STATX_TYPE | STATX_MODE | STATX_NLINK | STATX_INO | STATX_SIZE | STATX_ATIME | STATX_MTIME | STATX_BTIME,
             &st)
         < 0)
@@ -73,6 +74,24 @@ int TFileLayer::Stat(int fd, TFileInformation& info)
     info.NumberOfLinks = st.stx_nlink;
     info.FileIndex = st.stx_ino;
     return 0;
+}
+
+// Two names of one directory entry: a file system that ignores case gives
+// both the same node. Links are looked at themselves, so a link to the file
+// never counts as the file.
+bool SameEntry(const char* a, const char* b)
+{
+    struct stat sa {}, sb {};
+    return ::lstat(a, &sa) == 0 && ::lstat(b, &sb) == 0 && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino
+        && sa.st_nlink == 1;
+}
+} // namespace
+
+int TFileLayer::Stat(int fd, TFileInformation& info) { return StatAt(fd, "", AT_EMPTY_PATH, info); }
+
+int TFileLayer::StatLink(const std::string& path, TFileInformation& info)
+{
+    return StatAt(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, info);
 }
 
 long long TFileLayer::ReadAt(int fd, void* buf, std::size_t n, std::int64_t off)
@@ -141,11 +160,8 @@ int TFileLayer::RenameNoReplace(const std::string& from, const std::string& to)
             return ::unlink(from.c_str()) == 0 ? 0 : -errno;
         err = errno;
     }
-    if (err == EEXIST) {
-        struct stat a {}, b {};
-        if (::stat(from.c_str(), &a) == 0 && ::stat(to.c_str(), &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino)
-            return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
-    }
+    if (err == EEXIST && SameEntry(from.c_str(), to.c_str()))
+        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
     return -err;
 }
 

@@ -56,6 +56,8 @@ public:
     virtual int Close(int fd);
     // Fills everything but the hidden bit, which the name decides.
     virtual int Stat(int fd, TFileInformation& info);
+    // The same for a name; a symbolic link is looked at itself.
+    virtual int StatLink(const std::string& path, TFileInformation& info);
     // Reads up to n bytes at off, retrying short reads; fewer only at the end of the file.
     virtual long long ReadAt(int fd, void* buf, std::size_t n, std::int64_t off);
     virtual long long WriteAt(int fd, const void* buf, std::size_t n, std::int64_t off);

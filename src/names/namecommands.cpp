@@ -1,0 +1,180 @@
+#include "names/namecommands.h"
+
+#include "browse/commandtable.h"
+#include "browse/listmodel.h"
+#include "edit/editpanel.h"
+#include "edit/panel.h"
+#include "edit/tagsaver.h"
+#include "names/einstellungen.h"
+#include "names/renamer.h"
+#include "names/structure.h"
+#include "platform/cp1252.h"
+#include "platform/dialogs.h"
+#include "tags/writer.h"
+
+#include <QAction>
+#include <QFile>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTreeView>
+
+namespace km {
+
+namespace {
+QString Shown(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+} // namespace
+
+TNameCommands::TNameCommands(const TNameToolsParts& parts, TCommandTable& commands, TEditPanel& panel,
+    TDialogs& dialogs, TTagSaver& saver, TNameStructure& names, QObject* parent)
+    : QObject(parent)
+    , m_parts(parts)
+    , m_commands(commands)
+    , m_panel(panel)
+    , m_dialogs(dialogs)
+    , m_saver(saver)
+    , m_names(names)
+{
+    commands.On(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenExecute(); });
+    commands.On(QStringLiteral("ActDateinameAusID3"), [this] { ActDateinameAusID3Execute(); });
+    commands.On(QStringLiteral("ActRename"), [this] { ActRenameExecute(); });
+    commands.On(QStringLiteral("ActEinstellungen"), [this] { ActEinstellungenExecute(); });
+    commands.OnUpdate(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenUpdate(); });
+}
+
+void TNameCommands::ActVonDateinamenUpdate()
+{
+    // One rule for the three commands that need a selected file.
+    const bool any = m_parts.List->selectionModel()->hasSelection();
+    for (const char* name : {"ActVonDateinamen", "ActDateinameAusID3", "ActRename"})
+        m_commands.Action(QLatin1String(name))->setEnabled(any);
+}
+
+std::vector<int> TNameCommands::SelectedRows() const
+{
+    std::vector<int> rows;
+    const QItemSelectionModel* selection = m_parts.List->selectionModel();
+    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
+        if (selection->isRowSelected(row, {}))
+            rows.push_back(row);
+    return rows;
+}
+
+void TNameCommands::ActVonDateinamenExecute()
+{
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    if (SeparatorsMissing(m_names)) {
+        m_dialogs.Message(QStringLiteral("Sie haben in den Einstellungen des Programms keine Trennzeichen angegeben, "
+                                         "mit denen die Informationen im Dateinamen getrennt sind."),
+            TDialogs::Kind::Information, TDialogs::Ok);
+        return;
+    }
+    const bool several = rows.size() > 1;
+    if (several) {
+        if (m_dialogs.Message(QStringLiteral("Sie haben mehrere Dateien markiert.\rWollen Sie wirklich bei allen markierten "
+                                             "Dateien den Titel und Interpreten aus dem Dateinamen übernehemen?"),
+                TDialogs::Kind::Confirmation, TDialogs::Yes | TDialogs::No)
+            != TDialogs::Result::Yes)
+            return;
+        // What the user typed into fields the names do not set must not be lost.
+        m_panel.FlushPendingEdits();
+        rows = SelectedRows();
+    }
+
+    TParsedFields parsed;
+    for (const int row : rows) {
+        const TEintragDaten& entry = *m_parts.Model->Entry(row);
+        TID3v1Tag tag = entry.Tag;
+        SplitFileName(Shown(entry.FileName), Shown(entry.Folder), m_names.JahrVonDatei ? FileYear(entry.FullPath(), m_saver.FileLayer()) : QString(),
+            m_names, tag, parsed);
+        if (several) {
+            m_panel.SaveRow(row, tag);
+            continue;
+        }
+        // One file: the results wait in the panel as edits the user can still check.
+        const TEditFields& f = m_panel.Fields();
+        const auto put = [this](QLineEdit* field, const QString& text) {
+            m_panel.SetFieldAsTyped(field, text);
+            field->selectAll();
+        };
+        if (parsed.Titel)
+            put(f.ETitel, Cp1252ToQString(FieldView(tag.Titel)));
+        if (parsed.Interpret)
+            put(f.ESaenger, Cp1252ToQString(FieldView(tag.Interpret)));
+        if (parsed.Album)
+            put(f.EAlbum, Cp1252ToQString(FieldView(tag.Album)));
+        if (parsed.Jahr)
+            put(f.EJahr, Cp1252ToQString(FieldView(tag.Jahr)));
+        if (parsed.Titelnr)
+            put(f.ETitelnr, QString::number(tag.Titelnr));
+    }
+    if (several)
+        m_panel.DropEditsAndReload();
+}
+
+void TNameCommands::ActDateinameAusID3Execute()
+{
+    std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    if (rows.size() > 1
+        && m_dialogs.Message(QStringLiteral("Sie haben mehrere Dateien markiert.\rWollen Sie wirklich alle markierten Dateien "
+                                            "automatisch umbenennen lassen?"),
+               TDialogs::Kind::Confirmation, TDialogs::Yes | TDialogs::No)
+            != TDialogs::Result::Yes)
+        return;
+    // The names come from the tags as saved.
+    m_panel.FlushPendingEdits();
+    rows = SelectedRows();
+
+    TNameRenamer run(m_dialogs, m_saver, m_names);
+    for (const int row : rows) {
+        switch (run.Rename(*m_parts.Model->Entry(row))) {
+        case TNameRenamer::TOutcome::Stopped:
+            return;
+        case TNameRenamer::TOutcome::Skipped:
+        case TNameRenamer::TOutcome::NoName:
+            break;
+        case TNameRenamer::TOutcome::Renamed:
+        case TNameRenamer::TOutcome::Kept:
+        case TNameRenamer::TOutcome::Failed:
+            m_parts.FillRow(row);
+            break;
+        }
+    }
+}
+
+void TNameCommands::ActRenameExecute()
+{
+    const std::vector<int> rows = SelectedRows();
+    if (rows.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    // Only the name changes: what the panel holds stays pending.
+    const int row = rows.front();
+    TEintragDaten& entry = *m_parts.Model->Entry(row);
+    const std::string old = entry.FileName;
+    const TFileTime time = ReadLastWriteTime(entry.FullPath(), m_saver.FileLayer());
+    const std::string now = AskAndRename(m_dialogs, m_saver, entry.Folder, old);
+    if (now == old)
+        return;
+    m_saver.PushRenamed(entry.Folder + now, entry.Folder + old, time);
+    entry.FileName = now;
+    m_parts.FillRow(row);
+}
+
+void TNameCommands::ActEinstellungenExecute()
+{
+    TForm3 form(m_names, m_dialogs, m_parts.Window);
+    form.OnReset = m_parts.SettingsReset;
+    if (form.exec() == QDialog::Accepted)
+        m_saver.SetDatumBeibehalten(m_names.DatumBeibehalten);
+}
+
+} // namespace km
