@@ -126,24 +126,16 @@ QString AbsoluteFolder(const std::string& path)
     return Shown(folder.ends_with('/') ? folder : folder + "/");
 }
 
-// The renamer's questions answered for a script: the empty-field questions by
-// --empty without a word, everything else shown on stderr and never retried.
-class TRenameDialogs : public TDialogs {
+// The renamer's questions for a script: those about empty fields answered by
+// --empty without a word, all others as every command answers them.
+class TRenameDialogs : public TScriptDialogs {
 public:
     explicit TRenameDialogs(Result emptyField) : m_emptyField(emptyField) {}
 
-    Result Message(const QString& text, Kind, unsigned buttons, unsigned) override
+    Result Message(const QString& text, Kind kind, unsigned buttons, unsigned defaultButton) override
     {
-        if (buttons & YesToAll)
-            return m_emptyField;
-        PrintError(text.toStdString());
-        return (buttons & No) ? Result::No : Result::Ok;
+        return (buttons & YesToAll) ? m_emptyField : TScriptDialogs::Message(text, kind, buttons, defaultButton);
     }
-    void ShowError(const QString& text) override { PrintError(text.toStdString()); }
-    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString FolderName(const QString&, const QString&) override { return {}; }
-    void Beep() override {}
 
 private:
     Result m_emptyField;

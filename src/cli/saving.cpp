@@ -21,6 +21,12 @@ void PrintError(const std::string& text)
     std::fprintf(stderr, "%s\n", lines.c_str());
 }
 
+TDialogs::Result TScriptDialogs::Message(const QString& text, Kind, unsigned buttons, unsigned)
+{
+    PrintError(text.toStdString());
+    return (buttons & No) ? Result::No : Result::Ok;
+}
+
 bool ReadTagEntry(const std::string& path, TEintragDaten& entry)
 {
     TID3v2Reader reader;
@@ -44,21 +50,6 @@ bool ReadTagEntry(const std::string& path, TEintragDaten& entry)
 }
 
 namespace {
-
-// A script cannot answer: the questions become messages, and nothing is retried.
-class TScriptDialogs : public TDialogs {
-public:
-    Result Message(const QString& text, Kind, unsigned buttons, unsigned) override
-    {
-        PrintError(text.toStdString());
-        return (buttons & No) ? Result::No : Result::Ok;
-    }
-    void ShowError(const QString& text) override { PrintError(text.toStdString()); }
-    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
-    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
-    QString FolderName(const QString&, const QString&) override { return {}; }
-    void Beep() override {}
-};
 
 // True when the file ended up with the tag.
 bool SaveFile(TTagSaver& saver, const std::string& path, const TPathTagChange& change)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "browse/entry.h"
+#include "platform/dialogs.h"
 #include "tags/id3v1tag.h"
 
 #include <functional>
@@ -26,5 +27,16 @@ bool ReadTagEntry(const std::string& path, TEintragDaten& entry);
 
 // A line on stderr after what stdout holds so far; "\r" becomes a line break.
 void PrintError(const std::string& text);
+
+// A script cannot answer: the questions become messages, and nothing is retried.
+class TScriptDialogs : public TDialogs {
+public:
+    Result Message(const QString& text, Kind, unsigned buttons, unsigned) override;
+    void ShowError(const QString& text) override { PrintError(text.toStdString()); }
+    bool InputQuery(const QString&, const QString&, QString&) override { return false; }
+    QString SaveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString FolderName(const QString&, const QString&) override { return {}; }
+    void Beep() override {}
+};
 
 } // namespace km::cli

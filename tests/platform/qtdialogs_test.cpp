@@ -27,7 +27,7 @@ namespace {
 
 using Result = TDialogs::Result;
 constexpr unsigned kAllButtons = TDialogs::Yes | TDialogs::No | TDialogs::Ok | TDialogs::Cancel | TDialogs::YesToAll
-    | TDialogs::NoToAll;
+    | TDialogs::NoToAll | TDialogs::All;
 
 // Runs `act` on the next modal dialog of type T once it shows. Whatever `act`
 // does, the dialog is closed afterwards, so no test can hang on it.
@@ -129,7 +129,7 @@ TEST(QtDialogs, MessageShowsTitleTextAndGermanButtonsInOrder)
     EXPECT_EQ(text, QStringLiteral("Erste Zeile\nZweite <b>Zeile</b>"));
     EXPECT_EQ(icon, QMessageBox::Warning);
     EXPECT_EQ(buttons,
-        QStringList({"&Ja", "&Nein", "OK", "Abbrechen", "Ja, &alle", "Nein, a&lle"}));
+        QStringList({"&Ja", "&Nein", "OK", "Abbrechen", "Ja, &alle", "Nein, a&lle", "&Alle"}));
 
     // A subset keeps the same relative order.
     OnNextModal<QMessageBox>([&](QMessageBox* box) {
@@ -146,7 +146,7 @@ TEST(QtDialogs, EveryButtonMapsToItsResultAndKindsToIcons)
 {
     const std::pair<const char*, Result> mapping[] = {{"&Ja", Result::Yes}, {"&Nein", Result::No},
         {"OK", Result::Ok}, {"Abbrechen", Result::Cancel}, {"Ja, &alle", Result::YesToAll},
-        {"Nein, a&lle", Result::NoToAll}};
+        {"Nein, a&lle", Result::NoToAll}, {"&Alle", Result::All}};
     for (const auto& [text, result] : mapping)
         EXPECT_EQ(Press(kAllButtons, QString::fromUtf8(text)), result) << text;
 
