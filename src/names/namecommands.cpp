@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QLineEdit>
+#include <QScreen>
 #include <QTreeView>
 
 namespace km {
@@ -138,8 +139,8 @@ void TNameCommands::ActDateinameAusID3Execute()
         case TNameRenamer::TOutcome::Stopped:
             return;
         case TNameRenamer::TOutcome::Skipped:
-        case TNameRenamer::TOutcome::NoName:
             break;
+        case TNameRenamer::TOutcome::NoName:
         case TNameRenamer::TOutcome::Renamed:
         case TNameRenamer::TOutcome::Kept:
         case TNameRenamer::TOutcome::Failed:
@@ -173,6 +174,11 @@ void TNameCommands::ActEinstellungenExecute()
 {
     TForm3 form(m_names, m_dialogs, m_parts.Window);
     form.OnReset = m_parts.SettingsReset;
+    // Centred on the screen, not on the window.
+    if (const QScreen* screen = m_parts.Window ? m_parts.Window->screen() : nullptr) {
+        form.adjustSize();
+        form.move(screen->availableGeometry().center() - form.rect().center());
+    }
     if (form.exec() == QDialog::Accepted)
         m_saver.SetDatumBeibehalten(m_names.DatumBeibehalten);
 }

@@ -132,10 +132,8 @@ TNameRenamer::TOutcome TNameRenamer::Rename(TEintragDaten& entry)
         return TOutcome::Skipped;
 
     const QString built = BuildFileName(entry.Tag, m_names);
-    // ".mp3" alone would hide the file and lose its name.
-    if (built.isEmpty())
-        return TOutcome::NoName;
-    const std::string now = OnDisk(built + QStringLiteral(".mp3"));
+    // ".mp3" alone would hide the file and lose its name: it keeps its own.
+    const std::string now = built.isEmpty() ? old : OnDisk(built + QStringLiteral(".mp3"));
 
     if (now != old && Collides(folder, old, now)) {
         m_dialogs.Beep();
@@ -150,7 +148,7 @@ TNameRenamer::TOutcome TNameRenamer::Rename(TEintragDaten& entry)
     if (m_names.JahrVonDatei || m_names.DatumBeibehalten)
         times = ReadTimes(layer, folder + old);
 
-    TOutcome outcome = TOutcome::Kept;
+    TOutcome outcome = built.isEmpty() ? TOutcome::NoName : TOutcome::Kept;
     if (now != old) {
         outcome = TOutcome::Renamed;
         while (layer.RenameNoReplace(folder + old, folder + now) != 0) {
@@ -195,9 +193,10 @@ std::string AskAndRename(
     TFileLayer& layer = saver.FileLayer();
     std::string start = offered.empty() ? oldName : offered;
     for (;;) {
-        QString value = Shown(start);
-        if (const qsizetype dot = value.lastIndexOf(QLatin1Char('.')); dot >= 0)
-            value.truncate(dot);
+        const std::size_t dot = start.rfind('.');
+        const std::string stem = dot == std::string::npos ? start : start.substr(0, dot);
+        const QString shown = Shown(stem);
+        QString value = shown;
         if (!dialogs.InputQuery(QStringLiteral("Datei umbenennen"), QStringLiteral("Bitte geben sie den neuen Dateinamen an:"), value))
             return oldName;
         // A name of its extension alone would hide the file; a "/" would move it away.
@@ -211,7 +210,8 @@ std::string AskAndRename(
                 TDialogs::Kind::Error, TDialogs::Ok);
             return oldName;
         }
-        const std::string now = OnDisk(value + QStringLiteral(".mp3"));
+        // Text left as offered keeps its bytes, also those that are no UTF-8.
+        const std::string now = (value == shown ? stem : OnDisk(value)) + ".mp3";
         if (now == oldName)
             return oldName;
         const TFileTime time = ReadLastWriteTime(folder + oldName, layer);

@@ -242,7 +242,10 @@ TFileTime WithYear(TFileTime time, const QString& jahr, int currentYear)
     const QDate date(year, local.date().month(), local.date().day());
     if (!date.isValid())
         return time;
-    const QDateTime moved(date, local.time(), Qt::LocalTime);
+    QDateTime moved(date, local.time(), Qt::LocalTime);
+    // A time the clocks skip in that year is read as the hour after.
+    if (!moved.isValid())
+        moved = QDateTime(date, local.time().addSecs(3600), Qt::LocalTime);
     if (!moved.isValid())
         return time;
     // The sub-second part stays as it was.

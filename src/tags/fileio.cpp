@@ -149,20 +149,44 @@ int TFileLayer::SetTimes(int fd, TFileTime lastAccess, TFileTime lastWrite)
     return ::futimens(fd, times) < 0 ? -errno : 0;
 }
 
-int TFileLayer::RenameNoReplace(const std::string& from, const std::string& to)
+namespace {
+// 0 or -errno; never replaces what stands under `to`.
+int MoveNoReplace(const std::string& from, const std::string& to)
 {
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0)
         return 0;
-    int err = errno;
-    if (err == EINVAL || err == ENOSYS) {
-        // A file system without the flag: a new link fails where a file exists.
-        if (::link(from.c_str(), to.c_str()) == 0)
-            return ::unlink(from.c_str()) == 0 ? 0 : -errno;
-        err = errno;
+    const int err = errno;
+    if (err != EINVAL && err != ENOSYS)
+        return -err;
+    // A file system without the flag: a new link fails where a file exists.
+    if (::link(from.c_str(), to.c_str()) != 0)
+        return -errno;
+    return ::unlink(from.c_str()) == 0 ? 0 : -errno;
+}
+} // namespace
+
+int TFileLayer::RenameNoReplace(const std::string& from, const std::string& to)
+{
+    const int result = MoveNoReplace(from, to);
+    if (result != -EEXIST || !SameEntry(from.c_str(), to.c_str()))
+        return result;
+    // Only the case differs on a file system that ignores it: through a free
+    // temporary name, so nothing that appears meanwhile is replaced and the
+    // new spelling reaches the disk.
+    const std::size_t slash = to.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string() : to.substr(0, slash + 1);
+    std::string temporary;
+    int moved = -EEXIST;
+    for (int attempt = 0; moved == -EEXIST && attempt < 100; ++attempt) {
+        temporary = folder + ".klangmappe-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        moved = MoveNoReplace(from, temporary);
     }
-    if (err == EEXIST && SameEntry(from.c_str(), to.c_str()))
-        return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
-    return -err;
+    if (moved != 0)
+        return moved;
+    const int back = MoveNoReplace(temporary, to);
+    if (back != 0)
+        MoveNoReplace(temporary, from);
+    return back;
 }
 
 TFileLayer& TFileLayer::Posix()

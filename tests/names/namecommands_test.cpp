@@ -34,19 +34,6 @@ protected:
     QString Shown(int row) const { return Model().data(Model().index(row, 1), Qt::DisplayRole).toString(); }
     bool Exists(const std::string& name) const { return std::filesystem::exists(music + name); }
 
-    // The dialog is modal: it is answered once it shows.
-    void WhenDialogShows(std::function<void(QDialog*)> answer)
-    {
-        auto* poll = new QTimer(window.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
-            if (auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                poll->deleteLater();
-                poll->stop();
-                answer(form);
-            }
-        });
-        poll->start(10);
-    }
 };
 
 TEST_F(NameCommands, TagsFromOneNameWaitInThePanel)
@@ -92,7 +79,7 @@ TEST_F(NameCommands, TagsFromSeveralNamesKeepWhatWasTyped)
     EXPECT_EQ(window->Saver().Undo().Count(), 4u) << "the album, then the names, one record a file each";
     EXPECT_EQ(Edit("ESaenger")->text(), "") << "the panel shows the new, differing values";
 
-    // No: nothing happens. Missing separators: told, nothing happens.
+    // No: nothing happens.
     dialogs.QueueResult(Result::No);
     Trigger("ActVonDateinamen");
     EXPECT_EQ(window->Saver().Undo().Count(), 4u);

@@ -97,8 +97,7 @@ TEST_F(NameRenamer, AnotherFileIsNeverReplacedAndStopsTheRun)
     Put("Same.mp3", "Other");
     const test::Bytes other = test::ReadFile(dir.Path() + "/Same.mp3");
     // Only the case differs, but here that is another file.
-    Put("b.mp3", "SAME");
-    Put("SAME.mp3", "x");
+    Put("same.mp3", "Same");
     const TNameStructure names = Names(3, 0, 0);
     TNameRenamer run(dialogs, saver, names);
     EXPECT_EQ(run.Rename(a), TNameRenamer::TOutcome::Stopped);
@@ -200,6 +199,11 @@ TEST_F(NameRenamer, FailedRenameAsksAgainAndYearMovesIntoTheFileDate)
     EXPECT_EQ(now.time(), was.time());
     EXPECT_EQ(e.FileTime, FileTimeFromUnix(MTime("old.mp3"), 0)) << "the list shows the new date";
 
+    // No name from the fields: the file keeps its own, yet takes the year.
+    TEintragDaten& q = Put("q.mp3", "???", "", "1999");
+    EXPECT_EQ(TNameRenamer(dialogs, saver, names).Rename(q), TNameRenamer::TOutcome::NoName);
+    EXPECT_EQ(QDateTime::fromSecsSinceEpoch(MTime("q.mp3"), Qt::LocalTime).date().year(), 1999);
+
     // Without DatumBeibehalten the date stays.
     saver.SetFileLayer(TFileLayer::Posix());
     names.DatumBeibehalten = false;
@@ -230,6 +234,13 @@ TEST_F(NameRenamer, RenameByHand)
     EXPECT_TRUE(Exists("New.mp3.mp3"));
     dialogs.QueueInput(false, QString());
     EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "New.mp3.mp3") << "cancelled";
+
+    // A name that is no UTF-8 stays as it is when the text is left alone.
+    TEintragDaten& cafe = Put("Caf\xe9.MP3", "x");
+    dialogs.calls.clear();
+    dialogs.QueueInput(true, QString::fromUtf8("Caf\xef\xbf\xbd"));
+    EXPECT_EQ(AskAndRename(dialogs, saver, cafe.Folder, cafe.FileName), "Caf\xe9.mp3");
+    EXPECT_TRUE(Exists("Caf\xe9.mp3"));
 
     // An existing target: refused, and the retry offers the name just tried.
     Put("Taken.mp3", "other");

@@ -173,6 +173,10 @@ TEST(NameBuild, YearIntoLocalFileDate)
     const TFileTime leapTime = FileTimeFromUnix(leap.toSecsSinceEpoch(), 0);
     EXPECT_EQ(WithYear(leapTime, QStringLiteral("2003"), 2026), leapTime) << "29 February into a common year";
     EXPECT_EQ(WithYear(0, QStringLiteral("1999"), 2026), 0u);
+    // 02:30 on 26 March 2023 did not happen in Berlin: the hour after.
+    const QDateTime gap(QDate(2024, 3, 26), QTime(2, 30), Qt::LocalTime);
+    ASSERT_TRUE(FileTimeToUnix(WithYear(FileTimeFromUnix(gap.toSecsSinceEpoch(), 0), QStringLiteral("2023"), 2026), s, ns));
+    EXPECT_EQ(QDateTime::fromSecsSinceEpoch(s, Qt::LocalTime), QDateTime(QDate(2023, 3, 26), QTime(3, 30), Qt::LocalTime));
     if (old)
         ::setenv("TZ", saved.c_str(), 1);
     else

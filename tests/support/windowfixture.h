@@ -9,16 +9,20 @@
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"
 
+#include <QApplication>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace km::test {
@@ -121,6 +125,20 @@ protected:
     }
 
     QAction* Action(const char* name) const { return Child<QAction>(name); }
+
+    // A modal dialog of the program's own is answered once it shows.
+    void WhenDialogShows(std::function<void(QDialog*)> answer)
+    {
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
+            if (auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+                poll->stop();
+                poll->deleteLater();
+                answer(form);
+            }
+        });
+        poll->start(10);
+    }
 
     TempDir dir;
     std::string music;
