@@ -1,11 +1,16 @@
 #include "app/icons.h"
 
+#include "app/version.h"
+
 #include <QApplication>
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStandardPaths>
 #include <QStyle>
+
+#include <array>
+#include <utility>
 
 namespace km::Icons {
 
@@ -105,42 +110,136 @@ QIcon SortDescending()
     return icon;
 }
 
+namespace {
+
+// The program's backdrop: evening sky, a frame, a staff with three notes at `staffTop`.
+void DrawBackdrop(QPainter& p, const QSize& size, qreal staffTop)
+{
+    QLinearGradient sky(0, 0, 0, size.height());
+    sky.setColorAt(0, QColor(24, 60, 120));
+    sky.setColorAt(1, QColor(70, 130, 200));
+    p.fillRect(QRect(QPoint(), size), sky);
+    p.setPen(QPen(QColor(255, 255, 255, 90), 1.5));
+    for (int k = 0; k < 5; ++k) {
+        const qreal y = staffTop + k * 9;
+        p.drawLine(QPointF(20, y), QPointF(size.width() - 20, y));
+    }
+    const QColor note(255, 255, 255, 200);
+    DrawNote(p, size.width() * 0.18, staffTop - 12, 40, note);
+    DrawNote(p, size.width() * 0.42, staffTop - 24, 40, note);
+    DrawNote(p, size.width() * 0.66, staffTop - 4, 40, note);
+    p.setPen(QPen(QColor(255, 255, 255, 160), 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(QPoint(), size).adjusted(0, 0, -1, -1));
+}
+
+// Pixel sizes: the pictures do not grow with the desktop's font size.
+void SetFont(QPainter& p, int pixels, bool bold = false, bool underline = false)
+{
+    QFont f = p.font();
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    f.setUnderline(underline);
+    p.setFont(f);
+}
+
+// The name, what it is for and the version, centred from `top` on.
+void DrawTitle(QPainter& p, int width, int top)
+{
+    p.setPen(Qt::white);
+    SetFont(p, 34, true);
+    p.drawText(QRect(0, top, width, 48), Qt::AlignCenter, QStringLiteral("Klangmappe"));
+    SetFont(p, 13);
+    p.drawText(QRect(0, top + 48, width, 20), Qt::AlignCenter, QStringLiteral("Titelinformationen für MP3-Dateien"));
+}
+
+// A link's text inside its button's rectangle, made smaller until it fits.
+void DrawLink(QPainter& p, const QRect& area, const QString& text)
+{
+    for (int pixels = 12; pixels >= 8; --pixels) {
+        SetFont(p, pixels, false, true);
+        if (p.fontMetrics().horizontalAdvance(text) <= area.width())
+            break;
+    }
+    p.setPen(QColor(255, 224, 130));
+    p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
+}
+
+} // namespace
+
 QPixmap SplashPicture(const QSize& size)
 {
     QPixmap pm(size);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, size.height());
-    sky.setColorAt(0, QColor(24, 60, 120));
-    sky.setColorAt(1, QColor(70, 130, 200));
-    p.fillRect(pm.rect(), sky);
-    // Staff lines with a few notes on them.
-    p.setPen(QPen(QColor(255, 255, 255, 90), 1.5));
-    for (int k = 0; k < 5; ++k) {
-        const qreal y = size.height() * 0.58 + k * 9;
-        p.drawLine(QPointF(20, y), QPointF(size.width() - 20, y));
-    }
-    const QColor note(255, 255, 255, 200);
-    DrawNote(p, size.width() * 0.18, size.height() * 0.48, 40, note);
-    DrawNote(p, size.width() * 0.42, size.height() * 0.43, 40, note);
-    DrawNote(p, size.width() * 0.66, size.height() * 0.52, 40, note);
-    p.setPen(Qt::white);
-    QFont title = p.font();
-    title.setPointSize(26);
-    title.setBold(true);
-    p.setFont(title);
-    p.drawText(QRect(0, 22, size.width(), 50), Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("Klangmappe"));
-    QFont small = p.font();
-    small.setPointSize(10);
-    small.setBold(false);
-    p.setFont(small);
-    p.drawText(QRect(0, 70, size.width(), 24), Qt::AlignHCenter | Qt::AlignVCenter,
-        QStringLiteral("Titelinformationen für MP3-Dateien"));
+    DrawBackdrop(p, size, size.height() * 0.58);
+    DrawTitle(p, size.width(), 24);
+    SetFont(p, 13);
     p.drawText(QRect(0, size.height() - 34, size.width() - 14, 24), Qt::AlignRight | Qt::AlignVCenter,
-        QStringLiteral("Version 2.06"));
-    p.setPen(QPen(QColor(255, 255, 255, 160), 1));
-    p.setBrush(Qt::NoBrush);
-    p.drawRect(pm.rect().adjusted(0, 0, -1, -1));
+        QStringLiteral("Version ") + VersionText(kOwnVersion));
+    return pm;
+}
+
+QPixmap InfoPicture(const TInfoLinks& links)
+{
+    const QSize size(350, 374);
+    QPixmap pm(size);
+    QPainter p(&pm);
+    p.setRenderHint(QPainter::Antialiasing);
+    DrawBackdrop(p, size, 178);
+
+    SetFont(p, 12, true);
+    p.setPen(QColor(255, 255, 255, 200));
+    p.drawText(QRect(10, 4, 200, 18), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Info"));
+    // The close box.
+    const QRectF close = QRectF(links.Close).adjusted(0.5, 0.5, -0.5, -0.5);
+    p.setPen(QPen(QColor(255, 255, 255, 200), 1));
+    p.setBrush(QColor(255, 255, 255, 30));
+    p.drawRoundedRect(close, 2, 2);
+    p.setPen(QPen(Qt::white, 1.6));
+    const QRectF cross = close.adjusted(4.5, 4, -4.5, -4);
+    p.drawLine(cross.topLeft(), cross.bottomRight());
+    p.drawLine(cross.bottomLeft(), cross.topRight());
+
+    DrawTitle(p, size.width(), 40);
+    SetFont(p, 13, true);
+    p.drawText(QRect(0, 110, size.width(), 20), Qt::AlignCenter, QStringLiteral("Version ") + VersionText(kOwnVersion));
+    SetFont(p, 12);
+    p.setPen(QColor(255, 255, 255, 220));
+    p.drawText(QRect(20, 222, size.width() - 40, 34), Qt::AlignCenter | Qt::TextWordWrap,
+        QStringLiteral("Liest und schreibt die ID3v1-Titelinformationen\nIhrer MP3-Dateien. Freeware."));
+    p.setPen(QPen(QColor(255, 255, 255, 110), 1));
+    p.drawLine(QPointF(20, 268.5), QPointF(size.width() - 20, 268.5));
+
+    // The links, each where its button lies.
+    const std::array<std::pair<const QRect*, QString>, 3> rows {{
+        {&links.Mail, QStringLiteral("E-Mail:")},
+        {&links.Homepage, QStringLiteral("Homepage:")},
+        {&links.Freeware, QStringLiteral("Programme:")},
+    }};
+    const std::array<QString, 3> texts {links.MailText, links.HomepageText, links.FreewareText};
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const QRect& area = *rows[i].first;
+        SetFont(p, 12);
+        p.setPen(Qt::white);
+        p.drawText(QRect(14, area.top(), area.left() - 20, area.height()), Qt::AlignRight | Qt::AlignVCenter,
+            rows[i].second);
+        DrawLink(p, area, texts[i]);
+    }
+
+    // The OK button.
+    const QRectF ok = QRectF(links.Ok).adjusted(3.5, 6.5, -3.5, -6.5);
+    p.setPen(QPen(QColor(255, 255, 255, 220), 1));
+    p.setBrush(QColor(255, 255, 255, 45));
+    p.drawRoundedRect(ok, 4, 4);
+    SetFont(p, 13, true);
+    p.setPen(Qt::white);
+    p.drawText(ok, Qt::AlignCenter, QStringLiteral("OK"));
+
+    SetFont(p, 11);
+    p.setPen(QColor(255, 255, 255, 190));
+    p.drawText(QRect(14, 340, 250, 20), Qt::AlignLeft | Qt::AlignVCenter,
+        QStringLiteral("© Fennwick"));
     return pm;
 }
 

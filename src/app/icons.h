@@ -2,6 +2,8 @@
 
 #include <QIcon>
 #include <QPixmap>
+#include <QRect>
+#include <QString>
 
 namespace km::Icons {
 
@@ -13,6 +15,13 @@ QIcon Template();       // the template row
 QIcon SortAscending();  // header arrows
 QIcon SortDescending();
 QPixmap SplashPicture(const QSize& size);
+// Where the about picture's clickable places are, and what its links say.
+struct TInfoLinks {
+    QRect Close, Mail, Homepage, Freeware, Ok;
+    QString MailText, HomepageText, FreewareText;
+};
+// 350 x 374 pixels, whatever the screen's font size.
+QPixmap InfoPicture(const TInfoLinks& links);
 // Icons from the desktop's theme, and where it lacks one (or there is no
 // desktop) from the theme the program is installed with. Call once, early.
 void UseIconTheme();

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <utility>
 
 namespace km {
 
@@ -39,7 +40,7 @@ std::vector<int> TListModel::ColumnIds() const
 
 QVariant TListModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= m_visibleRows)
+    if (!index.isValid() || index.row() >= m_visibleRows || index.row() >= Count())
         return {};
     const TRow& row = m_rows[static_cast<std::size_t>(index.row())];
     const int column = index.column();
@@ -108,7 +109,9 @@ void TListModel::EndBatch()
         return;
     m_batch = false;
     const int total = static_cast<int>(m_rows.size());
-    if (total == m_visibleRows)
+    // Rows removed meanwhile that the view knew of: it must learn of all anew.
+    const bool removed = std::exchange(m_batchRemoved, false) && m_visibleRows > 0;
+    if (total == m_visibleRows && !removed)
         return;
     if (m_visibleRows == 0) {
         beginInsertRows({}, 0, total - 1);
@@ -118,6 +121,31 @@ void TListModel::EndBatch()
         beginResetModel();
         m_visibleRows = total;
         endResetModel();
+    }
+}
+
+void TListModel::RemoveRows(std::vector<int> rows)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    // From the bottom, so the rows still to go keep their numbers.
+    for (std::size_t k = rows.size(); k > 0;) {
+        const int last = rows[--k];
+        int first = last;
+        while (k > 0 && rows[k - 1] == first - 1)
+            first = rows[--k];
+        if (first < 0 || last >= Count())
+            continue;
+        const auto begin = m_rows.begin() + first;
+        if (m_batch) {
+            m_rows.erase(begin, begin + (last - first + 1));
+            m_batchRemoved = true;
+            continue;
+        }
+        beginRemoveRows({}, first, last);
+        m_rows.erase(begin, begin + (last - first + 1));
+        m_visibleRows -= last - first + 1;
+        endRemoveRows();
     }
 }
 

@@ -44,6 +44,8 @@ public:
     int Count() const { return static_cast<int>(m_rows.size()); }
 
     void Clear();
+    // Removes rows (not their entries), one notice for each run of neighbours.
+    void RemoveRows(std::vector<int> rows);
     // While a batch runs, new rows take their sorted place at once but the view
     // hears of them only when the batch ends (the scan's list drawing is suspended).
     void BeginBatch();
@@ -73,6 +75,7 @@ private:
     std::vector<TColumn> m_columns;
     int m_visibleRows = 0; // the rows the view knows of
     bool m_batch = false;
+    bool m_batchRemoved = false; // rows went while the view was not told
     int m_arrowKey = 0;
     QLocale m_locale;
 };

@@ -2,7 +2,9 @@
 
 #include "browse/commandtable.h"
 
+#include "app/about.h"
 #include "app/icons.h"
+#include "app/update.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
@@ -10,6 +12,8 @@
 #include "edit/editpanel.h"
 #include "edit/panel.h"
 #include "edit/template.h"
+#include "files/filecommands.h"
+#include "export/exportcommands.h"
 #include "names/namecommands.h"
 #include "platform/dialogs.h"
 
@@ -69,8 +73,16 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
     new TCaseCommands(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
     new TTemplate(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
+    new TUpdateCommand(*m_commands, m_dialogs, m_shell, this);
+    new TInfoCommand(*m_commands, m_shell, this);
+    TExportParts exports {this, ListView1, m_model, [this] { return m_scannedFolder; },
+        [this] { return m_settings.Unterordner; }, [this] { return DirBox1->Directory(); }};
+    new TExportCommands(exports, *m_commands, m_dialogs, m_shell, this);
     TNameToolsParts names {this, ListView1, m_model, parts.FillRow, [this] { m_saveSettingsOnClose = false; }};
     new TNameCommands(names, *m_commands, *m_panel, m_dialogs, m_saver, m_settings, this);
+    TFileCommandsParts files {this, ListView1, m_model, [this] { return m_scannedFolder; },
+        [this] { return m_settings.Unterordner; }, [this] { ScanFolder(); }};
+    new TFileCommands(files, *m_commands, *m_panel, m_dialogs, m_saver, m_settings, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);

@@ -21,12 +21,14 @@ int RunInfo(const std::vector<std::string>& args);
 int RunList(const std::vector<std::string>& args);
 int RunSet(const std::vector<std::string>& args);
 int RunCase(const std::vector<std::string>& args);
+int RunExport(const std::vector<std::string>& args);
 int RunFromName(const std::vector<std::string>& args);
 int RunToName(const std::vector<std::string>& args);
 extern const char* const kInfoHelp;
 extern const char* const kListHelp;
 extern const char* const kSetHelp;
 extern const char* const kCaseHelp;
+extern const char* const kExportHelp;
 extern const char* const kFromNameHelp;
 extern const char* const kToNameHelp;
 

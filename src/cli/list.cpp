@@ -1,16 +1,13 @@
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "cli/listing.h"
 
 #include "browse/cells.h"
-#include "browse/collect.h"
 #include "browse/columns.h"
-#include "browse/sorting.h"
 
 #include <QLocale>
 
 #include <cstdio>
-#include <dirent.h>
-#include <filesystem>
 #include <string>
 
 namespace km::cli {
@@ -57,78 +54,20 @@ std::string FlatCell(const QString& text)
     return s;
 }
 
-bool ParseInt(const std::string& text, int& value)
-{
-    try {
-        std::size_t used = 0;
-        const long long v = std::stoll(text, &used);
-        if (used != text.size() || v < INT32_MIN || v > INT32_MAX)
-            return false;
-        value = static_cast<int>(v);
-        return true;
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
-bool ParseColumns(const std::string& text, std::vector<TColumnPair>& pairs)
-{
-    pairs.clear();
-    std::size_t start = 0;
-    while (start <= text.size()) {
-        const std::size_t comma = std::min(text.find(',', start), text.size());
-        int id = 0;
-        if (!ParseInt(text.substr(start, comma - start), id))
-            return false;
-        pairs.push_back({id, IsColumnId(id) ? ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth : 0});
-        start = comma + 1;
-    }
-    return true;
-}
-
-bool CanList(const std::string& folder)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return false;
-    ::closedir(dir);
-    return true;
-}
-
 } // namespace
 
 int RunList(const std::vector<std::string>& args)
 {
-    bool recursive = false;
     bool json = false;
-    int sortKey = kDefaultSortKey;
-    std::vector<TColumnPair> layout = DefaultColumnLayout();
-    const std::vector<std::string> folders = TOptionParser()
-        .Flag({"--recursive", "-r"}, recursive)
-        .Flag({"--json"}, json)
-        .Value({"--columns"},
-            [&layout](const std::string& v) {
-                if (!ParseColumns(v, layout))
-                    throw TUsageError {"Ungültige Spaltenliste: " + v, false};
-            })
-        .Value({"--sort"},
-            [&sortKey](const std::string& v) {
-                if (!ParseInt(v, sortKey))
-                    throw TUsageError {"Ungültiger Sortiercode: " + v, false};
-            })
-        .MissingValue([](const std::string& option) { return TUsageError {"Wert fehlt: " + option, false}; })
-        .Parse(args);
+    TListOptions list;
+    TOptionParser options;
+    list.AddTo(options);
+    const std::vector<std::string> folders = options.Flag({"--json"}, json).Parse(args);
     if (folders.size() != 1)
         throw TUsageError {};
 
-    std::vector<int> ids;
-    for (const TColumnPair& c : ColumnsOfLayout(layout))
-        ids.push_back(c.Id);
-
-    std::error_code ec;
-    std::string folder = folders[0].empty() ? std::string() : std::filesystem::absolute(folders[0], ec).lexically_normal().string();
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
+    const std::vector<int> ids = list.Ids();
+    const TListing listing = ReadListing(folders[0], list.Recursive, list.SortKey, ids);
 
     if (json) {
         std::fputs("[", stdout);
@@ -144,34 +83,12 @@ int RunList(const std::vector<std::string>& args)
         std::fflush(stdout);
     };
 
-    if (folder.empty() || !CanList(folder)) {
+    if (listing.Folder.empty()) {
         finish();
         std::fprintf(stderr, "Ordner nicht gefunden: %s\n", folders[0].c_str());
         return 1;
     }
-
-    TEntryList entries;
-    int found = 0;
-    CollectFiles(folder, recursive, entries, TCollectProgress {}, found);
-
-    // Read in the order found, keeping the rows sorted as they come.
-    TID3v2Reader reader;
-    SetUpListReader(reader);
-    std::vector<TEintragDaten*> rows;
-    rows.reserve(entries.size());
-    int result = 0;
-    std::string error;
-    for (const auto& entry : entries) {
-        entry->InSelection = 0;
-        try {
-            ReadEntry(reader, entry->FullPath(), *entry);
-        } catch (const TFileError& e) {
-            error = e.what();
-            result = 1;
-            break;
-        }
-        rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(SortedPosition(rows, *entry, sortKey, ids)), entry.get());
-    }
+    const std::vector<TEintragDaten*>& rows = listing.Rows;
 
     const QLocale locale = QLocale::system();
     for (std::size_t r = 0; r < rows.size(); ++r) {
@@ -188,9 +105,11 @@ int RunList(const std::vector<std::string>& args)
         }
     }
     finish();
-    if (!error.empty())
-        std::fprintf(stderr, "%s\n", error.c_str());
-    return result;
+    if (!listing.Error.empty()) {
+        std::fprintf(stderr, "%s\n", listing.Error.c_str());
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace km::cli

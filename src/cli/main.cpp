@@ -23,6 +23,8 @@ const TCommand kCommands[] = {
         km::cli::RunFromName},
     {"to-name", "[OPTIONEN] DATEI...", "Benennt Dateien nach ihren Titelinformationen um.", km::cli::kToNameHelp,
         km::cli::RunToName},
+    {"export", "FORMAT [OPTIONEN] ORDNER", "Schreibt die Dateiliste als HTML, M3U oder XLSX.", km::cli::kExportHelp,
+        km::cli::RunExport},
 };
 
 std::string Usage()

@@ -47,7 +47,9 @@ QMessageBox::Icon IconOfKind(TDialogs::Kind kind)
 
 QString WithLineBreaks(QString text)
 {
+    // CR LF, LF CR and a lone CR are one break each.
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QStringLiteral("\n\r"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return text;
 }
@@ -134,7 +136,8 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
 
 QString TQtDialogs::SaveFileName(const QString& caption, const QString& startPath, const QString& filter)
 {
-    return QFileDialog::getSaveFileName(mParent, caption, startPath, filter);
+    // The program asks about an existing file in its own words.
+    return QFileDialog::getSaveFileName(mParent, caption, startPath, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 QString TQtDialogs::FolderName(const QString& caption, const QString& startFolder)

@@ -5,10 +5,10 @@
 
 namespace km {
 
-void TQtShell::OpenDocument(const QString& path, const QString&)
+bool TQtShell::OpenDocument(const QString& path, const QString&)
 {
     // The desktop starts the program in its own folder; the file is named in full.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 void TQtShell::OpenAddress(const QString& url) { QDesktopServices::openUrl(QUrl(url)); }

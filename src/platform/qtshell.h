@@ -7,7 +7,7 @@ namespace km {
 // The desktop's own associations, through QDesktopServices.
 class TQtShell : public TShell {
 public:
-    void OpenDocument(const QString& path, const QString& workingFolder) override;
+    bool OpenDocument(const QString& path, const QString& workingFolder) override;
     void OpenAddress(const QString& url) override;
 };
 

@@ -65,12 +65,13 @@ TEST(CliCall, UsageListsTheCommands)
     const test::CliRun r = test::Cli(dir, {});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Befehle:\n"
-                         "  info [--id3v2] DATEI...         Zeigt, was Klangmappe in MP3-Dateien liest.\n"
-                         "  list [OPTIONEN] ORDNER          Zeigt die Dateiliste eines Ordners.\n"
-                         "  set [OPTIONEN] DATEI...         Schreibt Felder in den ID3v1-Block.\n"
-                         "  case [OPTIONEN] DATEI...        Ändert Groß- und Kleinschreibung der Texte.\n"
-                         "  from-name [OPTIONEN] DATEI...   Übernimmt Titelinformationen aus dem Dateinamen.\n"
-                         "  to-name [OPTIONEN] DATEI...     Benennt Dateien nach ihren Titelinformationen um.\n\n"),
+                         "  info [--id3v2] DATEI...           Zeigt, was Klangmappe in MP3-Dateien liest.\n"
+                         "  list [OPTIONEN] ORDNER            Zeigt die Dateiliste eines Ordners.\n"
+                         "  set [OPTIONEN] DATEI...           Schreibt Felder in den ID3v1-Block.\n"
+                         "  case [OPTIONEN] DATEI...          Ändert Groß- und Kleinschreibung der Texte.\n"
+                         "  from-name [OPTIONEN] DATEI...     Übernimmt Titelinformationen aus dem Dateinamen.\n"
+                         "  to-name [OPTIONEN] DATEI...       Benennt Dateien nach ihren Titelinformationen um.\n"
+                         "  export FORMAT [OPTIONEN] ORDNER   Schreibt die Dateiliste als HTML, M3U oder XLSX.\n\n"),
         std::string::npos)
         << r.err;
 }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QDialog>
+#include <QObject>
+#include <QPoint>
+
+class QLabel;
+class QToolButton;
+
+namespace km {
+
+class TCommandTable;
+class TShell;
+
+// The maker's address for mail from the about box.
+inline constexpr const char* kMakerMail = "klangmappe@fennwick.example";
+
+// "Info": one borderless picture with invisible buttons over its links and
+// close boxes. Dragging the picture with any mouse button moves the window;
+// Enter and Escape close it.
+class TForm4 : public QDialog {
+    Q_OBJECT
+public:
+    explicit TForm4(TShell& shell, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QToolButton* Button(const char* name, const QRect& area);
+
+    TShell& m_shell;
+    QLabel* Image1;
+    bool m_dragging = false;
+    QPoint m_dragStart; // on the picture
+};
+
+// The command ActInfo.
+class TInfoCommand : public QObject {
+    Q_OBJECT
+public:
+    TInfoCommand(TCommandTable& commands, TShell& shell, QWidget* window);
+
+private:
+    void ActInfoExecute();
+
+    TShell& m_shell;
+    QWidget* m_window;
+};
+
+} // namespace km

@@ -1,0 +1,116 @@
+#include "cli/listing.h"
+
+#include "browse/collect.h"
+#include "browse/sorting.h"
+#include "tags/id3v2reader.h"
+
+#include <dirent.h>
+#include <filesystem>
+
+namespace km::cli {
+
+namespace {
+bool CanList(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
+} // namespace
+
+bool ParseInt(const std::string& text, int& value)
+{
+    try {
+        std::size_t used = 0;
+        const long long v = std::stoll(text, &used);
+        if (used != text.size() || v < INT32_MIN || v > INT32_MAX)
+            return false;
+        value = static_cast<int>(v);
+        return true;
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+bool ParseColumns(const std::string& text, std::vector<TColumnPair>& pairs)
+{
+    pairs.clear();
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        int id = 0;
+        if (!ParseInt(text.substr(start, comma - start), id))
+            return false;
+        pairs.push_back({id, IsColumnId(id) ? ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth : 0});
+        start = comma + 1;
+    }
+    return true;
+}
+
+TListOptions::TListOptions()
+    : SortKey(kDefaultSortKey)
+    , Layout(DefaultColumnLayout())
+{
+}
+
+void TListOptions::AddTo(TOptionParser& options, bool emptyColumns)
+{
+    options.Flag({"--recursive", "-r"}, Recursive)
+        .Value({"--columns"},
+            [this, emptyColumns](const std::string& v) {
+                if (emptyColumns && v.empty())
+                    Layout.clear();
+                else if (!ParseColumns(v, Layout))
+                    throw TUsageError {"Ungültige Spaltenliste: " + v, false};
+            })
+        .Value({"--sort"},
+            [this](const std::string& v) {
+                if (!ParseInt(v, SortKey))
+                    throw TUsageError {"Ungültiger Sortiercode: " + v, false};
+            })
+        .MissingValue([](const std::string& option) { return TUsageError {"Wert fehlt: " + option, false}; });
+}
+
+std::vector<int> TListOptions::Ids() const
+{
+    std::vector<int> ids;
+    for (const TColumnPair& c : ColumnsOfLayout(Layout))
+        ids.push_back(c.Id);
+    return ids;
+}
+
+TListing ReadListing(const std::string& folder, bool recursive, int sortKey, const std::vector<int>& ids)
+{
+    TListing listing;
+    std::error_code ec;
+    std::string absolute = folder.empty() ? std::string() : std::filesystem::absolute(folder, ec).lexically_normal().string();
+    if (!absolute.empty() && absolute.back() != '/')
+        absolute += '/';
+    if (absolute.empty() || !CanList(absolute))
+        return listing;
+    listing.Folder = absolute;
+
+    int found = 0;
+    CollectFiles(absolute, recursive, listing.Entries, TCollectProgress {}, found);
+    // Read in the order found, keeping the rows sorted as they come.
+    TID3v2Reader reader;
+    SetUpListReader(reader);
+    listing.Rows.reserve(listing.Entries.size());
+    for (const auto& entry : listing.Entries) {
+        entry->InSelection = 0;
+        try {
+            ReadEntry(reader, entry->FullPath(), *entry);
+        } catch (const TFileError& e) {
+            listing.Error = e.what();
+            break;
+        }
+        listing.Rows.insert(listing.Rows.begin()
+                + static_cast<std::ptrdiff_t>(SortedPosition(listing.Rows, *entry, sortKey, ids)),
+            entry.get());
+    }
+    return listing;
+}
+
+} // namespace km::cli

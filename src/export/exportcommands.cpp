@@ -1,0 +1,146 @@
+#include "export/exportcommands.h"
+
+#include "browse/commandtable.h"
+#include "browse/listmodel.h"
+#include "export/formplaylist.h"
+#include "export/htmlpage.h"
+#include "export/playlist.h"
+#include "export/workbook.h"
+#include "platform/dialogs.h"
+#include "platform/shell.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLocale>
+#include <QSaveFile>
+#include <QTemporaryDir>
+#include <QTreeView>
+
+namespace km {
+
+namespace {
+QString WithSlash(QString folder)
+{
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return folder;
+}
+} // namespace
+
+TExportCommands::TExportCommands(
+    const TExportParts& parts, TCommandTable& commands, TDialogs& dialogs, TShell& shell, QObject* parent)
+    : QObject(parent)
+    , m_parts(parts)
+    , m_dialogs(dialogs)
+    , m_shell(shell)
+{
+    commands.On(QStringLiteral("ActExportHTML"), [this] { ActExportHTMLExecute(); });
+    commands.On(QStringLiteral("ActExportPlaylist"), [this] { ActExportPlaylistExecute(); });
+    commands.On(QStringLiteral("ActExportExcel"), [this] { ActExportExcelExecute(); });
+}
+
+QString TExportCommands::AskTarget(const QString& startPath, const QString& filter, const QString& extension)
+{
+    QString path = m_dialogs.SaveFileName(QStringLiteral("Speichern unter"), startPath, filter);
+    // A name typed without extension gets the default one.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + extension;
+    return path;
+}
+
+bool TExportCommands::MayReplace(const QString& path, const QString& question)
+{
+    return !QFileInfo::exists(path)
+        || m_dialogs.Message(question, TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No) == TDialogs::Result::Yes;
+}
+
+void TExportCommands::WriteFile(const QString& path, const QByteArray& bytes)
+{
+    // Written beside and renamed into place: a failure leaves the old file whole.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
+        m_dialogs.ShowError(QStringLiteral("Die Datei \"%1\" konnte nicht geschrieben werden.\r%2")
+                                .arg(QDir::toNativeSeparators(path), file.errorString()));
+}
+
+void TExportCommands::ActExportHTMLExecute()
+{
+    // The name chosen last, else the folder shown.
+    const QString start = m_lastPage.isEmpty() ? m_parts.ShownFolder() : m_lastPage;
+    const QString path = AskTarget(start, QStringLiteral("HTML-Dateien (*.htm *.html);;Alle Dateien (*)"),
+        QStringLiteral("htm"));
+    if (path.isEmpty())
+        return;
+    m_lastPage = path;
+    if (!MayReplace(path, QStringLiteral("Die Datei \"%1\" existsiert bereits.\rWollen Sie diese überschreiben?")
+                              .arg(QFileInfo(path).fileName())))
+        return;
+
+    const TListModel& model = *m_parts.Model;
+    THtmlList list;
+    for (int column = 1; column < model.columnCount(); ++column)
+        list.Captions << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    list.Rows.reserve(static_cast<std::size_t>(model.rowCount()));
+    for (int row = 0; row < model.rowCount(); ++row) {
+        QStringList cells;
+        for (int column = 1; column < model.columnCount(); ++column)
+            cells << model.data(model.index(row, column), Qt::DisplayRole).toString();
+        list.Rows.push_back(cells);
+    }
+    list.Folder = m_parts.ScannedFolder();
+    list.Subfolders = m_parts.Subfolders();
+    list.Date = QLocale::system().toString(Today(), QLocale::ShortFormat);
+    WriteFile(path, HtmlPage(list).toUtf8());
+}
+
+void TExportCommands::ActExportPlaylistExecute()
+{
+    bool allListed = false;
+    bool extended = true;
+    {
+        TFormPlaylist form(m_parts.Window);
+        if (!form.Execute(allListed, extended))
+            return;
+    }
+    // No name offered, but the folder shown, where the paths become relative.
+    const QString path = AskTarget(m_parts.ShownFolder(), QStringLiteral("Playlisten (*.m3u);;alle Dateien (*)"),
+        QStringLiteral("m3u"));
+    if (path.isEmpty())
+        return;
+    if (!MayReplace(path, QStringLiteral("Die Playlist mit dem Namen \"%1\" existiert bereits.\n\rWollen Sie diese überschreiben?")
+                              .arg(QFileInfo(path).fileName())))
+        return;
+
+    // Saved into the folder shown, the paths are relative to it.
+    const QString playlistFolder = WithSlash(QFileInfo(path).absolutePath());
+    std::optional<std::string> relativeTo;
+    if (playlistFolder == WithSlash(m_parts.ShownFolder()))
+        relativeTo = QFile::encodeName(playlistFolder).toStdString();
+
+    const QItemSelectionModel* selection = m_parts.List->selectionModel();
+    std::vector<const TEintragDaten*> entries;
+    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
+        if (allListed || selection->isRowSelected(row, {}))
+            entries.push_back(m_parts.Model->Entry(row));
+    WriteFile(path, PlaylistText(entries, extended, relativeTo));
+}
+
+void TExportCommands::ActExportExcelExecute()
+{
+    std::vector<QStringList> rows;
+    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
+        rows.push_back(WorkbookRow(*m_parts.Model->Entry(row)));
+    // The spreadsheet program opens the workbook after we are done with it, so it stays.
+    QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/klangmappe-XXXXXX"));
+    const QString path = folder.filePath(QStringLiteral("Klangmappe-Dateiliste.xlsx"));
+    if (folder.isValid() && WriteWorkbook(QFile::encodeName(path).toStdString(), rows)
+        && m_shell.OpenDocument(path, folder.path())) {
+        folder.setAutoRemove(false);
+        return;
+    }
+    m_dialogs.Message(QStringLiteral("Microsoft Excel konnte nicht gestartet werden."), TDialogs::Kind::Error, TDialogs::Ok);
+}
+
+} // namespace km

@@ -1,0 +1,82 @@
+#include "export/playlist.h"
+
+#include "browse/entry.h"
+#include "platform/cp1252.h"
+
+#include <string_view>
+
+namespace km {
+
+std::uint32_t PlaylistSeconds(std::uint32_t milliseconds)
+{
+    const std::uint32_t seconds = milliseconds / 1000;
+    const std::uint32_t rest = milliseconds % 1000;
+    if (rest > 500 || (rest == 500 && seconds % 2 == 1))
+        return seconds + 1;
+    return seconds;
+}
+
+namespace {
+
+std::vector<std::string_view> Names(std::string_view folder)
+{
+    std::vector<std::string_view> names;
+    std::size_t start = 0;
+    while (start < folder.size()) {
+        const std::size_t slash = folder.find('/', start);
+        const std::size_t end = slash == std::string_view::npos ? folder.size() : slash;
+        if (end > start)
+            names.push_back(folder.substr(start, end - start));
+        start = end + 1;
+    }
+    return names;
+}
+
+std::string DisplayText(const TEintragDaten& entry)
+{
+    const std::string_view artist = FieldView(entry.Tag.Interpret);
+    const std::string_view title = FieldView(entry.Tag.Titel);
+    std::string text = (artist.empty() ? std::string("?") : Cp1252ToUtf8(artist)) + " - "
+        + (title.empty() ? std::string("?") : Cp1252ToUtf8(title));
+    // A line break in a tag would turn the rest of the line into a path.
+    for (char& c : text)
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    if (text != "? - ?")
+        return text;
+    const std::string& name = entry.FileName;
+    return name.size() < 4 ? name : name.substr(0, name.size() - 4);
+}
+
+} // namespace
+
+std::string RelativeFolder(const std::string& base, const std::string& folder)
+{
+    const std::vector<std::string_view> from = Names(base);
+    const std::vector<std::string_view> to = Names(folder);
+    std::size_t common = 0;
+    while (common < from.size() && common < to.size() && from[common] == to[common])
+        ++common;
+    std::string result;
+    for (std::size_t k = common; k < from.size(); ++k)
+        result += "../";
+    for (std::size_t k = common; k < to.size(); ++k)
+        result.append(to[k]).push_back('/');
+    return result;
+}
+
+QByteArray PlaylistText(const std::vector<const TEintragDaten*>& entries, bool extended,
+    const std::optional<std::string>& relativeTo)
+{
+    std::string text;
+    if (extended)
+        text += "#EXTM3U\r\n";
+    for (const TEintragDaten* entry : entries) {
+        if (extended)
+            text += "#EXTINF:" + std::to_string(PlaylistSeconds(entry->Duration)) + "," + DisplayText(*entry) + "\r\n";
+        text += (relativeTo ? RelativeFolder(*relativeTo, entry->Folder) : entry->Folder) + entry->FileName + "\r\n";
+    }
+    return QByteArray::fromStdString(text);
+}
+
+} // namespace km

@@ -1,0 +1,233 @@
+#include "files/filecommands.h"
+
+#include "browse/commandtable.h"
+#include "browse/listmodel.h"
+#include "browse/settings.h"
+#include "edit/panel.h"
+#include "edit/tagsaver.h"
+#include "platform/dialogs.h"
+#include "platform/fileops.h"
+#include "platform/qtdialogs.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGuiApplication>
+#include <QItemSelectionModel>
+#include <QProgressDialog>
+#include <QTreeView>
+
+#include <sys/stat.h>
+
+namespace km {
+
+namespace {
+
+const QString kBrowseTitle = QStringLiteral("Wählen sie das Ziellaufwerk oder den den Zielordner aus:");
+constexpr int kProgressDelay = 500; // ms before a long operation shows its progress
+
+} // namespace
+
+TFileCommands::TFileCommands(const TFileCommandsParts& parts, TCommandTable& commands, TEditPanel& panel,
+    TDialogs& dialogs, TTagSaver& saver, TSettings& settings, QObject* parent)
+    : QObject(parent)
+    , m_parts(parts)
+    , m_commands(commands)
+    , m_panel(panel)
+    , m_dialogs(dialogs)
+    , m_saver(saver)
+    , m_settings(settings)
+    , m_layer(&TFileOpsLayer::Posix())
+{
+    setObjectName(QStringLiteral("FileCommands"));
+    ShiftHeld = [] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier); };
+    commands.On(QStringLiteral("ActShellCopy"), [this] { Browse(false); });
+    commands.On(QStringLiteral("ActShelMove"), [this] { Browse(true); });
+    commands.On(QStringLiteral("ActShellCopy2"), [this] { Repeat(false); });
+    commands.On(QStringLiteral("ActShelMove2"), [this] { Repeat(true); });
+    commands.On(QStringLiteral("ActShellDelete"), [this] { DeleteSelectedFiles(); });
+    // Only opens its submenu.
+    commands.On(QStringLiteral("ActDateioperationen"), [] {});
+    commands.OnUpdate(QStringLiteral("ActShellCopy"), [this] { Update(); });
+}
+
+bool TFileCommands::RowSelected() const { return m_parts.List->selectionModel()->hasSelection(); }
+
+void TFileCommands::Update()
+{
+    const bool any = RowSelected();
+    for (const char* name : {"ActShellCopy", "ActShelMove", "ActShellDelete", "ActDateioperationen"})
+        m_commands.Action(QLatin1String(name))->setEnabled(any);
+    const auto repeat = [this, any](const char* name, const QString& verb, const QString& folder) {
+        QAction* action = m_commands.Action(QLatin1String(name));
+        action->setEnabled(any && !folder.isEmpty());
+        QString target = QStringLiteral("(leer)");
+        if (!folder.isEmpty())
+            target = QLatin1Char('"') + QString(folder).replace(QLatin1Char('&'), QStringLiteral("&&")) + QLatin1Char('"');
+        action->setText(verb + target);
+    };
+    repeat("ActShellCopy2", QStringLiteral("Kopieren nach "), m_settings.CopyTo);
+    repeat("ActShelMove2", QStringLiteral("Verschieben nach "), m_settings.MoveTo);
+}
+
+void TFileCommands::Browse(bool move)
+{
+    if (!RowSelected()) {
+        m_dialogs.Beep();
+        return;
+    }
+    QString& stored = move ? m_settings.MoveTo : m_settings.CopyTo;
+    const QString folder = m_dialogs.FolderName(kBrowseTitle, stored.isEmpty() ? m_parts.ScannedFolder() : stored);
+    if (folder.isEmpty())
+        return;
+    // Remembered even when the operation is then cancelled.
+    stored = folder;
+    move ? MoveSelectedFiles(folder) : CopySelectedFiles(folder);
+}
+
+void TFileCommands::Repeat(bool move)
+{
+    const QString folder = move ? m_settings.MoveTo : m_settings.CopyTo;
+    if (!RowSelected() || folder.isEmpty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    move ? MoveSelectedFiles(folder) : CopySelectedFiles(folder);
+}
+
+TFileOps::TPaths TFileCommands::SelectedFiles() const
+{
+    // As the file system spells them: a name that is no UTF-8 keeps its bytes.
+    TFileOps::TPaths files;
+    const QItemSelectionModel* selection = m_parts.List->selectionModel();
+    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
+        if (selection->isRowSelected(row, {}))
+            files.push_back(m_parts.Model->Entry(row)->FullPath());
+    return files;
+}
+
+bool TFileCommands::InScannedTree(const QString& folder) const
+{
+    // Names that differ only in case are two folders here.
+    const QString scanned = m_parts.ScannedFolder();
+    return folder == scanned || (m_parts.Unterordner() && folder.size() > scanned.size() && folder.startsWith(scanned));
+}
+
+void TFileCommands::CopySelectedFiles(QString folder)
+{
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_panel.FlushPendingEdits();
+    const TFileOps::TPaths files = SelectedFiles();
+    if (files.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    Run(TKind::Copy, files, folder, folder == m_parts.ScannedFolder(), false);
+    if (InScannedTree(folder))
+        m_parts.Rescan();
+}
+
+void TFileCommands::MoveSelectedFiles(QString folder)
+{
+    if (folder.isEmpty())
+        return;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    m_panel.FlushPendingEdits();
+    const TFileOps::TPaths files = SelectedFiles();
+    if (files.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    Run(TKind::Move, files, folder, folder == m_parts.ScannedFolder(), false);
+    if (InScannedTree(folder))
+        m_parts.Rescan();
+    else
+        RemoveGoneRows(folder);
+}
+
+void TFileCommands::DeleteSelectedFiles()
+{
+    m_panel.FlushPendingEdits();
+    const TFileOps::TPaths files = SelectedFiles();
+    if (files.empty()) {
+        m_dialogs.Beep();
+        return;
+    }
+    Run(TKind::Delete, files, {}, false, ShiftHeld());
+    RemoveGoneRows({});
+}
+
+void TFileCommands::Run(
+    TKind kind, const TFileOps::TPaths& files, const QString& folder, bool renameOnCollision, bool forGood)
+{
+    const QString label = kind == TKind::Copy ? QStringLiteral("Kopiere \"%1\"...")
+        : kind == TKind::Move                 ? QStringLiteral("Verschiebe \"%1\"...")
+                                              : QStringLiteral("Lösche \"%1\"...");
+    QProgressDialog progress(m_parts.Window);
+    progress.setWindowTitle(MessageBoxTitle());
+    progress.setCancelButtonText(QStringLiteral("Abbrechen"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(kProgressDelay);
+    progress.setAutoReset(false);
+    progress.setRange(0, static_cast<int>(files.size()));
+    QElapsedTimer clock;
+    clock.start();
+
+    TFileOps ops(m_dialogs, *m_layer);
+    ops.Progress = [&](int done, int total, const QString& file) {
+        if (!file.isEmpty())
+            progress.setLabelText(label.arg(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1)));
+        progress.setMaximum(total);
+        progress.setValue(done);
+        // Also while one large file is copied, where the value stands still.
+        if (!progress.isVisible() && clock.elapsed() >= kProgressDelay)
+            progress.show();
+        // Until the dialog shields the window, the user's input waits.
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
+        return !progress.wasCanceled();
+    };
+    switch (kind) {
+    case TKind::Copy: ops.Copy(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;
+    case TKind::Move: ops.Move(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;
+    case TKind::Delete: ops.Delete(files, forGood); break;
+    }
+}
+
+void TFileCommands::RemoveGoneRows(const QString& folder)
+{
+    // The operation may have skipped files or stopped half way: only what is gone goes.
+    const std::string destination = QFile::encodeName(folder).toStdString();
+    const QItemSelectionModel* selection = m_parts.List->selectionModel();
+    std::vector<int> gone;
+    for (int row = 0; row < m_parts.Model->rowCount(); ++row) {
+        if (!selection->isRowSelected(row, {}))
+            continue;
+        const std::string path = m_parts.Model->Entry(row)->FullPath();
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0)
+            continue;
+        gone.push_back(row);
+        if (folder.isEmpty())
+            m_saver.DropPath(path);
+        else
+            m_saver.RehomePath(path, destination);
+    }
+    if (gone.empty())
+        return;
+    // The panel holds nothing unsaved: it loads afresh what stays selected.
+    m_panel.IgnoreSelection = true;
+    m_parts.List->setUpdatesEnabled(false);
+    m_parts.Model->RemoveRows(gone);
+    m_parts.List->setUpdatesEnabled(true);
+    m_panel.IgnoreSelection = false;
+    m_panel.DropEditsAndReload();
+    m_commands.ScheduleRefresh();
+}
+
+} // namespace km
