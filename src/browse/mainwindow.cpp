@@ -5,6 +5,7 @@
 #include "app/about.h"
 #include "app/icons.h"
 #include "app/update.h"
+#include "app/version.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
@@ -40,8 +41,6 @@
 namespace km {
 
 namespace {
-constexpr int kMajorVersion = 2;
-constexpr int kMinorVersion = 6;
 constexpr int kEditPanelHeight = 150;
 } // namespace
 
@@ -95,7 +94,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     });
     Timer1->start(2500);
 
-    setWindowTitle(QStringLiteral("Klangmappe %1.%2").arg(kMajorVersion).arg(kMinorVersion, 2, 10, QLatin1Char('0')));
+    setWindowTitle(QStringLiteral("Klangmappe ") + VersionText(kOwnVersion));
     m_settings = DefaultSettings();
     ReadStoredSettings();
     m_saver.SetDatumBeibehalten(m_settings.DatumBeibehalten);

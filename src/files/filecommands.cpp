@@ -115,24 +115,11 @@ bool TFileCommands::InScannedTree(const QString& folder) const
     return folder == scanned || (m_parts.Unterordner() && folder.size() > scanned.size() && folder.startsWith(scanned));
 }
 
-void TFileCommands::CopySelectedFiles(QString folder)
-{
-    if (folder.isEmpty())
-        return;
-    if (!folder.endsWith(QLatin1Char('/')))
-        folder += QLatin1Char('/');
-    m_panel.FlushPendingEdits();
-    const TFileOps::TPaths files = SelectedFiles();
-    if (files.empty()) {
-        m_dialogs.Beep();
-        return;
-    }
-    Run(TKind::Copy, files, folder, folder == m_parts.ScannedFolder(), false);
-    if (InScannedTree(folder))
-        m_parts.Rescan();
-}
+void TFileCommands::CopySelectedFiles(const QString& folder) { TransferSelectedFiles(TKind::Copy, folder); }
 
-void TFileCommands::MoveSelectedFiles(QString folder)
+void TFileCommands::MoveSelectedFiles(const QString& folder) { TransferSelectedFiles(TKind::Move, folder); }
+
+void TFileCommands::TransferSelectedFiles(TKind kind, QString folder)
 {
     if (folder.isEmpty())
         return;
@@ -144,10 +131,10 @@ void TFileCommands::MoveSelectedFiles(QString folder)
         m_dialogs.Beep();
         return;
     }
-    Run(TKind::Move, files, folder, folder == m_parts.ScannedFolder(), false);
+    Run(kind, files, folder, folder == m_parts.ScannedFolder(), false);
     if (InScannedTree(folder))
         m_parts.Rescan();
-    else
+    else if (kind == TKind::Move)
         RemoveGoneRows(folder);
 }
 

@@ -38,8 +38,8 @@ public:
     TFileCommands(const TFileCommandsParts& parts, TCommandTable& commands, TEditPanel& panel, TDialogs& dialogs,
         TTagSaver& saver, TSettings& settings, QObject* parent = nullptr);
 
-    void CopySelectedFiles(QString folder);
-    void MoveSelectedFiles(QString folder);
+    void CopySelectedFiles(const QString& folder);
+    void MoveSelectedFiles(const QString& folder);
     void DeleteSelectedFiles();
 
     // Whether a Shift key is down right now; tests decide it themselves.
@@ -52,6 +52,7 @@ private:
 
     bool RowSelected() const;
     TFileOps::TPaths SelectedFiles() const;
+    void TransferSelectedFiles(TKind kind, QString folder);
     void Run(TKind kind, const TFileOps::TPaths& files, const QString& folder, bool renameOnCollision, bool forGood);
     bool InScannedTree(const QString& folder) const;
     // Drops the selected rows whose files are gone; `folder`: where they went, empty when deleted.
