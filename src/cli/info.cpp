@@ -14,6 +14,8 @@ const char* const kInfoHelp =
     "Liest jede Datei so, wie das Hauptfenster sie liest, und gibt je Datei eine\n"
     "Zeile mit einem JSON-Objekt aus. Schlüssel in dieser Reihenfolge:\n"
     "  path           der Pfad, wie er angegeben wurde\n"
+    "  pathHex        nur wenn der Pfad kein gültiges UTF-8 ist (in path steht\n"
+    "                 dann U+FFFD): seine Bytes als Hex in Kleinbuchstaben\n"
     "  fileSize       Dateigröße in Bytes\n"
     "  hasID3v1       ein ID3v1-Block steht am Dateiende\n"
     "  hasID3v2       ein ID3v2-Tag wurde gefunden\n"
@@ -37,6 +39,8 @@ const char* const kInfoHelp =
     "Ohne --id3v2 werden die Frames eines führenden ID3v2-Tags nicht gelesen;\n"
     "fehlt ein ID3v2-Tag, stehen in frames die Felder des ID3v1-Blocks.\n"
     "Mit --id3v2 werden auch die Frames eines führenden Tags entschlüsselt.\n"
+    "Komprimierte Frames werden je Datei, über alle Tags zusammen, auf höchstens\n"
+    "64 MiB entpackt; ein Frame darüber hinaus behält seine gespeicherten Bytes.\n"
     "\n"
     "Eine fehlende Datei ergibt leere Werte und \"Datei nicht gefunden: PFAD\";\n"
     "eine unlesbare Datei ergibt eine Fehlermeldung und keine Zeile.\n"
@@ -44,17 +48,15 @@ const char* const kInfoHelp =
 
 namespace {
 
-std::string InfoLine(const std::string& path, const TID3v2Reader& r)
+// Written piece by piece: frame data may be tens of MiB, and a line built
+// in memory first would hold it several times over.
+void PrintInfoLine(const std::string& path, const TID3v2Reader& r)
 {
-    std::string frames = "[";
-    for (const TID3Frame& f : r.Frames) {
-        if (frames.size() > 1)
-            frames += ',';
-        frames += TJsonObject().Str("id", Cp1252ToUtf8(f.FrameID)).Str("data", LowerHex(f.Data)).Text();
-    }
-    frames += ']';
-    return TJsonObject()
-        .Str("path", path)
+    TJsonObject head;
+    head.Str("path", path);
+    if (!IsValidUtf8(path))
+        head.Str("pathHex", LowerHex(std::span(reinterpret_cast<const std::uint8_t*>(path.data()), path.size())));
+    std::string text = head
         .Num("fileSize", r.FileSize)
         .Bool("hasID3v1", r.HasID3v1)
         .Bool("hasID3v2", r.HasID3v2)
@@ -76,8 +78,18 @@ std::string InfoLine(const std::string& path, const TID3v2Reader& r)
         .Num("track", r.ID3v1.Track)
         .Num("genreIndex", r.ID3v1.GenreIndex)
         .Str("genre", Cp1252ToUtf8(r.ID3v1.Genre))
-        .Raw("frames", frames)
+        .Raw("frames", "[")
         .Text();
+    text.pop_back(); // the object's closing brace comes after the frames
+    std::fputs(text.c_str(), stdout);
+    bool first = true;
+    for (const TID3Frame& f : r.Frames) {
+        std::printf("%s{\"id\":%s,\"data\":\"", first ? "" : ",", JsonQuote(Cp1252ToUtf8(f.FrameID)).c_str());
+        WriteLowerHex(stdout, f.Data);
+        std::fputs("\"}", stdout);
+        first = false;
+    }
+    std::fputs("]}\n", stdout);
 }
 
 } // namespace
@@ -103,7 +115,7 @@ int RunInfo(const std::vector<std::string>& args)
             result = 1;
             continue;
         }
-        std::printf("%s\n", InfoLine(path, reader).c_str());
+        PrintInfoLine(path, reader);
         if (!reader.FileExists) {
             std::fflush(stdout);
             std::fprintf(stderr, "Datei nicht gefunden: %s\n", path.c_str());

@@ -41,6 +41,33 @@ std::string LowerHex(std::span<const std::uint8_t> bytes)
     return out;
 }
 
+void WriteLowerHex(std::FILE* out, std::span<const std::uint8_t> bytes)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    char buf[8192];
+    std::size_t n = 0;
+    for (const std::uint8_t b : bytes) {
+        buf[n++] = kHex[b >> 4];
+        buf[n++] = kHex[b & 15];
+        if (n == sizeof buf) {
+            std::fwrite(buf, 1, n, out);
+            n = 0;
+        }
+    }
+    std::fwrite(buf, 1, n, out);
+}
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    for (std::size_t i = 0; i < bytes.size();) {
+        const std::size_t at = i;
+        // A real U+FFFD takes three bytes; a replaced byte only one.
+        if (NextUtf8(bytes, i) == 0xFFFD && i - at != 3)
+            return false;
+    }
+    return true;
+}
+
 TJsonObject& TJsonObject::Raw(std::string_view key, std::string_view json)
 {
     if (m_text.size() > 1)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <span>
 #include <string>
 #include <string_view>
@@ -10,6 +11,10 @@ namespace km::cli {
 // A JSON string literal; broken UTF-8 becomes U+FFFD.
 std::string JsonQuote(std::string_view utf8);
 std::string LowerHex(std::span<const std::uint8_t> bytes);
+// LowerHex straight to `out`, so big data costs no second copy in memory.
+void WriteLowerHex(std::FILE* out, std::span<const std::uint8_t> bytes);
+// False when JsonQuote would have to replace something with U+FFFD.
+bool IsValidUtf8(std::string_view bytes);
 
 // Builds one object with its keys in the order they are added.
 class TJsonObject {

@@ -33,8 +33,8 @@ TWriteQuestions TTagSaver::WriteQuestions() const
     ask.FileGone = [this] {
         m_dialogs.Message(QString::fromUtf8(kFileGoneText), TDialogs::Kind::Information, TDialogs::Ok);
     };
-    ask.RetryAfterFailure = [this] {
-        return m_dialogs.Message(QString::fromUtf8(kRetryWriteText), TDialogs::Kind::Confirmation,
+    ask.RetryAfterFailure = [this](const char* question) {
+        return m_dialogs.Message(QString::fromUtf8(question), TDialogs::Kind::Confirmation,
                    TDialogs::Yes | TDialogs::No)
             == TDialogs::Result::Yes;
     };
@@ -53,6 +53,11 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
         break;
     case TWriteResult::TooSmall:
         return TSaveResult::TooSmall;
+    case TWriteResult::DamagedID3v2:
+        // Nothing to retry: the file stays unwritable until its tag is mended.
+        m_dialogs.Message(QString::fromUtf8(DamagedID3v2Text("%1")).arg(NameOf(path)), TDialogs::Kind::Error,
+            TDialogs::Ok);
+        return TSaveResult::Failed;
     case TWriteResult::Failed:
         return TSaveResult::Failed;
     }

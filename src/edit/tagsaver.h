@@ -24,7 +24,7 @@ public:
         Unchanged, // the tag was already there: nothing touched, nothing recorded
         Written,   // written and recorded; the entry was read back
         TooSmall,  // the file cannot hold a block: nothing written; the caller tells the user
-        Failed,    // the file is gone or the user gave up; the entry stays as it was
+        Failed,    // the file is gone, its ID3v2 tag is damaged (told here) or the user gave up; the entry stays
     };
 
     explicit TTagSaver(TDialogs& dialogs, TFileLayer& layer = TFileLayer::Posix());

@@ -7,7 +7,11 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace km {
 
@@ -250,11 +254,14 @@ void AppendValue(QString& out, const QString& name, const RegData& d)
 // The file's text, or nothing when it is not a text file we could have written.
 std::optional<QString> DecodeFile(QByteArray raw)
 {
-    if (raw.startsWith("\xff\xfe")) { // regedit's own exports are UTF-16
+    // regedit's own exports are UTF-16LE; accept either byte order by its mark.
+    const bool little = raw.startsWith("\xff\xfe");
+    if (little || raw.startsWith("\xfe\xff")) {
         raw.remove(0, 2);
         if (raw.size() % 2 != 0)
             return std::nullopt;
-        QStringDecoder decoder(QStringDecoder::Utf16LE, QStringDecoder::Flag::Stateless);
+        QStringDecoder decoder(little ? QStringDecoder::Utf16LE : QStringDecoder::Utf16BE,
+                               QStringDecoder::Flag::Stateless);
         QString text = decoder.decode(raw);
         if (decoder.hasError() || text.contains(QChar(0)))
             return std::nullopt;
@@ -525,6 +532,11 @@ void TRegistry::WriteBinaryData(const QString& name, const QByteArray& value)
 void TRegistry::Load()
 {
     m_sections.clear();
+    const QFileInfo info(m_path);
+    // Until it is read, the next write would throw away whatever the file holds.
+    m_keepAside = info.isFile();
+    if (!m_keepAside || info.size() > kMaxFileSize)
+        return;
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return;
@@ -534,9 +546,14 @@ void TRegistry::Load()
     const std::optional<QString> text = DecodeFile(raw);
     if (!text)
         return;
+    if (text->trimmed().isEmpty()) { // nothing there to lose
+        m_keepAside = false;
+        return;
+    }
     const QList<QStringView> lines = QStringView(*text).split(u'\n');
     if (lines.first().trimmed() != kHeader)
         return;
+    m_keepAside = false;
 
     int current = -1; // section of the lines that follow
     for (qsizetype i = 1; i < lines.size(); ++i) {
@@ -626,7 +643,48 @@ bool TRegistry::Save()
         file.cancelWriting();
         return false;
     }
+    // Not before the new text is written out, so a failed write leaves no copy behind.
+    if (m_keepAside) {
+        if (!KeepAside()) {
+            file.cancelWriting();
+            return false;
+        }
+        m_keepAside = false;
+    }
     return file.commit();
+}
+
+// Keeps the file we could not read as "<path>.defekt" (replacing an older copy)
+// so that the write that follows loses none of its bytes.
+bool TRegistry::KeepAside() const
+{
+    const QString aside = m_path + QStringLiteral(".defekt");
+    // The file itself, not a link to it: the new text replaces the link's target.
+    const QString target = QFileInfo(m_path).canonicalFilePath();
+    if (target.isEmpty())
+        return true; // gone meanwhile
+    const QByteArray from = QFile::encodeName(target);
+    const QByteArray to = QFile::encodeName(aside);
+    const QByteArray temp = to + '.' + QByteArray::number(::getpid());
+
+    // A second name for the old bytes keeps the file in place until the new one
+    // replaces it, and costs nothing however big the file is.
+    ::unlink(temp.constData());
+    bool kept = ::linkat(AT_FDCWD, from.constData(), AT_FDCWD, temp.constData(), AT_SYMLINK_FOLLOW) == 0;
+    if (kept && ::rename(temp.constData(), to.constData()) != 0) {
+        ::unlink(temp.constData());
+        kept = false;
+    }
+    // Without hard links the file moves aside; the new one follows right after.
+    if (!kept)
+        kept = ::rename(from.constData(), to.constData()) == 0;
+
+    const QString message = kept
+        ? QStringLiteral("Die Einstellungsdatei %1 war nicht lesbar und wurde als %2 aufbewahrt.")
+        : QStringLiteral("Die Einstellungsdatei %1 ist nicht lesbar und konnte nicht als %2 aufbewahrt werden; "
+                         "sie bleibt unverändert, die Einstellungen werden nicht gespeichert.");
+    std::fprintf(stderr, "%s\n", message.arg(m_path, aside).toLocal8Bit().constData());
+    return kept;
 }
 
 } // namespace km

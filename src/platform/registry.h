@@ -21,7 +21,8 @@ namespace km {
 //
 // Reads never fail loudly: a missing, unreadable or garbled file has no values.
 // Writes go to the file at CloseKey (or destruction) through a temporary file
-// and a rename, so a crash never leaves half a file.
+// and a rename, so a crash never leaves half a file. A file that could not be
+// read at all is kept as "<path>.defekt" before it is replaced.
 class TRegistry {
 public:
     enum class DataType { None, String, Integer, Binary };
@@ -74,6 +75,7 @@ private:
 
     void Load();
     bool Save();
+    bool KeepAside() const;
     static QString FullKey(const QString& key);
     int SectionIndex(const QString& fullKey) const;
     Section* Current();
@@ -86,6 +88,7 @@ private:
     std::vector<std::pair<QString, Section>> m_sections; // section name as in the file, in file order
     QString m_openKey;                                   // full section name, empty when none is open
     bool m_dirty = false;
+    bool m_keepAside = false; // the file exists but none of it could be read
 };
 
 } // namespace km

@@ -15,7 +15,6 @@ constexpr std::int64_t kScanLimit = 2014;  // offsets examined after the start o
 constexpr std::size_t kHeadBytes = 4096;     // first read; small files come whole
 constexpr std::size_t kWindowBytes = 65536;  // later reads, so chains of small tags stay cheap
 constexpr std::size_t kTrailBytes = 138;     // appended tag's footer and the ID3v1 block
-constexpr std::size_t kInflateBudget = 64u << 20; // per tag; more counts as corrupt
 
 // Serves small reads from a window of the file, so a small file costs one
 // read. Bytes past the end of the file read as zero.
@@ -209,6 +208,7 @@ void TID3v2Reader::Reset()
     ID3v2Size = 0;
     FileInformation = TFileInformation {};
     FileExists = false;
+    m_inflateLeft = kInflateBudget;
 }
 
 void TID3v2Reader::ReadTags()
@@ -330,7 +330,6 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
     }
     if (tagFlags & 0x80)
         SoundBeep(); // whole-tag unsynchronisation is not undone
-    std::size_t inflateBudget = kInflateBudget;
 
     while (pos < tag.size() && tag.size() - pos >= 10) {
         const std::uint8_t* h = tag.data() + pos;
@@ -375,10 +374,13 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
         if (frame.Compression && frame.DataLengthIndicator) {
             std::vector<std::uint8_t> inflated;
             // Data that does not inflate to its stated length keeps its stored bytes;
-            // so does data that would inflate beyond all reason.
-            if (dataLength <= inflateBudget && InflateExactly(frame.Data, dataLength, inflated)) {
-                inflateBudget -= dataLength;
-                frame.Data = std::move(inflated);
+            // so does data that would inflate beyond all reason. A failed try
+            // is charged too, so corrupt frames cannot repeat the work unbounded.
+            if (dataLength <= m_inflateLeft) {
+                const bool whole = InflateExactly(frame.Data, dataLength, inflated);
+                m_inflateLeft -= inflated.size();
+                if (whole)
+                    frame.Data = std::move(inflated);
             }
         }
         Frames.push_back(std::move(frame));

@@ -5,6 +5,7 @@
 #include "id3v1tag.h"
 #include "mp3info.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -50,6 +51,10 @@ public:
     void CopyID3v1ToFrames();
     void DecodeFrameHeader(const std::uint8_t* b) { km::DecodeFrameHeader(b[0], b[1], b[2], b[3], MP3Info); }
 
+    // What compressed frames may inflate to, for all tags of one ReadTags
+    // together: chained tags must not multiply it. More counts as corrupt.
+    static constexpr std::size_t kInflateBudget = 64u << 20;
+
     static bool IsID3v2Marker(const std::uint8_t* b, bool wantHeader);
     static std::uint32_t DecodeSynchsafe(const std::uint8_t* b);
 
@@ -57,6 +62,7 @@ private:
     void Reset();
 
     TFileLayer* m_layer;
+    std::size_t m_inflateLeft = kInflateBudget; // refilled by ReadTags only
 };
 
 // True when the last 128 bytes of the open file are an ID3v1 block as the

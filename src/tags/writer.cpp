@@ -16,7 +16,16 @@ namespace {
 // A file this small cannot hold audio and a block; it is left alone.
 constexpr std::int64_t kSmallestWritable = 131;
 
-enum class TPass { Done, TooSmall, Gone, Failed };
+enum class TPass { Done, TooSmall, Damaged, Gone, Failed };
+
+// A pass's outcome, and for a failure the -errno that caused it (0: unknown).
+struct TOutcome {
+    TPass Pass;
+    int Error = 0;
+};
+
+// Short counts are no error code of their own.
+int ErrorOf(long long r) { return r < 0 ? static_cast<int>(r) : 0; }
 
 bool MeansGone(int err) { return err == -ENOENT || err == -ENOTDIR || err == -EISDIR; }
 
@@ -62,24 +71,39 @@ bool Exists(const std::string& path, TFileLayer& layer, TFileInformation* times)
     return true;
 }
 
+// A leading tag claiming more bytes than the file has would swallow an
+// appended block once the file grows; the reader's own scan decides.
+bool LeadingTagRunsPastEnd(const std::string& path, TFileLayer& layer)
+{
+    TID3v2Reader reader(layer);
+    reader.FileName = path;
+    reader.ReadID3v2 = false;
+    reader.DecodeFrames = false;
+    reader.CopyID3v2IfEmptyFromID3v1 = false;
+    reader.ReadTags();
+    return reader.HasID3v2 && reader.ID3v2Offset + reader.ID3v2Size > reader.FileSize;
+}
+
 // Puts the block in, or takes it out for the empty tag. Whatever fails is
 // undone as far as possible, so the file is never left half written.
-TPass ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const TID3v1Tag& tag)
+TOutcome ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const TID3v1Tag& tag)
 {
     TFileInformation info;
-    if (layer.Stat(fd, info) != 0)
-        return TPass::Failed;
+    if (const int err = layer.Stat(fd, info); err != 0)
+        return {TPass::Failed, err};
     if (info.IsDirectory)
-        return TPass::Gone;
+        return {TPass::Gone};
     // Devices and pipes report size 0 and are left alone with the small files.
     const std::int64_t size = info.IsRegular ? static_cast<std::int64_t>(info.FileSize) : 0;
     if (size < kSmallestWritable)
-        return TPass::TooSmall;
+        return {TPass::TooSmall};
+    if (LeadingTagRunsPastEnd(path, layer))
+        return {TPass::Damaged};
 
     std::uint8_t old[kID3v1BlockSize];
     const std::int64_t tail = size - static_cast<std::int64_t>(kID3v1BlockSize);
-    if (layer.ReadAt(fd, old, sizeof old, tail) != static_cast<long long>(sizeof old))
-        return TPass::Failed;
+    if (const long long r = layer.ReadAt(fd, old, sizeof old, tail); r != static_cast<long long>(sizeof old))
+        return {TPass::Failed, ErrorOf(r)};
     // Only a block the reader reads is overwritten; "TAG" in the bytes of a
     // leading tag is not one, and the block goes behind it.
     const bool hasBlock = std::memcmp(old, "TAG", 3) == 0 && HoldsID3v1Block(layer, fd, size, path);
@@ -87,79 +111,98 @@ TPass ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const TID3
 
     if (IsEmptyTag(tag)) {
         if (!hasBlock)
-            return TPass::Done;
-        return layer.Truncate(fd, at) == 0 ? TPass::Done : TPass::Failed;
+            return {TPass::Done};
+        const int err = layer.Truncate(fd, at);
+        return err == 0 ? TOutcome {TPass::Done} : TOutcome {TPass::Failed, err};
     }
 
     std::uint8_t block[kID3v1BlockSize];
     EncodeID3v1Block(tag, block);
-    if (layer.WriteAt(fd, block, sizeof block, at) == static_cast<long long>(sizeof block))
-        return TPass::Done;
+    const long long r = layer.WriteAt(fd, block, sizeof block, at);
+    if (r == static_cast<long long>(sizeof block))
+        return {TPass::Done};
     if (hasBlock)
         layer.WriteAt(fd, old, sizeof old, at);
     else
         layer.Truncate(fd, size);
-    return TPass::Failed;
+    return {TPass::Failed, ErrorOf(r)};
 }
 
-TPass WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer)
+TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer)
 {
+    // Fetched even without keepTimes: a failed pass puts them back.
     TFileInformation times;
-    if (!Exists(path, layer, keepTimes ? &times : nullptr))
-        return TPass::Gone;
-    const bool restoreTimes = keepTimes && (times.LastAccessTime != 0 || times.LastWriteTime != 0);
+    if (!Exists(path, layer, &times))
+        return {TPass::Gone};
+    const bool haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
 
     const int fd = layer.Open(path, O_RDWR | O_NONBLOCK);
     if (MeansGone(fd))
-        return TPass::Gone;
+        return {TPass::Gone};
     if (fd < 0)
-        return TPass::Failed;
+        return {TPass::Failed, fd};
     TOpenFile file(layer, fd);
-    TPass result = TPass::Failed;
+    TOutcome result {TPass::Failed};
     try {
         result = ChangeBlock(fd, layer, path, tag);
     } catch (const std::exception&) {
-        result = TPass::Failed;
+        result = {TPass::Failed};
     }
-    if (restoreTimes)
+    // The times change only with a write that went through, and not even then with keepTimes.
+    if (haveTimes && (keepTimes || result.Pass != TPass::Done))
         layer.SetTimes(fd, times.LastAccessTime, times.LastWriteTime);
     // A failing close may mean lost data: the user gets to try again.
-    if (file.Close() != 0 && result == TPass::Done)
-        result = TPass::Failed;
+    if (const int err = file.Close(); err != 0 && result.Pass == TPass::Done)
+        result = {TPass::Failed, err};
     return result;
 }
 
 } // namespace
+
+const char* RetryWriteText(int err)
+{
+    return err == -ENOSPC || err == -EDQUOT ? kRetryNoSpaceText : kRetryWriteText;
+}
+
+std::string DamagedID3v2Text(const std::string& name)
+{
+    return "Die Datei \"" + name
+        + "\" hat einen beschädigten ID3v2-Tag, der über ihr Ende hinausreicht.\rDie Titelinformationen wurden nicht "
+          "geschrieben.";
+}
 
 bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b) { return std::memcmp(&a, &b, sizeof(TID3v1Tag)) == 0; }
 
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer)
 {
-    return WriteID3v1Block(path, tag, keepTimes, ask, layer) != TWriteResult::Failed;
+    const TWriteResult result = WriteID3v1Block(path, tag, keepTimes, ask, layer);
+    return result == TWriteResult::Written || result == TWriteResult::TooSmall;
 }
 
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer)
 {
     for (;;) {
-        TPass pass = TPass::Failed;
+        TOutcome pass {TPass::Failed};
         try {
             pass = WritePass(path, tag, keepTimes, layer);
         } catch (const std::exception&) {
-            pass = TPass::Failed;
+            pass = {TPass::Failed};
         }
-        switch (pass) {
+        switch (pass.Pass) {
         case TPass::Done:
             return TWriteResult::Written;
         case TPass::TooSmall:
             return TWriteResult::TooSmall;
+        case TPass::Damaged:
+            return TWriteResult::DamagedID3v2;
         case TPass::Gone:
             if (ask.FileGone)
                 ask.FileGone();
             return TWriteResult::Failed;
         case TPass::Failed:
-            if (!ask.RetryAfterFailure || !ask.RetryAfterFailure())
+            if (!ask.RetryAfterFailure || !ask.RetryAfterFailure(RetryWriteText(pass.Error)))
                 return TWriteResult::Failed;
             break;
         }

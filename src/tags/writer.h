@@ -14,11 +14,19 @@ inline constexpr const char* kFileGoneText =
 inline constexpr const char* kRetryWriteText =
     "Die Titelinformationen konnten nicht geschrieben werden, weil der  Dateizugriff verweigert wurde. "
     "Wahrscheinlich ist die Datei oder der Datenträger schreibgeschützt.\rWollen sie es erneuert versuchen?";
+inline constexpr const char* kRetryNoSpaceText =
+    "Die Titelinformationen konnten nicht geschrieben werden, weil auf dem Datenträger nicht genügend Platz ist."
+    "\rWollen sie es erneuert versuchen?";
+// The retry question for a failure with -errno `err` (0: unknown).
+const char* RetryWriteText(int err);
+// Told by the caller for TWriteResult::DamagedID3v2; `name` is the file's name.
+std::string DamagedID3v2Text(const std::string& name);
 
 // How the writer talks to the user: it never shows anything itself.
 struct TWriteQuestions {
     std::function<void()> FileGone;             // kFileGoneText, information, OK
-    std::function<bool()> RetryAfterFailure;    // kRetryWriteText, confirmation, Yes (true) / No
+    // The question to show (RetryWriteText of the failure), confirmation, Yes (true) / No.
+    std::function<bool(const char* question)> RetryAfterFailure;
 };
 
 // Byte for byte over the full 125 bytes, the bytes behind a terminating zero included.
@@ -30,12 +38,14 @@ bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b);
 // 128 are appended or cut off); a write that fails leaves the file as it was.
 // With `keepTimes` the file's times survive the write. A failure asks
 // RetryAfterFailure and repeats the whole write while it answers true. False:
-// the file is gone, or the user gave up.
+// the file is gone, its leading ID3v2 tag runs past its end, or the user gave up.
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer = TFileLayer::Posix());
 
-enum class TWriteResult { Written, TooSmall, Failed };
-// WriteID3v1Tag, telling apart a file too small to hold a block (left alone).
+enum class TWriteResult { Written, TooSmall, DamagedID3v2, Failed };
+// WriteID3v1Tag, telling apart the files left alone without asking: one too
+// small to hold a block, and one whose leading ID3v2 tag claims more bytes
+// than the file has (a block appended there would be read as part of it).
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer = TFileLayer::Posix());
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <sys/resource.h>
+#include <zlib.h>
 
 namespace km {
 namespace {
@@ -71,6 +73,54 @@ TEST(CliInfo, SynthesisedFramesMissingFilesAndExitCodes)
     EXPECT_EQ(Cli(dir, {"gibtsnicht"}).code, 2);
     const CliRun dashed = Cli(dir, {"info", "--", dir.Write("-x.mp3", Fill(3))});
     EXPECT_EQ(dashed.code, 0);
+}
+
+TEST(CliInfo, NamesThatAreNotUtf8AlsoComeAsHex)
+{
+    test::TempDir dir;
+    const std::string bad = dir.Write("caf\xe9.mp3", Fill(3));
+    const std::string good = dir.Write("caf\xc3\xa9 \xef\xbf\xbd.mp3", Fill(3));
+    const CliRun r = Cli(dir, {"info", bad, good});
+    EXPECT_EQ(r.code, 0);
+    std::istringstream lines(r.out);
+    std::string first, second;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    std::string hex;
+    for (const unsigned char c : bad) {
+        hex += "0123456789abcdef"[c >> 4];
+        hex += "0123456789abcdef"[c & 15];
+    }
+    EXPECT_EQ(first.rfind("{\"path\":\"" + dir.Path() + "/caf\xef\xbf\xbd.mp3\",\"pathHex\":\"" + hex + "\",\"fileSize\":3,", 0),
+        0u) << first;
+    EXPECT_EQ(second.find("pathHex"), std::string::npos) << second;
+}
+
+TEST(CliInfo, ChainedBombsStayWithinTheBudget)
+{
+    // Two chained tags, each with a frame inflating to 40 MiB: only the first
+    // is inflated, and printing it must not hold its hex several times over.
+    const Bytes zeros(40u << 20, 0);
+    uLongf packedSize = compressBound(static_cast<uLong>(zeros.size()));
+    Bytes packed(packedSize);
+    ASSERT_EQ(compress(packed.data(), &packedSize, zeros.data(), static_cast<uLong>(zeros.size())), Z_OK);
+    packed.resize(packedSize);
+    const Bytes frame = test::Frame("TIT2", Cat({test::Synchsafe(40u << 20), packed}), 0, 0x09);
+    test::TempDir dir;
+    const std::string path = dir.Write("bombe.mp3", Cat({test::Tag(frame), test::Tag(frame), test::Header(), Fill(400)}));
+
+    const CliRun r = Cli(dir, {"info", "--id3v2", path});
+    EXPECT_EQ(r.code, 0);
+    ASSERT_GT(r.out.size(), 5u);
+    EXPECT_LT(r.out.size(), (80u << 20) + (1u << 20));
+    // The second frame keeps its stored bytes, which open with zlib's 0x78.
+    EXPECT_NE(r.out.find("\"},{\"id\":\"TIT2\",\"data\":\"78"), std::string::npos);
+    EXPECT_EQ(r.out.substr(r.out.size() - 5), "\"}]}\n");
+#if !defined(__SANITIZE_ADDRESS__)
+    rusage usage {};
+    ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
+    EXPECT_LT(usage.ru_maxrss, 256L << 10) << "KiB at the peak";
+#endif
 }
 
 } // namespace

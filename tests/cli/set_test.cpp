@@ -142,5 +142,21 @@ TEST(CliSet, AFailedFileDoesNotStopTheOthers)
     EXPECT_FALSE(fs::exists(missing));
 }
 
+TEST(CliSet, ALeadingTagRunningPastTheEndIsReportedAndLeftAlone)
+{
+    test::TempDir dir;
+    // The header claims 50 bytes more than the file has: an appended block would be read as part of the tag.
+    const Bytes damaged = Cat({test::Str("ID3"), {3, 0, 0}, test::Synchsafe(kAudio.size() + 50), kAudio});
+    const std::string path = dir.Write("kaputt.mp3", damaged);
+    const CliRun r = Cli(dir, {"set", "--title", "Neu", path});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+        "Die Datei \"kaputt.mp3\" hat einen beschädigten ID3v2-Tag, der über ihr Ende hinausreicht.\n"
+        "Die Titelinformationen wurden nicht geschrieben.\nnicht geschrieben: "
+            + path + "\n");
+    EXPECT_EQ(test::ReadFile(path), damaged);
+}
+
 } // namespace
 } // namespace km

@@ -18,6 +18,12 @@ public:
     int Truncate(int, std::int64_t) override { return -EROFS; }
 };
 
+// The disk is full.
+class TFullMedium : public TFileLayer {
+public:
+    long long WriteAt(int, const void*, std::size_t, std::int64_t) override { return -ENOSPC; }
+};
+
 class TCountingLayer : public TFileLayer {
 public:
     int opens = 0;
@@ -106,6 +112,36 @@ TEST_F(TagSaver, AFailingMediumAsksAgainAndOnNoLeavesEverything)
     EXPECT_EQ(OnDisk(), song);
     EXPECT_TRUE(SameTag(entry.Tag, before.Tag));
     EXPECT_EQ(entry.FileTime, before.FileTime);
+    EXPECT_TRUE(saver.Undo().Empty());
+}
+
+TEST_F(TagSaver, AFullDiskIsToldAsSuch)
+{
+    Put("a.mp3", song);
+    TFullMedium medium;
+    saver.SetFileLayer(medium);
+    dialogs.QueueResult(TDialogs::Result::No);
+    EXPECT_EQ(saver.Save(entry, tag), TTagSaver::TSaveResult::Failed);
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].Text,
+        QStringLiteral("Die Titelinformationen konnten nicht geschrieben werden, weil auf dem Datenträger nicht "
+                       "genügend Platz ist.\rWollen sie es erneuert versuchen?"));
+    EXPECT_EQ(dialogs.calls[0].Buttons, TDialogs::Yes | TDialogs::No);
+    EXPECT_EQ(OnDisk(), song);
+}
+
+TEST_F(TagSaver, ALeadingTagRunningPastTheEndIsReportedAndLeftAlone)
+{
+    // The header claims 2100 bytes of a 2010-byte file.
+    const test::Bytes damaged = test::Cat({test::Str("ID3"), {3, 0, 0}, test::Synchsafe(2100), test::Fill(2000, 0x11)});
+    Put("kaputt.mp3", damaged);
+    EXPECT_EQ(saver.Save(entry, tag), TTagSaver::TSaveResult::Failed);
+    EXPECT_EQ(OnDisk(), damaged);
+    EXPECT_EQ(WriteTime(), FileTimeFromUnix(kThen, 0));
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].Text,
+        QStringLiteral("Die Datei \"kaputt.mp3\" hat einen beschädigten ID3v2-Tag, der über ihr Ende "
+                       "hinausreicht.\rDie Titelinformationen wurden nicht geschrieben."));
     EXPECT_TRUE(saver.Undo().Empty());
 }
 

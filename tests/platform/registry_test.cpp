@@ -416,5 +416,110 @@ TEST_F(RegistryTest, WrittenFileParsesBackIdentically)
     EXPECT_EQ(ReadAll(m_path), first);
 }
 
+// Writes one value and gives what the registry said on stderr.
+std::string WriteSortAndCapture()
+{
+    ::testing::internal::CaptureStderr();
+    {
+        TRegistry reg;
+        EXPECT_TRUE(reg.OpenKey(kKey, true));
+        reg.WriteInteger("Sort", 3);
+        EXPECT_TRUE(reg.CloseKey());
+    }
+    return ::testing::internal::GetCapturedStderr();
+}
+
+TEST_F(RegistryTest, UnreadableFilesAreKeptAsDefektBeforeTheyAreReplaced)
+{
+    const QString aside = m_path + ".defekt";
+    const QByteArray header = "Windows Registry Editor Version 5.00\n\n";
+    const QByteArray good = header + "[HKEY_CURRENT_USER\\Software\\Anderes]\n\"Text\"=\"bleibt\"\n\n" + kSection
+                            + "\"LastDir\"=\"/home/anna/\"\n";
+    const QByteArray unreadable[] = {
+        good + "\"Name\"=\"Gr\xf6\xdf" "e\"\n", // one Latin-1 byte
+        good + QByteArray("\"Name\"=\"a\x00" "b\"\n", 15),
+        QByteArray(kSection) + "\"LastDir\"=\"/home/anna/\"\n", // no header line
+    };
+    WriteAll(aside, "eine ältere Kopie");
+    for (const QByteArray& bytes : unreadable) {
+        WriteAll(m_path, bytes);
+        { TRegistry reg; } // reading alone keeps nothing aside
+        EXPECT_NE(ReadAll(aside), bytes);
+
+        const std::string err = WriteSortAndCapture();
+        EXPECT_EQ(ReadAll(aside), bytes) << "older copy replaced, bytes unchanged";
+        EXPECT_NE(err.find(("Die Einstellungsdatei " + m_path + " war nicht lesbar und wurde als " + aside
+                            + " aufbewahrt.").toStdString()),
+                  std::string::npos)
+            << err;
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey(kKey, false));
+        EXPECT_EQ(reg.GetValueNames(), QStringList({"Sort"}));
+    }
+
+    // A good file, or an empty one, is simply rewritten.
+    for (const QByteArray& bytes : {good, QByteArray()}) {
+        QFile::remove(aside);
+        WriteAll(m_path, bytes);
+        EXPECT_EQ(WriteSortAndCapture(), "");
+        EXPECT_FALSE(QFile::exists(aside));
+    }
+}
+
+TEST_F(RegistryTest, AnOversizedFileIsKeptAsDefekt)
+{
+    const qint64 size = 16 * 1024 * 1024 + 1;
+    {
+        WriteAll(m_path, "");
+        QFile f(m_path);
+        ASSERT_TRUE(f.resize(size)); // sparse: costs no disk space
+    }
+    WriteSortAndCapture();
+    EXPECT_EQ(ReadAll(m_path + ".defekt"), QByteArray(size, '\0'));
+    TRegistry reg;
+    ASSERT_TRUE(reg.OpenKey(kKey, false));
+    EXPECT_EQ(reg.ReadInteger("Sort"), 3);
+}
+
+TEST_F(RegistryTest, KeepingAsideThroughASymbolicLinkKeepsTheOldBytes)
+{
+    const QString real = m_dir.path() + "/echt.reg";
+    const QByteArray bytes = "kein Registry-Text\n";
+    WriteAll(real, bytes);
+    QDir().mkpath(QFileInfo(m_path).absolutePath());
+    ASSERT_TRUE(QFile::link(real, m_path));
+    WriteSortAndCapture();
+    EXPECT_EQ(ReadAll(m_path + ".defekt"), bytes);
+}
+
+TEST_F(RegistryTest, Utf16IsReadInEitherByteOrder)
+{
+    const QString text = QStringLiteral("Windows Registry Editor Version 5.00\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Anderes]\r\n\"Text\"=\"bleibt €\"\r\n\r\n"
+                                        "[HKEY_CURRENT_USER\\Software\\Fennwick\\Klangmappe\\2]\r\n"
+                                        "\"LastDir\"=\"C:\\\\Müsik\\\\\"\r\n");
+    for (const bool big : {false, true}) {
+        QByteArray file = big ? QByteArray("\xfe\xff") : QByteArray("\xff\xfe");
+        for (QChar c : text) {
+            const char lo = static_cast<char>(c.unicode() & 0xFF);
+            const char hi = static_cast<char>(c.unicode() >> 8);
+            file += big ? hi : lo;
+            file += big ? lo : hi;
+        }
+        WriteAll(m_path, file);
+        QFile::remove(m_path + ".defekt");
+        {
+            TRegistry reg;
+            ASSERT_TRUE(reg.OpenKey(kKey, false)) << big;
+            EXPECT_EQ(reg.ReadString("LastDir"), QStringLiteral("C:\\Müsik\\"));
+            reg.WriteInteger("Sort", 1);
+        }
+        EXPECT_FALSE(QFile::exists(m_path + ".defekt"));
+        TRegistry reg;
+        ASSERT_TRUE(reg.OpenKey("Software\\Anderes", false));
+        EXPECT_EQ(reg.ReadString("Text"), QStringLiteral("bleibt €"));
+    }
+}
+
 } // namespace
 } // namespace km

@@ -235,6 +235,23 @@ TEST(ID3v2Parse, InflatingStopsAtASaneTotal)
     EXPECT_EQ(frames[1].Data, packed);
 }
 
+TEST(ID3v2Parse, InflateBudgetHoldsForTheWholeFile)
+{
+    // Two chained tags, each with a frame inflating to 40 MiB: together past
+    // the budget, so the second keeps its stored bytes, as within one tag.
+    const Bytes packed = Compress(Bytes(40u << 20, 0));
+    const Bytes frame = test::Frame("TIT2", Cat({test::Synchsafe(40u << 20), packed}), 0, 0x09);
+    test::TempDir dir;
+    TID3v2Reader r;
+    r.FileName = dir.Write("kette.mp3", Cat({test::Tag(frame), test::Tag(frame), test::Header(), test::Fill(400)}));
+    for (int pass = 0; pass < 2; ++pass) { // every ReadTags starts with the whole budget
+        r.ReadTags();
+        ASSERT_EQ(r.Frames.size(), 2u) << pass;
+        EXPECT_EQ(r.Frames[0].Data.size(), 40u << 20) << pass;
+        EXPECT_EQ(r.Frames[1].Data, packed) << pass;
+    }
+}
+
 TEST(ID3v2Parse, CopyID3v1ToFramesOrderAndLayout)
 {
     TID3v2Reader r;

@@ -34,10 +34,12 @@ struct TAsk {
     int gone = 0;
     int retries = 0;
     std::vector<bool> answers;
+    std::vector<std::string> questions;
     TWriteQuestions Questions()
     {
         return {[this] { ++gone; },
-            [this] {
+            [this](const char* question) {
+                questions.push_back(question);
                 const bool yes = retries < static_cast<int>(answers.size()) && answers[static_cast<std::size_t>(retries)];
                 ++retries;
                 return yes;
@@ -58,6 +60,7 @@ class TFaultLayer : public TFileLayer {
 public:
     int failRdwrOpens = 0, failStats = 0, failReads = 0, failWrites = 0, failTruncates = 0;
     std::size_t writtenBeforeFailing = 0; // a failing write first puts this many bytes
+    int writeError = -EROFS;              // what a failing write reports after them
     int writes = 0;
 
     int Open(const std::string& path, int flags) override
@@ -79,9 +82,9 @@ public:
         ++writes;
         if (!Take(failWrites))
             return TFileLayer::WriteAt(fd, buf, n, off);
-        if (writtenBeforeFailing == 0)
-            return -EROFS;
-        return TFileLayer::WriteAt(fd, buf, std::min(n, writtenBeforeFailing), off);
+        if (writtenBeforeFailing > 0)
+            TFileLayer::WriteAt(fd, buf, std::min(n, writtenBeforeFailing), off);
+        return writeError;
     }
     int Truncate(int fd, std::int64_t size) override
     {
@@ -285,6 +288,70 @@ TEST(Writer, AFailedWriteLeavesTheFileAsItWas)
             EXPECT_TRUE(WriteID3v1Tag(path, MakeTag("Neu"), false, yes.Questions(), again));
             EXPECT_EQ(yes.retries, 1);
             EXPECT_EQ(test::ReadFile(path), Cat({plain, test::V1("Neu")}));
+        }
+    }
+}
+
+TEST(Writer, AFailedWriteLeavesTheFileTimesAsTheyWere)
+{
+    test::TempDir dir;
+    TFileLayer& posix = TFileLayer::Posix();
+    const TFileTime access = FileTimeFromUnix(1'000'000'000, 0);
+    const TFileTime written = FileTimeFromUnix(990'000'000, 0);
+    for (const bool keepTimes : {false, true}) {
+        for (const Bytes& before : {Audio(1000), Cat({Audio(1000), test::V1("Alt")})}) {
+            const std::string path = dir.Write("z.mp3", before);
+            int fd = posix.Open(path, O_RDWR);
+            ASSERT_EQ(posix.SetTimes(fd, access, written), 0);
+            posix.Close(fd);
+            TFaultLayer layer;
+            layer.failWrites = 1;
+            layer.writtenBeforeFailing = 60;
+            TAsk ask;
+            EXPECT_FALSE(WriteID3v1Tag(path, MakeTag("Neu"), keepTimes, ask.Questions(), layer));
+            fd = posix.Open(path, O_RDONLY);
+            TFileInformation info;
+            posix.Stat(fd, info);
+            posix.Close(fd);
+            EXPECT_EQ(info.LastWriteTime, written) << keepTimes << " " << before.size();
+            EXPECT_EQ(info.LastAccessTime, access) << keepTimes << " " << before.size();
+        }
+    }
+}
+
+TEST(Writer, AFullDiskIsNamedInTheQuestion)
+{
+    test::TempDir dir;
+    const Bytes before = Audio(1000);
+    for (const auto& [error, question] : {std::pair {-ENOSPC, kRetryNoSpaceText}, std::pair {-EDQUOT, kRetryNoSpaceText},
+             std::pair {-EROFS, kRetryWriteText}}) {
+        const std::string path = dir.Write("voll.mp3", before);
+        TFaultLayer layer;
+        layer.failWrites = 1;
+        layer.writeError = error;
+        TAsk ask;
+        EXPECT_FALSE(WriteID3v1Tag(path, MakeTag("Neu"), false, ask.Questions(), layer));
+        EXPECT_EQ(ask.questions, std::vector<std::string>({question})) << error;
+        EXPECT_EQ(test::ReadFile(path), before);
+    }
+}
+
+TEST(Writer, NoBlockGoesIntoAFileWhoseLeadingTagRunsPastItsEnd)
+{
+    test::TempDir dir;
+    const auto claiming = [](std::uint32_t size) { return Cat({test::Str("ID3"), {3, 0, 0}, test::Synchsafe(size)}); };
+    // Past the end by less than a block (the appended block would fall inside
+    // the tag), by far more, and with a block the reader still sees.
+    const Bytes files[] = {Cat({claiming(2100), Audio(2000)}), Cat({claiming(100000), Audio(2000)}),
+        Cat({claiming(100000), Audio(2000), test::V1("Alt")})};
+    for (const Bytes& before : files) {
+        for (const TID3v1Tag& tag : {MakeTag("Neu"), EmptyTag()}) {
+            const std::string path = dir.Write("kaputt.mp3", before);
+            TAsk ask;
+            EXPECT_EQ(WriteID3v1Block(path, tag, false, ask.Questions()), TWriteResult::DamagedID3v2) << before.size();
+            EXPECT_EQ(test::ReadFile(path), before) << before.size();
+            EXPECT_EQ(ask.gone + ask.retries, 0);
+            EXPECT_FALSE(WriteID3v1Tag(path, tag, false, ask.Questions()));
         }
     }
 }
