@@ -437,7 +437,7 @@ TEST_F(RegistryTest, UnreadableFilesAreKeptAsDefektBeforeTheyAreReplaced)
                             + "\"LastDir\"=\"/home/anna/\"\n";
     const QByteArray unreadable[] = {
         good + "\"Name\"=\"Gr\xf6\xdf" "e\"\n", // one Latin-1 byte
-        good + QByteArray("\"Name\"=\"a\x00" "b\"\n", 15),
+        good + QByteArray("\"Name\"=\"a\x00" "b\"\n", 13),
         QByteArray(kSection) + "\"LastDir\"=\"/home/anna/\"\n", // no header line
     };
     WriteAll(aside, "eine ältere Kopie");
