@@ -18,7 +18,8 @@ const char* const kListHelp =
     "Liest alle MP3-Dateien des Ordners wie die Dateiliste des Hauptfensters und\n"
     "gibt sie in deren Sortierung aus: eine Kopfzeile mit den Spaltentiteln, dann\n"
     "je Datei eine Zeile mit den Zellen, durch Tabulatoren getrennt (Tabulatoren\n"
-    "und Zeilenumbrüche in einer Zelle werden zu Leerzeichen).\n"
+    "und Zeilenumbrüche in einer Zelle werden zu Leerzeichen; Bytes eines Namens,\n"
+    "die kein UTF-8 sind, erscheinen als U+FFFD).\n"
     "\n"
     "  --recursive   auch die Unterordner durchsuchen\n"
     "  --columns     die Spalten in dieser Reihenfolge (Vorgabe: 0,1,2,3,4,5,6,7,15):\n"
@@ -30,7 +31,9 @@ const char* const kListHelp =
     "                 5 Jahr          11 MPEG-Version\n"
     "  --sort CODE   Spalte + 1, negativ für absteigend (Vorgabe: 1, Dateiname);\n"
     "                bei gleichen Werten entscheiden die gezeigten Spalten von links\n"
-    "  --json        ein JSON-Array von Objekten mit den Spaltentiteln als Schlüsseln\n"
+    "  --json        ein JSON-Array von Objekten mit den Spaltentiteln als Schlüsseln;\n"
+    "                ist der Pfad einer Datei kein gültiges UTF-8, steht sein\n"
+    "                Bytewert zusätzlich als Hexadezimaltext unter \"pathHex\"\n"
     "\n"
     "Zahlen und Datum folgen LANG, die Uhrzeit TZ. Ein fehlender Ordner ergibt nur\n"
     "die Kopfzeile und \"Ordner nicht gefunden: ORDNER\"; eine Datei, die nicht\n"
@@ -96,6 +99,9 @@ int RunList(const std::vector<std::string>& args)
             TJsonObject row;
             for (const int id : ids)
                 row.Str(Utf8(ColumnCaption(id)), Utf8(CellText(id, *rows[r], locale)));
+            // The texts show U+FFFD for bytes that are no UTF-8; these give the path back.
+            if (const std::string path = rows[r]->FullPath(); !IsValidUtf8(path))
+                row.Str("pathHex", LowerHex(std::span(reinterpret_cast<const std::uint8_t*>(path.data()), path.size())));
             std::printf("%s%s", r ? "," : "", row.Text().c_str());
         } else {
             std::string line;

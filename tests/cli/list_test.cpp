@@ -75,6 +75,18 @@ TEST_F(CliList, JsonRowsKeyedByCaption)
     EXPECT_EQ(r.out, "[{\"Titel\":\"apfel\\tmit Tab\",\"Länge\":\"0:00:00\"},{\"Titel\":\"Zebra\",\"Länge\":\"0:00:40\"}]\n");
 }
 
+TEST_F(CliList, JsonGivesTheBytesOfANameThatIsNoUtf8)
+{
+    std::filesystem::create_directories(root + "x");
+    dir.Write("x/caf\xe9.mp3", Cat({test::Header(), Fill(1000, 0x11)}));
+    const auto r = Cli(dir, {"list", "--json", "--columns", "0", root + "x"}, kGerman);
+    EXPECT_EQ(r.code, 0);
+    std::string hex;
+    for (const unsigned char c : root + "x/caf\xe9.mp3")
+        hex += "0123456789abcdef"[c >> 4], hex += "0123456789abcdef"[c & 15];
+    EXPECT_EQ(r.out, "[{\"Dateiname\":\"caf\xef\xbf\xbd.mp3\",\"pathHex\":\"" + hex + "\"}]\n");
+}
+
 TEST_F(CliList, MissingFolderAndBadCalls)
 {
     const auto r = Cli(dir, {"list", root + "fehlt"}, kGerman);
