@@ -1,34 +1,14 @@
 #include "export/workbook.h"
 
 #include "browse/entry.h"
+#include "support/workbookreader.h"
 #include "tags/mp3bytes.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 
 namespace km {
 namespace {
-
-// The sheet as an independent reader sees it: a line per row, each cell as
-// "value|type", tab-separated. Debian's own python, where python3-openpyxl lives.
-std::string ReadBack(const std::string& path)
-{
-    const std::string command = "/usr/bin/python3 -c \"import openpyxl,sys\n"
-                                "ws = openpyxl.load_workbook(sys.argv[1]).active\n"
-                                "for row in ws.iter_rows():\n"
-                                "    print('\\t'.join('' if c.value is None else str(c.value) + '|' + c.data_type for c in row))\n"
-                                "\" "
-        + path;
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        EXPECT_EQ(::pclose(pipe), 0) << out;
-    }
-    return out;
-}
 
 TEST(Workbook, FifteenTextsPerEntry)
 {
@@ -60,10 +40,10 @@ TEST(Workbook, EveryValueIsATextCellInOrder)
     const std::string path = dir.Path() + "/liste.xlsx";
     ASSERT_TRUE(WriteWorkbook(path, {{"0012", "a", "", QString::fromUtf8("Grün & <b>")}, {"1999", "=1+1"}}));
     // The reader fills short rows up to the widest one.
-    EXPECT_EQ(ReadBack(path), "0012|s\ta|s\t\tGr\xc3\xbcn & <b>|s\n1999|s\t=1+1|s\t\t\n");
+    EXPECT_EQ(test::WorkbookCells(path), "0012|s\ta|s\t\tGr\xc3\xbcn & <b>|s\n1999|s\t=1+1|s\t\t\n");
 
     ASSERT_TRUE(WriteWorkbook(path, {}));
-    EXPECT_EQ(ReadBack(path), "") << "an empty sheet";
+    EXPECT_EQ(test::WorkbookCells(path), "") << "an empty sheet";
     EXPECT_FALSE(WriteWorkbook(dir.Path() + "/fehlt/liste.xlsx", {{"x"}}));
 }
 
