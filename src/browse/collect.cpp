@@ -1,9 +1,14 @@
 #include "browse/collect.h"
 
+#include "tags/fileio.h"
+
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
 
 namespace km {
 
@@ -26,13 +31,42 @@ bool IsMp3Name(std::string_view name)
     return true;
 }
 
+void TUnreadableFolders::Add(const std::string& folder, int)
+{
+    if (m_count++ == 0)
+        m_first = folder;
+}
+
+std::string TUnreadableFolders::Reason(int err)
+{
+    switch (-err) {
+    case EACCES:
+    case EPERM: return "Zugriff verweigert";
+    case EMFILE:
+    case ENFILE: return "zu viele offene Dateien";
+    case ENAMETOOLONG: return "Pfad zu lang";
+    case ESTALE: return "während der Suche verschoben oder ersetzt";
+    case EIO: return "Lesefehler";
+    case ENOMEM: return "nicht genügend Speicher";
+    default: return "Fehler " + std::to_string(-err);
+    }
+}
+
+std::string TUnreadableFolders::Message(int count, const std::string& first)
+{
+    if (count == 1)
+        return "Der Ordner \"" + first + "\" konnte nicht gelesen werden.\rDie MP3-Dateien darin fehlen in der Liste.";
+    return std::to_string(count) + " Ordner konnten nicht gelesen werden, darunter \"" + first
+        + "\".\rDie MP3-Dateien darin fehlen in der Liste.";
+}
+
 namespace {
 
 enum class TItemKind { File, Folder, Link, Other };
 
-TItemKind KindOf(int dirFd, const dirent& item)
+TItemKind KindOf(int dirFd, const char* name, unsigned char type)
 {
-    switch (item.d_type) {
+    switch (type) {
     case DT_REG: return TItemKind::File;
     case DT_DIR: return TItemKind::Folder;
     case DT_LNK: return TItemKind::Link;
@@ -40,7 +74,7 @@ TItemKind KindOf(int dirFd, const dirent& item)
     default: return TItemKind::Other;
     }
     struct stat st {};
-    if (::fstatat(dirFd, item.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+    if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
         return TItemKind::Other;
     if (S_ISREG(st.st_mode))
         return TItemKind::File;
@@ -51,45 +85,251 @@ TItemKind KindOf(int dirFd, const dirent& item)
 
 bool Aborted(const TCollectProgress& progress) { return progress.AbortRequested && progress.AbortRequested(); }
 
+struct TItem {
+    std::string Name;
+    unsigned char Type;
+};
+
+// One folder of the walk. Its items are read whole when it is entered, so the
+// handle is needed only to reach the items and may be closed meanwhile.
+struct TFolder {
+    std::string Path; // ending in "/"
+    std::string Name; // in its parent folder
+    DIR* Dir = nullptr;
+    dev_t Device = 0;
+    ino_t Node = 0;
+    std::vector<TItem> Items;
+    std::size_t Next = 0;
+    int Seen = 0;
+};
+
+class TWalk {
+public:
+    TWalk(bool subfolders, TEntryList& entries, const TCollectProgress& progress, int& found)
+        : m_subfolders(subfolders), m_entries(entries), m_progress(progress), m_found(found)
+    {
+    }
+    ~TWalk()
+    {
+        for (TFolder& f : m_stack)
+            Close(f);
+    }
+
+    bool Run(const std::string& folder)
+    {
+        TFolder root;
+        root.Path = folder;
+        const int fd = TFileLayer::Posix().Open(folder, O_RDONLY | O_DIRECTORY);
+        if (fd < 0) {
+            Report(folder, fd);
+            return !Aborted(m_progress);
+        }
+        if (!Enter(root, fd))
+            return !Aborted(m_progress);
+        m_stack.push_back(std::move(root));
+        while (!m_stack.empty()) {
+            if (!Step())
+                break;
+            if (Aborted(m_progress))
+                return false;
+        }
+        return !Aborted(m_progress);
+    }
+
+private:
+    void Report(const std::string& folder, int err)
+    {
+        if (m_progress.Unreadable)
+            m_progress.Unreadable(folder, err);
+    }
+
+    void Close(TFolder& f)
+    {
+        if (f.Dir) {
+            ::closedir(f.Dir);
+            f.Dir = nullptr;
+            --m_open;
+        }
+    }
+
+    // Takes `fd` (a folder opened for reading), reads its items and keeps the
+    // handle. False, with the folder reported, when it cannot be read at all.
+    bool Enter(TFolder& f, int fd)
+    {
+        struct stat st {};
+        DIR* dir = ::fstat(fd, &st) == 0 ? ::fdopendir(fd) : nullptr;
+        if (!dir) {
+            Report(f.Path, -errno);
+            ::close(fd);
+            return false;
+        }
+        f.Dir = dir;
+        f.Device = st.st_dev;
+        f.Node = st.st_ino;
+        ++m_open;
+        for (;;) {
+            errno = 0;
+            const dirent* item = ::readdir(dir);
+            if (!item) {
+                if (errno != 0)
+                    Report(f.Path, -errno); // keeps what was read before
+                break;
+            }
+            // "." and ".." stay: they count for the progress as in every walk.
+            f.Items.push_back({std::string(item->d_name), item->d_type});
+        }
+        return true;
+    }
+
+    // Opens a folder below an open one; on running out of handles, gives back
+    // those of the folders above and tries once more.
+    int OpenBelow(int dirFd, const std::string& name)
+    {
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+        int fd = ::openat(dirFd, name.c_str(), flags);
+        if (fd < 0 && (errno == EMFILE || errno == ENFILE) && ReleaseAbove(m_stack.size() - 1))
+            fd = ::openat(dirFd, name.c_str(), flags);
+        return fd < 0 ? -errno : fd;
+    }
+
+    // Closes the handles of the folders between the root and the `keep`th.
+    bool ReleaseAbove(std::size_t keep)
+    {
+        bool released = false;
+        for (std::size_t k = 1; k < keep; ++k) {
+            if (m_stack[k].Dir) {
+                Close(m_stack[k]);
+                released = true;
+            }
+        }
+        return released;
+    }
+
+    // The handle of the folder at `depth`, opened again when it was given back:
+    // through ".." of the folder below it when that is still the same folder,
+    // else step by step from the nearest open folder above.
+    int Handle(std::size_t depth, TFolder* below)
+    {
+        TFolder& f = m_stack[depth];
+        if (f.Dir)
+            return ::dirfd(f.Dir);
+        int fd = -1;
+        if (below && below->Dir)
+            fd = ::openat(::dirfd(below->Dir), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0 && !Same(fd, f)) {
+            ::close(fd);
+            fd = -1;
+        }
+        if (fd < 0) {
+            std::size_t from = depth;
+            while (!m_stack[from].Dir)
+                --from; // the root stays open
+            fd = ::fcntl(::dirfd(m_stack[from].Dir), F_DUPFD_CLOEXEC, 0);
+            if (fd < 0)
+                fd = -errno;
+            for (std::size_t k = from + 1; k <= depth && fd >= 0; ++k) {
+                int next = ::openat(fd, m_stack[k].Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+                if (next < 0)
+                    next = -errno;
+                ::close(fd);
+                fd = next;
+            }
+            if (fd >= 0 && !Same(fd, f)) {
+                ::close(fd);
+                fd = -ESTALE;
+            }
+        }
+        if (fd >= 0) {
+            f.Dir = ::fdopendir(fd);
+            if (f.Dir) {
+                ++m_open;
+                return fd;
+            }
+            const int err = -errno;
+            ::close(fd);
+            fd = err;
+        }
+        // Moved or replaced while the walk was below it: the rest is not listed.
+        Report(f.Path, fd);
+        f.Next = f.Items.size();
+        return -1;
+    }
+
+    static bool Same(int fd, const TFolder& f)
+    {
+        struct stat st {};
+        return ::fstat(fd, &st) == 0 && st.st_dev == f.Device && st.st_ino == f.Node;
+    }
+
+    // Handles the next item of the deepest folder, or leaves that folder.
+    // False when the walk is over.
+    bool Step()
+    {
+        const std::size_t depth = m_stack.size() - 1;
+        TFolder& f = m_stack[depth];
+        if (f.Next == f.Items.size()) {
+            TFolder done = std::move(m_stack.back());
+            m_stack.pop_back();
+            if (!m_stack.empty())
+                Handle(m_stack.size() - 1, &done);
+            Close(done);
+            return !m_stack.empty();
+        }
+        const int dirFd = Handle(depth, nullptr);
+        if (dirFd < 0)
+            return true;
+        const TItem item = std::move(f.Items[f.Next++]);
+        if (++f.Seen % 10 == 0 && m_progress.ServeEvents)
+            m_progress.ServeEvents();
+        if (item.Name == "." || item.Name == "..")
+            return true;
+        const TItemKind kind = KindOf(dirFd, item.Name.c_str(), item.Type);
+        struct stat st {};
+        // A link counts as what it points to, but only a link to a file is taken.
+        if ((kind == TItemKind::File || kind == TItemKind::Link) && IsMp3Name(item.Name)
+            && ::fstatat(dirFd, item.Name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
+            auto entry = std::make_unique<TEintragDaten>();
+            entry->FileName = item.Name;
+            entry->Folder = f.Path;
+            entry->FileSize = st.st_size;
+            entry->Attributes = (item.Name[0] == '.' ? kAttrHidden : 0) | ((st.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
+            m_entries.push_back(std::move(entry));
+            ++m_found;
+            if (m_progress.FoundChanged)
+                m_progress.FoundChanged(m_found);
+            if (m_progress.ServeEvents)
+                m_progress.ServeEvents();
+        } else if (kind == TItemKind::Folder && m_subfolders) {
+            TFolder child;
+            child.Path = f.Path + item.Name + "/";
+            child.Name = item.Name;
+            if (m_open >= kCollectHandles)
+                ReleaseAbove(depth); // the folders above wait longest
+            const int fd = OpenBelow(dirFd, item.Name);
+            if (fd >= 0) {
+                if (Enter(child, fd))
+                    m_stack.push_back(std::move(child));
+            } else if (fd != -ENOENT) {
+                Report(child.Path, fd);
+            }
+        }
+        return true;
+    }
+
+    bool m_subfolders;
+    TEntryList& m_entries;
+    const TCollectProgress& m_progress;
+    int& m_found;
+    std::vector<TFolder> m_stack;
+    int m_open = 0;
+};
+
 } // namespace
 
 bool CollectFiles(const std::string& folder, bool subfolders, TEntryList& entries, const TCollectProgress& progress,
     int& found)
 {
-    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), ::closedir);
-    if (!dir)
-        return !Aborted(progress);
-    const int dirFd = ::dirfd(dir.get());
-    int items = 0;
-    while (const dirent* item = ::readdir(dir.get())) {
-        if (++items % 10 == 0 && progress.ServeEvents)
-            progress.ServeEvents();
-        const std::string_view name = item->d_name;
-        if (name != "." && name != "..") {
-            const TItemKind kind = KindOf(dirFd, *item);
-            struct stat st {};
-            // A link counts as what it points to, but only a link to a file is taken.
-            if ((kind == TItemKind::File || kind == TItemKind::Link) && IsMp3Name(name)
-                && ::fstatat(dirFd, item->d_name, &st, 0) == 0 && S_ISREG(st.st_mode)) {
-                auto entry = std::make_unique<TEintragDaten>();
-                entry->FileName = std::string(name);
-                entry->Folder = folder;
-                entry->FileSize = st.st_size;
-                entry->Attributes = (name[0] == '.' ? kAttrHidden : 0) | ((st.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
-                entries.push_back(std::move(entry));
-                ++found;
-                if (progress.FoundChanged)
-                    progress.FoundChanged(found);
-                if (progress.ServeEvents)
-                    progress.ServeEvents();
-            } else if (kind == TItemKind::Folder && subfolders) {
-                CollectFiles(folder + std::string(name) + "/", true, entries, progress, found);
-            }
-        }
-        if (Aborted(progress))
-            break;
-    }
-    return !Aborted(progress);
+    return TWalk(subfolders, entries, progress, found).Run(folder);
 }
 
 } // namespace km

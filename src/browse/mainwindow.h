@@ -1,5 +1,6 @@
 #pragma once
 
+#include "browse/collect.h"
 #include "browse/entry.h"
 #include "browse/history.h"
 #include "browse/listmodel.h"
@@ -187,6 +188,7 @@ private:
     bool m_closePending = false;
     QString m_scannedFolder;
     QString m_selectAfterScan;
+    TUnreadableFolders m_unreadable; // of the last scan
     QElapsedTimer m_serveClock;
     bool m_shownOnce = false;
     bool m_closed = false;

@@ -76,6 +76,13 @@ void TForm1::ScanFolder()
     // Shown before a pending close or rescan can take the window away.
     if (!error.isEmpty())
         m_dialogs.ShowError(error);
+    if (m_unreadable.Count() > 0) {
+        QString first = QFile::decodeName(QByteArray::fromStdString(m_unreadable.First()));
+        if (first.size() > 1 && first.endsWith(QLatin1Char('/')))
+            first.chop(1);
+        const std::string text = TUnreadableFolders::Message(m_unreadable.Count(), first.toStdString());
+        m_dialogs.Message(QString::fromStdString(text), TDialogs::Kind::Warning, TDialogs::Ok);
+    }
     if (m_rescanPending) {
         m_rescanPending = false;
         ScanFolder();
@@ -106,6 +113,8 @@ void TForm1::RunScan()
     progress.ServeEvents = [this] { ServeEvents(); };
     progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
     progress.AbortRequested = [this] { return m_abortRequested; };
+    m_unreadable = {};
+    progress.Unreadable = [this](const std::string& folder, int err) { m_unreadable.Add(folder, err); };
     if (!CollectFiles(QFile::encodeName(m_scannedFolder).toStdString(), m_settings.Unterordner, m_entries, progress, found)) {
         Panel4->setText(Panel4->text() + kCancelled);
         return;

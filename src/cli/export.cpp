@@ -46,9 +46,9 @@ const char* const kExportHelp =
     "  --sort CODE      die Reihenfolge wie bei \"list\"\n"
     "  --extended       die erweiterte Playlist (m3u)\n"
     "\n"
-    "Zeilen enden mit CR LF. Rückgabewert 1, wenn der Ordner fehlt, eine Datei\n"
-    "nicht gelesen oder DATEI nicht geschrieben werden konnte, 2 bei falschem\n"
-    "Aufruf.\n";
+    "Zeilen enden mit CR LF. Rückgabewert 1, wenn der Ordner fehlt, ein Unterordner\n"
+    "oder eine Datei nicht gelesen oder DATEI nicht geschrieben werden konnte, 2 bei\n"
+    "falschem Aufruf.\n";
 
 namespace {
 
@@ -175,7 +175,7 @@ int RunExport(const std::vector<std::string>& args)
         PrintError(listing.Error);
         return 1;
     }
-    return written ? 0 : 1;
+    return written && listing.UnreadableFolders == 0 ? 0 : 1;
 }
 
 } // namespace km::cli

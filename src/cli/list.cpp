@@ -38,7 +38,9 @@ const char* const kListHelp =
     "Zahlen und Datum folgen LANG, die Uhrzeit TZ. Ein fehlender Ordner ergibt nur\n"
     "die Kopfzeile und \"Ordner nicht gefunden: ORDNER\"; eine Datei, die nicht\n"
     "gelesen werden kann, beendet die Liste mit den bis dahin gelesenen Zeilen.\n"
-    "Rückgabewert 1 in beiden Fällen.\n";
+    "Ein Unterordner, der nicht gelesen werden kann, wird mit \"Ordner nicht lesbar:\"\n"
+    "auf stderr genannt; die Liste zeigt die übrigen Dateien.\n"
+    "Rückgabewert 1 in diesen Fällen.\n";
 
 namespace {
 
@@ -115,7 +117,7 @@ int RunList(const std::vector<std::string>& args)
         std::fprintf(stderr, "%s\n", listing.Error.c_str());
         return 1;
     }
-    return 0;
+    return listing.UnreadableFolders > 0 ? 1 : 0;
 }
 
 } // namespace km::cli

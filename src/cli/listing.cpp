@@ -93,7 +93,12 @@ TListing ReadListing(const std::string& folder, bool recursive, int sortKey, con
     listing.Folder = absolute;
 
     int found = 0;
-    CollectFiles(absolute, recursive, listing.Entries, TCollectProgress {}, found);
+    TCollectProgress progress;
+    progress.Unreadable = [&listing](const std::string& path, int err) {
+        ++listing.UnreadableFolders;
+        std::fprintf(stderr, "Ordner nicht lesbar: %s (%s)\n", path.c_str(), TUnreadableFolders::Reason(err).c_str());
+    };
+    CollectFiles(absolute, recursive, listing.Entries, progress, found);
     // Read in the order found, keeping the rows sorted as they come.
     TID3v2Reader reader;
     SetUpListReader(reader);

@@ -31,9 +31,11 @@ struct TListing {
     TEntryList Entries;                // in the order found
     std::vector<TEintragDaten*> Rows;  // in the order shown
     std::string Error;                 // a file that could not be read ends the list here
+    int UnreadableFolders = 0;         // told on stderr as they were met
 };
 
 // Reads the list of `folder`. `ids`: the columns shown, which decide ties.
+// A folder that cannot be read is told on stderr at once.
 TListing ReadListing(const std::string& folder, bool recursive, int sortKey, const std::vector<int>& ids);
 
 } // namespace km::cli

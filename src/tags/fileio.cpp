@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <climits>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -38,11 +39,64 @@ TFileError::TFileError(const std::string& path)
 {
 }
 
+namespace {
+// A path as a folder handle and a name in it. Paths up to PATH_MAX go to the
+// system whole; longer ones (deep folder trees) are walked a piece at a time.
+class TPathAt {
+public:
+    explicit TPathAt(const std::string& path)
+    {
+        std::size_t start = 0;
+        while (path.size() - start >= PATH_MAX) {
+            const std::size_t cut = path.rfind('/', start + PATH_MAX - 2);
+            if (cut == std::string::npos || cut < start) {
+                m_error = -ENAMETOOLONG; // one name longer than any file system takes
+                return;
+            }
+            const std::string piece = cut == 0 ? std::string("/") : path.substr(start, cut - start);
+            if (!piece.empty()) {
+                const int fd = ::openat(m_dir, piece.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+                if (fd < 0) {
+                    m_error = -errno;
+                    return;
+                }
+                if (m_dir >= 0)
+                    ::close(m_dir);
+                m_dir = fd;
+            }
+            start = cut + 1;
+        }
+        m_name = path.substr(start);
+        if (m_name.empty() && start > 0)
+            m_name = ".";
+    }
+    ~TPathAt()
+    {
+        if (m_dir >= 0)
+            ::close(m_dir);
+    }
+    TPathAt(const TPathAt&) = delete;
+    TPathAt& operator=(const TPathAt&) = delete;
+
+    int Error() const { return m_error; }
+    int Dir() const { return m_dir; }
+    const char* Name() const { return m_name.c_str(); }
+
+private:
+    int m_dir = AT_FDCWD;
+    int m_error = 0;
+    std::string m_name;
+};
+} // namespace
+
 int TFileLayer::Open(const std::string& path, int flags)
 {
+    const TPathAt at(path);
+    if (at.Error())
+        return at.Error();
     int fd;
     do
-        fd = ::open(path.c_str(), flags | O_CLOEXEC, 0666);
+        fd = ::openat(at.Dir(), at.Name(), flags | O_CLOEXEC, 0666);
     while (fd < 0 && errno == EINTR);
     return fd < 0 ? -errno : fd;
 }
@@ -91,7 +145,8 @@ int TFileLayer::Stat(int fd, TFileInformation& info) { return StatAt(fd, "", AT_
 
 int TFileLayer::StatLink(const std::string& path, TFileInformation& info)
 {
-    return StatAt(AT_FDCWD, path.c_str(), AT_SYMLINK_NOFOLLOW, info);
+    const TPathAt at(path);
+    return at.Error() ? at.Error() : StatAt(at.Dir(), at.Name(), AT_SYMLINK_NOFOLLOW, info);
 }
 
 long long TFileLayer::ReadAt(int fd, void* buf, std::size_t n, std::int64_t off)

@@ -1,11 +1,17 @@
 #include "browse/collect.h"
+#include "support/nodac.h"
 #include "tags/mp3bytes.h"
+#include "tags/writer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -195,6 +201,121 @@ TEST(ReadEntry, FillsFromTheFileAndKeepsWhatAVanishedFileHad)
     dir.Write("lied.mp3", Cat({test::Header(), Fill(300, 0x11)}));
     ReadEntry(reader, path, e);
     EXPECT_TRUE(IsEmptyTag(e.Tag));
+}
+
+int OpenHandles()
+{
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
+}
+
+// Folders deeper than the handles kept open and paths past PATH_MAX: every
+// file is found, even when the process may open only a few more handles, and
+// is read and written under its long path.
+TEST(Collect, DeepTreesWithFewHandles)
+{
+    test::TempDir dir;
+    const std::string root = dir.Path() + "/";
+    std::string path = root;
+    std::vector<std::string> expected;
+    int fd = ::open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    const std::string name(100, 'o');
+    for (int depth = 0; depth < 60; ++depth) {
+        if (depth % 20 == 0 || depth == 59) {
+            const Bytes bytes = depth == 59 ? Cat({test::Header(), Fill(4000, 0x11), test::V1("Tief", "", "", "", "", 0, 1)})
+                                              : Fill(10);
+            const int file = ::openat(fd, "lied.mp3", O_WRONLY | O_CREAT, 0644);
+            ASSERT_EQ(::write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+            ::close(file);
+            expected.push_back(path + "lied.mp3");
+        }
+        ASSERT_EQ(::mkdirat(fd, name.c_str(), 0755), 0);
+        const int next = ::openat(fd, name.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        path += name + "/";
+    }
+    ::close(fd);
+    ASSERT_GT(expected.back().size(), static_cast<std::size_t>(PATH_MAX));
+
+    const int before = OpenHandles();
+    int most = 0;
+    TCollectProgress progress;
+    progress.ServeEvents = [&most] { most = std::max(most, OpenHandles()); };
+    std::vector<std::string> unreadable;
+    progress.Unreadable = [&unreadable](const std::string& f, int) { unreadable.push_back(f); };
+    const auto walk = [&] {
+        TEntryList entries;
+        int found = 0;
+        EXPECT_TRUE(CollectFiles(root, true, entries, progress, found));
+        std::vector<std::string> paths;
+        for (const auto& e : entries)
+            paths.push_back(e->FullPath());
+        EXPECT_EQ(paths, expected);
+        return entries;
+    };
+    walk();
+    EXPECT_LE(most - before, kCollectHandles + 1);
+
+    rlimit old {};
+    ::getrlimit(RLIMIT_NOFILE, &old);
+    rlimit few = old;
+    few.rlim_cur = static_cast<rlim_t>(before + 6);
+    ::setrlimit(RLIMIT_NOFILE, &few);
+    TEntryList entries = walk();
+    ::setrlimit(RLIMIT_NOFILE, &old);
+    EXPECT_TRUE(unreadable.empty());
+
+    // The deepest file is read and written under its full path.
+    TEintragDaten& deepest = *entries.back();
+    TID3v2Reader reader;
+    ReadEntry(reader, deepest.FullPath(), deepest);
+    EXPECT_EQ(FieldText(deepest.Tag.Titel), "Tief");
+    TID3v1Tag tag = deepest.Tag;
+    StoreField(tag.Titel, "Neu");
+    EXPECT_TRUE(WriteID3v1Tag(deepest.FullPath(), tag, false, {}));
+    ReadEntry(reader, deepest.FullPath(), deepest);
+    EXPECT_EQ(FieldText(deepest.Tag.Titel), "Neu");
+
+    // The library's remove_all stops at PATH_MAX.
+    EXPECT_EQ(std::system(("rm -rf '" + root + name + "'").c_str()), 0);
+}
+
+TEST(Collect, UnreadableFoldersAreToldAndTheRestIsListed)
+{
+    test::TempDir dir;
+    const std::string root = dir.Path() + "/";
+    dir.Write("a.mp3", Fill(10));
+    std::filesystem::create_directories(root + "zu");
+    std::filesystem::create_directories(root + "offen");
+    dir.Write("zu/b.mp3", Fill(10));
+    dir.Write("offen/c.mp3", Fill(10));
+    ::chmod((root + "zu").c_str(), 0);
+
+    std::vector<std::pair<std::string, int>> told;
+    TCollectProgress progress;
+    progress.Unreadable = [&told](const std::string& f, int err) { told.emplace_back(f, err); };
+    TEntryList entries;
+    int found = 0;
+    {
+        test::TWithoutDacOverride asUser;
+        EXPECT_TRUE(CollectFiles(root, true, entries, progress, found));
+        EXPECT_TRUE(CollectFiles(root + "zu/", true, entries, progress, found));
+    }
+    ::chmod((root + "zu").c_str(), 0755);
+    EXPECT_EQ(Paths(entries), (std::set<std::string> {root + "a.mp3", root + "offen/c.mp3"}));
+    const std::vector<std::pair<std::string, int>> both {{root + "zu/", -EACCES}, {root + "zu/", -EACCES}};
+    EXPECT_EQ(told, both);
+    EXPECT_EQ(TUnreadableFolders::Reason(-EACCES), "Zugriff verweigert");
+
+    TUnreadableFolders folders;
+    for (const auto& [f, err] : told)
+        folders.Add(f, err);
+    EXPECT_EQ(folders.Count(), 2);
+    EXPECT_EQ(folders.First(), root + "zu/");
+    EXPECT_EQ(TUnreadableFolders::Message(1, "/m/zu"),
+        "Der Ordner \"/m/zu\" konnte nicht gelesen werden.\rDie MP3-Dateien darin fehlen in der Liste.");
+    EXPECT_EQ(TUnreadableFolders::Message(3, "/m/zu"),
+        "3 Ordner konnten nicht gelesen werden, darunter \"/m/zu\".\rDie MP3-Dateien darin fehlen in der Liste.");
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "browse/dirbox.h"
 #include "browse/formspalten.h"
 #include "browse/settings.h"
+#include "support/nodac.h"
 #include "support/windowfixture.h"
 
 #include <QAction>
@@ -19,6 +20,8 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <sys/stat.h>
 
 namespace km {
 namespace {
@@ -532,6 +535,33 @@ TEST_F(Window, SubfolderToggleRescans)
     const auto rows = Rows();
     const auto* deep = Model().Entry(static_cast<int>(std::find(rows.begin(), rows.end(), "d.mp3") - rows.begin()));
     EXPECT_EQ(deep->Folder, music + "unter/");
+}
+
+TEST_F(Window, UnreadableSubfoldersAreToldAfterTheScan)
+{
+    ThreeSongs();
+    Put("musik/zu/x.mp3", Song("Zu"));
+    Put("musik/zu2/y.mp3", Song("Zu"));
+    Start({QString::fromStdString(music)});
+    EXPECT_TRUE(dialogs.calls.empty());
+    ::chmod((music + "zu").c_str(), 0);
+    ::chmod((music + "zu2").c_str(), 0);
+    {
+        test::TWithoutDacOverride asUser;
+        Action("ActUnterordner")->trigger();
+    }
+    ::chmod((music + "zu").c_str(), 0755);
+    ::chmod((music + "zu2").c_str(), 0755);
+    EXPECT_EQ(Model().rowCount(), 4);
+    ASSERT_EQ(dialogs.calls.size(), 1u);
+    EXPECT_EQ(dialogs.calls[0].Kind, TDialogs::Kind::Warning);
+    // The first met in the folder's own order.
+    const auto text = [](const std::string& first) {
+        return QString::fromStdString("2 Ordner konnten nicht gelesen werden, darunter \"" + first
+            + "\".\rDie MP3-Dateien darin fehlen in der Liste.");
+    };
+    EXPECT_TRUE(dialogs.calls[0].Text == text(music + "zu") || dialogs.calls[0].Text == text(music + "zu2"))
+        << dialogs.calls[0].Text.toStdString();
 }
 
 TEST_F(Window, WithoutAStoredPlaceTheWindowSystemPlacesTheWindow)

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace km {
 namespace {
@@ -66,6 +67,28 @@ TEST_F(CliList, ChosenColumnsSubfoldersAndDirection)
     const auto byTitle = Cli(dir, {"list", "-r", "--columns", "1,0", "--sort", "2", "--json", "."}, kGerman);
     EXPECT_EQ(byTitle.code, 0);
     EXPECT_EQ(byTitle.out, "[]\n") << "run from the test's own folder, which holds no MP3 files";
+}
+
+// An unreadable subfolder is named on stderr and fails the run; the other
+// files are still listed, and export behaves alike.
+TEST_F(CliList, UnreadableSubfoldersAreToldAndFail)
+{
+    std::filesystem::create_directories(root + "zu");
+    dir.Write("zu/f.mp3", Fill(10));
+    ::chmod((root + "zu").c_str(), 0);
+    std::vector<std::string> env = kGerman;
+    // As root, without the capabilities that pass over permissions.
+    if (::geteuid() == 0)
+        env.push_back("setpriv --bounding-set=-dac_override,-dac_read_search --");
+    const auto r = Cli(dir, {"list", "-r", "--columns", "0", root}, env);
+    const auto e = Cli(dir, {"export", "m3u", "-r", "--output", root + "l.m3u", root}, env);
+    ::chmod((root + "zu").c_str(), 0755);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "Dateiname\na.MP3\nb.mp3\ne.mp3\n");
+    EXPECT_EQ(r.err, "Ordner nicht lesbar: " + root + "zu/ (Zugriff verweigert)\n");
+    EXPECT_EQ(e.code, 1);
+    EXPECT_EQ(e.err, r.err);
+    EXPECT_TRUE(std::filesystem::exists(root + "l.m3u"));
 }
 
 TEST_F(CliList, JsonRowsKeyedByCaption)
