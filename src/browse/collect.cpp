@@ -177,6 +177,13 @@ private:
             }
             // "." and ".." stay: they count for the progress as in every walk.
             f.Items.push_back({std::string(item->d_name), item->d_type});
+            // A folder of many thousand files must not hold up the window.
+            if (f.Items.size() % 1024 == 0) {
+                if (m_progress.ServeEvents)
+                    m_progress.ServeEvents();
+                if (Aborted(m_progress))
+                    break;
+            }
         }
         return true;
     }

@@ -5,7 +5,9 @@
 #include "tags/id3v2reader.h"
 #include "tags/mp3info.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +31,18 @@ struct TEintragDaten {
 
 // Owns the entries in the order they were found; rows point into it.
 using TEntryList = std::vector<std::unique_ptr<TEintragDaten>>;
+
+// Empties `items` from the back, a few thousand at a time, with `serve` in
+// between: freeing a hundred thousand rows takes a tenth of a second.
+template <typename T>
+void FreeInSlices(std::vector<T>& items, const std::function<void()>& serve)
+{
+    while (!items.empty()) {
+        items.erase(items.end() - static_cast<std::ptrdiff_t>(std::min<std::size_t>(items.size(), 8192)), items.end());
+        if (serve)
+            serve();
+    }
+}
 
 // Refreshes an entry from its file. A file that is gone leaves the entry as it
 // was; one that cannot be read throws TFileError.

@@ -93,20 +93,24 @@ int TListModel::RowOf(const TEintragDaten* entry) const
     return -1;
 }
 
-void TListModel::Clear()
+void TListModel::Clear(const std::function<void()>& serve)
 {
     beginResetModel();
-    m_rows.clear();
+    std::vector<TRow> old;
+    old.swap(m_rows);
+    m_sortedRows = 0;
     m_visibleRows = 0;
     endResetModel();
+    FreeInSlices(old, serve);
 }
 
 void TListModel::BeginBatch() { m_batch = true; }
 
-void TListModel::EndBatch()
+void TListModel::EndBatch(const std::function<void()>& serve)
 {
     if (!m_batch)
         return;
+    Settle(serve);
     m_batch = false;
     const int total = static_cast<int>(m_rows.size());
     // Rows removed meanwhile that the view knew of: it must learn of all anew.
@@ -124,8 +128,27 @@ void TListModel::EndBatch()
     }
 }
 
+void TListModel::Settle(const std::function<void()>& serve)
+{
+    if (m_sortedRows >= m_rows.size())
+        return;
+    const std::vector<int> ids = ColumnIds();
+    const int key = m_batchKey;
+    const auto less = [&ids, key](const TRow& a, const TRow& b) { return CompareRows(key, ids, *a.entry, *b.entry) < 0; };
+    // Stable, and the rows in order come first among equals: where
+    // upper_bound would have put each row one at a time.
+    const auto added = m_rows.begin() + static_cast<std::ptrdiff_t>(m_sortedRows);
+    StableSortInSlices(added, m_rows.end(), less, [&serve] {
+        if (serve)
+            serve();
+    });
+    std::inplace_merge(m_rows.begin(), added, m_rows.end(), less);
+    m_sortedRows = m_rows.size();
+}
+
 void TListModel::RemoveRows(std::vector<int> rows)
 {
+    Settle();
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     // From the bottom, so the rows still to go keep their numbers.
@@ -147,23 +170,29 @@ void TListModel::RemoveRows(std::vector<int> rows)
         m_visibleRows -= last - first + 1;
         endRemoveRows();
     }
+    m_sortedRows = m_rows.size();
 }
 
 int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
 {
+    if (m_batch) {
+        if (sortKey != m_batchKey)
+            Settle();
+        m_batchKey = sortKey;
+        m_rows.push_back(TRow {entry, icon, Texts(*entry)});
+        return static_cast<int>(m_rows.size()) - 1;
+    }
+    Settle();
     const std::vector<int> ids = ColumnIds();
     const auto at = std::upper_bound(m_rows.begin(), m_rows.end(), entry, [&](const TEintragDaten* e, const TRow& row) {
         return CompareRows(sortKey, ids, *e, *row.entry) < 0;
     });
     const int row = static_cast<int>(at - m_rows.begin());
-    if (m_batch) {
-        m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
-    } else {
-        beginInsertRows({}, row, row);
-        m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
-        ++m_visibleRows;
-        endInsertRows();
-    }
+    beginInsertRows({}, row, row);
+    m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
+    ++m_visibleRows;
+    ++m_sortedRows;
+    endInsertRows();
     return row;
 }
 
@@ -205,6 +234,7 @@ void TListModel::SetRowIcon(int row, int icon)
 
 void TListModel::Sort(int sortKey)
 {
+    Settle(); // ties keep the order the rows had
     const std::vector<int> ids = ColumnIds();
     std::vector<int> order(m_rows.size());
     std::iota(order.begin(), order.end(), 0);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 namespace km {
@@ -43,15 +44,19 @@ public:
     int RowOf(const TEintragDaten* entry) const;
     int Count() const { return static_cast<int>(m_rows.size()); }
 
-    void Clear();
+    // Removes every row; `serve` runs while the old rows are freed in slices.
+    void Clear(const std::function<void()>& serve = {});
     // Removes rows (not their entries), one notice for each run of neighbours.
     void RemoveRows(std::vector<int> rows);
-    // While a batch runs, new rows take their sorted place at once but the view
-    // hears of them only when the batch ends (the scan's list drawing is suspended).
+    // While a batch runs, new rows are added at the end and the view hears of
+    // nothing (the scan's list drawing is suspended). When the batch ends they
+    // take the places one-by-one insertion would have given them, in one
+    // sort; `serve` runs between its slices.
     void BeginBatch();
-    void EndBatch();
+    void EndBatch(const std::function<void()>& serve = {});
     bool InBatch() const { return m_batch; }
-    // Inserts a row at its place in the order of `sortKey` and the shown columns; returns it.
+    // Inserts a row at its place in the order of `sortKey` and the shown
+    // columns and returns it; in a batch the place comes when it ends.
     int InsertSorted(TEintragDaten* entry, int icon, int sortKey);
     void FillRow(int row);
     void FillAllRows();
@@ -71,7 +76,12 @@ private:
 
     QStringList Texts(const TEintragDaten& entry) const;
 
+    // Sorts the rows added in the batch so far into place.
+    void Settle(const std::function<void()>& serve = {});
+
     std::vector<TRow> m_rows;
+    std::size_t m_sortedRows = 0; // the rows in front of these are in order
+    int m_batchKey = 0;           // the order the batch's rows go in
     std::vector<TColumn> m_columns;
     int m_visibleRows = 0; // the rows the view knows of
     bool m_batch = false;

@@ -105,9 +105,13 @@ void TForm1::RunScan()
     // Whatever the panel holds reaches the files before the entries go.
     ListView1->selectionModel()->clearSelection();
     m_panel->FlushPendingEdits();
-    m_model->Clear();
+    // A large list goes in slices, with the window served in between.
+    const std::function<void()> serve = [this] { ServeEvents(); };
+    m_model->Clear(serve);
+    TEntryList old;
+    old.swap(m_entries);
+    FreeInSlices(old, serve);
     m_model->BeginBatch();
-    m_entries.clear();
 
     TCollectProgress progress;
     progress.ServeEvents = [this] { ServeEvents(); };
@@ -145,7 +149,7 @@ void TForm1::RunScan()
         PBWarten->setValue(static_cast<int>(k + 1));
     }
 
-    m_model->EndBatch();
+    m_model->EndBatch(serve);
     if (!m_selectAfterScan.isEmpty()) {
         for (int row = 0; row < m_model->Count(); ++row) {
             if (QFile::decodeName(QByteArray::fromStdString(m_model->Entry(row)->FullPath())) == m_selectAfterScan) {

@@ -2,6 +2,8 @@
 
 #include "browse/entry.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -23,6 +25,25 @@ int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2);
 int CompareRows(int sortKey, std::span<const int> columnIds, const TEintragDaten& e1, const TEintragDaten& e2);
 
 void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const int> columnIds);
+
+// std::stable_sort's order, in slices: `serve` runs between two slices, so a
+// long sort leaves the caller's event loop a turn every few milliseconds. The
+// range is whole and in some order whenever `serve` runs.
+template <typename It, typename Less, typename Serve>
+void StableSortInSlices(It first, It last, Less less, Serve serve, std::ptrdiff_t slice = 4096)
+{
+    const std::ptrdiff_t n = last - first;
+    for (std::ptrdiff_t lo = 0; lo < n; lo += slice) {
+        std::stable_sort(first + lo, first + std::min(lo + slice, n), less);
+        serve();
+    }
+    for (std::ptrdiff_t width = slice; width < n; width *= 2) {
+        for (std::ptrdiff_t lo = 0; lo + width < n; lo += 2 * width) {
+            std::inplace_merge(first + lo, first + lo + width, first + std::min(lo + 2 * width, n), less);
+            serve();
+        }
+    }
+}
 // Where a new row goes so the rows stay sorted: after every row it does not precede.
 std::size_t SortedPosition(const std::vector<TEintragDaten*>& rows, const TEintragDaten& entry, int sortKey,
     std::span<const int> columnIds);

@@ -99,7 +99,7 @@ TListing ReadListing(const std::string& folder, bool recursive, int sortKey, con
         std::fprintf(stderr, "Ordner nicht lesbar: %s (%s)\n", path.c_str(), TUnreadableFolders::Reason(err).c_str());
     };
     CollectFiles(absolute, recursive, listing.Entries, progress, found);
-    // Read in the order found, keeping the rows sorted as they come.
+    // Read in the order found.
     TID3v2Reader reader;
     SetUpListReader(reader);
     listing.Rows.reserve(listing.Entries.size());
@@ -111,10 +111,10 @@ TListing ReadListing(const std::string& folder, bool recursive, int sortKey, con
             listing.Error = e.what();
             break;
         }
-        listing.Rows.insert(listing.Rows.begin()
-                + static_cast<std::ptrdiff_t>(SortedPosition(listing.Rows, *entry, sortKey, ids)),
-            entry.get());
+        listing.Rows.push_back(entry.get());
     }
+    // Stable: the order one-by-one insertion at the sorted place gives.
+    SortRows(listing.Rows, sortKey, ids);
     return listing;
 }
 

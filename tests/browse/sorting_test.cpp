@@ -158,27 +158,44 @@ TEST(Sorting, KeyChanges)
     EXPECT_EQ(SortKeyAfterColumnClick(INT32_MIN, 0), 1);
 }
 
+// Many ties on every field: the insertion the list did row by row, the sort
+// after the fact and the sort in slices must give the same order.
 TEST(Sorting, InsertingAtTheSortedPlaceEqualsSortingAfterwards)
 {
     std::mt19937 rng(5);
     TEntryList entries;
-    for (int k = 0; k < 500; ++k) {
-        auto e = Entry("f" + std::to_string(rng() % 50) + ".mp3", std::string(1, static_cast<char>('a' + rng() % 5)));
-        e->FileSize = rng() % 7;
-        e->Tag.Titelnr = static_cast<std::uint8_t>(k); // makes every row distinct in the tie-breaks
+    for (int k = 0; k < 700; ++k) {
+        auto e = Entry((rng() % 2 ? "F" : "f") + std::to_string(rng() % 9) + ".mp3", std::string(1, static_cast<char>('a' + rng() % 3)));
+        StoreField(e->Tag.Interpret, rng() % 2 ? "x" : "X");
+        StoreField(e->Tag.Jahr, std::to_string(1990 + rng() % 3));
+        e->Tag.Titelnr = static_cast<std::uint8_t>(rng() % 3);
+        e->Tag.Musikrichtung = static_cast<std::uint8_t>(rng() % 3);
+        e->Folder = rng() % 2 ? "/m/" : "/n/";
+        e->FileSize = rng() % 4;
+        e->Attributes = rng() % 2;
+        e->MP3Info.Version = static_cast<std::uint8_t>(rng() % 3);
+        e->MP3Info.Bitrate = static_cast<std::uint16_t>(rng() % 2 * 128);
+        e->Duration = rng() % 3;
+        e->FileTime = rng() % 3;
         entries.push_back(std::move(e));
     }
-    const std::vector<int> shown = {1, 9, 0, 4};
-    for (const int key : {2, -2, 10, -1, 0}) {
-        std::vector<TEintragDaten*> inserted;
-        for (const auto& e : entries)
-            inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>(SortedPosition(inserted, *e, key, shown)), e.get());
-        std::vector<TEintragDaten*> sorted;
-        for (const auto& e : entries)
-            sorted.push_back(e.get());
-        SortRows(sorted, key, shown);
-        EXPECT_EQ(inserted, sorted) << key;
-        EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [&](auto* x, auto* y) { return CompareRows(key, shown, *x, *y) < 0; }));
+    for (const std::vector<int>& shown : {std::vector<int> {1, 9, 0, 4}, std::vector<int> {}}) {
+        for (int key = -18; key <= 18; ++key) {
+            std::vector<TEintragDaten*> inserted;
+            std::vector<TEintragDaten*> found;
+            for (const auto& e : entries) {
+                inserted.insert(inserted.begin() + static_cast<std::ptrdiff_t>(SortedPosition(inserted, *e, key, shown)), e.get());
+                found.push_back(e.get());
+            }
+            std::vector<TEintragDaten*> sorted = found;
+            SortRows(sorted, key, shown);
+            EXPECT_EQ(inserted, sorted) << key;
+            int serves = 0;
+            StableSortInSlices(found.begin(), found.end(),
+                [&](auto* x, auto* y) { return CompareRows(key, shown, *x, *y) < 0; }, [&serves] { ++serves; }, 7);
+            EXPECT_EQ(found, sorted) << key;
+            EXPECT_GT(serves, 100);
+        }
     }
 }
 

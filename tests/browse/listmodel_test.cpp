@@ -1,0 +1,68 @@
+#include "browse/listmodel.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace km {
+namespace {
+
+std::vector<TEintragDaten*> Order(const TListModel& model)
+{
+    std::vector<TEintragDaten*> rows;
+    for (int r = 0; r < model.Count(); ++r)
+        rows.push_back(model.Entry(r));
+    return rows;
+}
+
+// Rows added in a batch end up where one-by-one insertion puts them: after
+// rows already there, and when the list is sorted anew within the batch.
+TEST(ListModel, ABatchSortsLikeInsertingOneByOne)
+{
+    std::mt19937 rng(11);
+    TEntryList entries;
+    for (int k = 0; k < 3000; ++k) {
+        auto e = std::make_unique<TEintragDaten>();
+        e->FileName = "f" + std::to_string(rng() % 40) + ".mp3";
+        e->Folder = "/m/";
+        StoreField(e->Tag.Titel, std::string(1, static_cast<char>('a' + rng() % 4)));
+        e->FileSize = rng() % 5;
+        entries.push_back(std::move(e));
+    }
+    const std::vector<TListModel::TColumn> columns {{1, Qt::AlignLeft}, {9, Qt::AlignRight}};
+    const auto keyOf = [](std::size_t k) { return k < 2000 ? 2 : -10; };
+    const auto step = [&](TListModel& model, std::size_t k) {
+        if (k == 2000) // a header click while the scan runs
+            model.Sort(-10);
+        model.InsertSorted(entries[k].get(), TListModel::FileIcon, keyOf(k));
+    };
+
+    TListModel single;
+    single.SetColumns(columns);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (k != 500) // where the batch below starts anew
+            step(single, k);
+    }
+
+    TListModel batch;
+    batch.SetColumns(columns);
+    int serves = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        if (k == 500) {
+            batch.EndBatch();
+            batch.BeginBatch();
+            continue;
+        }
+        if (k == 0)
+            batch.BeginBatch();
+        step(batch, k);
+    }
+    EXPECT_EQ(batch.rowCount(), 500) << "the view hears of the second batch when it ends";
+    batch.EndBatch([&serves] { ++serves; });
+    EXPECT_EQ(batch.rowCount(), 2999);
+    EXPECT_EQ(Order(batch), Order(single));
+    EXPECT_GT(serves, 0);
+}
+
+} // namespace
+} // namespace km
