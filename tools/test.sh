@@ -8,5 +8,5 @@ tools/build.sh
 
 cmake -S . -B build-asan -G Ninja -DKLANGMAPPE_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build build-asan
-(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  ctest --output-on-failure -j"$(nproc)" -L 'tags|core|cli|gui')
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 KLANGMAPPE_CRASH_ROUNDS=5 \
+  ctest --output-on-failure -j"$(nproc)" -L 'tags|core|cli|gui|crash')

@@ -27,9 +27,15 @@ void TTagSaver::SetFileLayer(TFileLayer& layer)
     m_reader.SetFileLayer(layer);
 }
 
-TWriteQuestions TTagSaver::WriteQuestions() const
+TWriteQuestions TTagSaver::WriteQuestions(const std::string& path) const
 {
     TWriteQuestions ask;
+    ask.TimesNotKept = [this, path](int) {
+        m_dialogs.Message(QStringLiteral("Die Titelinformationen der Datei \"%1\" wurden gespeichert, aber ihr Datum "
+                                         "konnte nicht beibehalten werden.")
+                              .arg(NameOf(path)),
+            TDialogs::Kind::Information, TDialogs::Ok);
+    };
     ask.FileGone = [this] {
         m_dialogs.Message(QString::fromUtf8(kFileGoneText), TDialogs::Kind::Information, TDialogs::Ok);
     };
@@ -48,7 +54,7 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     const std::string path = entry.FullPath();
     // Read before the write, so that undo can put it back.
     const TFileTime time = ReadLastWriteTime(path, *m_layer);
-    switch (WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(), *m_layer)) {
+    switch (WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(path), *m_layer)) {
     case TWriteResult::Written:
         break;
     case TWriteResult::TooSmall:
@@ -59,7 +65,11 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
             TDialogs::Ok);
         return TSaveResult::Failed;
     case TWriteResult::Failed:
-        return TSaveResult::Failed;
+        // A write can fail after the block went in (a failing close, a date
+        // not set back): the entry and the undo list follow the file.
+        if (!HoldsTag(entry, tag))
+            return TSaveResult::Failed;
+        break;
     }
     m_undo.PushTagWritten(path, entry.Tag, time);
     try {
@@ -72,6 +82,17 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     return TSaveResult::Written;
 }
 
+bool TTagSaver::HoldsTag(const TEintragDaten& entry, const TID3v1Tag& tag)
+{
+    TEintragDaten now = entry;
+    try {
+        ReadEntry(m_reader, entry.FullPath(), now);
+    } catch (const TFileError&) {
+        return false;
+    }
+    return m_reader.FileExists && SameTag(now.Tag, tag);
+}
+
 bool TTagSaver::UndoTop()
 {
     const TRueckgaengig* top = m_undo.Top();
@@ -80,9 +101,9 @@ bool TTagSaver::UndoTop()
     // A copy: while a question is open, other commands may change the list.
     const TRueckgaengig record = *top;
     if (record.Kind == TRueckgaengig::TagWritten) {
-        // The result does not matter: the record goes either way.
-        WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(), *m_layer);
-        WriteLastWriteTime(record.Path, record.FileTime, *m_layer);
+        // The record goes either way; the old date only with the old tag.
+        if (WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(record.Path), *m_layer))
+            WriteLastWriteTime(record.Path, record.FileTime, *m_layer);
     } else if (record.Kind == TRueckgaengig::Renamed) {
         UndoRename(record);
     } else {

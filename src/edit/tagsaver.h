@@ -53,7 +53,9 @@ public:
     void RehomePath(const std::string& oldPath, const std::string& folder);
 
 private:
-    TWriteQuestions WriteQuestions() const;
+    TWriteQuestions WriteQuestions(const std::string& path) const;
+    // Whether the file now holds `tag`, read afresh.
+    bool HoldsTag(const TEintragDaten& entry, const TID3v1Tag& tag);
     void UndoRename(const TRueckgaengig& record);
 
     TDialogs& m_dialogs;

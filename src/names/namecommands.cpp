@@ -161,7 +161,7 @@ void TNameCommands::ActRenameExecute()
     const int row = rows.front();
     TEintragDaten& entry = *m_parts.Model->Entry(row);
     const std::string old = entry.FileName;
-    const TFileTime time = ReadLastWriteTime(entry.FullPath(), m_saver.FileLayer());
+    const TFileTime time = KnownLastWriteTime(entry.FullPath(), m_saver.FileLayer());
     const std::string now = AskAndRename(m_dialogs, m_saver, entry.Folder, old);
     if (now == old)
         return;

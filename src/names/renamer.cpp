@@ -214,7 +214,8 @@ std::string AskAndRename(
         const std::string now = (value == shown ? stem : OnDisk(value)) + ".mp3";
         if (now == oldName)
             return oldName;
-        const TFileTime time = ReadLastWriteTime(folder + oldName, layer);
+        // A rename keeps the date; one that cannot be read is left alone, not set to now.
+        const TFileTime time = KnownLastWriteTime(folder + oldName, layer);
         if (layer.RenameNoReplace(folder + oldName, folder + now) == 0) {
             WriteLastWriteTime(folder + now, time, layer);
             return now;

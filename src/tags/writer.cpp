@@ -22,6 +22,7 @@ enum class TPass { Done, TooSmall, Damaged, Gone, Failed };
 struct TOutcome {
     TPass Pass;
     int Error = 0;
+    int TimesError = 0; // written, but the times to keep could not be set back
 };
 
 // Short counts are no error code of their own.
@@ -134,7 +135,7 @@ TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes
     TFileInformation times;
     if (!Exists(path, layer, &times))
         return {TPass::Gone};
-    const bool haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
+    bool haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
 
     const int fd = layer.Open(path, O_RDWR | O_NONBLOCK);
     if (MeansGone(fd))
@@ -142,6 +143,14 @@ TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes
     if (fd < 0)
         return {TPass::Failed, fd};
     TOpenFile file(layer, fd);
+    // Times to keep that cannot be read: no write, or the date would be lost unseen.
+    if (keepTimes && !haveTimes) {
+        TFileInformation info;
+        if (const int err = layer.Stat(fd, info); err != 0)
+            return {TPass::Failed, err};
+        times = info;
+        haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
+    }
     TOutcome result {TPass::Failed};
     try {
         result = ChangeBlock(fd, layer, path, tag);
@@ -149,8 +158,12 @@ TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes
         result = {TPass::Failed};
     }
     // The times change only with a write that went through, and not even then with keepTimes.
-    if (haveTimes && (keepTimes || result.Pass != TPass::Done))
-        layer.SetTimes(fd, times.LastAccessTime, times.LastWriteTime);
+    if (haveTimes && (keepTimes || result.Pass != TPass::Done)) {
+        const int err = layer.SetTimes(fd, times.LastAccessTime, times.LastWriteTime);
+        // Only the owner may set times; a file others may write keeps its new date.
+        if (err != 0 && keepTimes && result.Pass == TPass::Done)
+            result.TimesError = err;
+    }
     // A failing close may mean lost data: the user gets to try again.
     if (const int err = file.Close(); err != 0 && result.Pass == TPass::Done)
         result = {TPass::Failed, err};
@@ -192,6 +205,8 @@ TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool
         }
         switch (pass.Pass) {
         case TPass::Done:
+            if (pass.TimesError != 0 && ask.TimesNotKept)
+                ask.TimesNotKept(pass.TimesError);
             return TWriteResult::Written;
         case TPass::TooSmall:
             return TWriteResult::TooSmall;
@@ -209,15 +224,20 @@ TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool
     }
 }
 
-TFileTime ReadLastWriteTime(const std::string& path, TFileLayer& layer)
+TFileTime KnownLastWriteTime(const std::string& path, TFileLayer& layer)
 {
     const int fd = layer.Open(path, O_RDONLY | O_NONBLOCK);
-    if (fd >= 0) {
-        TOpenFile file(layer, fd);
-        TFileInformation info;
-        if (layer.Stat(fd, info) == 0 && info.LastWriteTime != 0)
-            return info.LastWriteTime;
-    }
+    if (fd < 0)
+        return 0;
+    TOpenFile file(layer, fd);
+    TFileInformation info;
+    return layer.Stat(fd, info) == 0 ? info.LastWriteTime : 0;
+}
+
+TFileTime ReadLastWriteTime(const std::string& path, TFileLayer& layer)
+{
+    if (const TFileTime known = KnownLastWriteTime(path, layer); known != 0)
+        return known;
     const auto since = std::chrono::system_clock::now().time_since_epoch();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(since);
     const auto nanoseconds = std::chrono::duration_cast<std::chrono::nanoseconds>(since - seconds);

@@ -27,6 +27,8 @@ struct TWriteQuestions {
     std::function<void()> FileGone;             // kFileGoneText, information, OK
     // The question to show (RetryWriteText of the failure), confirmation, Yes (true) / No.
     std::function<bool(const char* question)> RetryAfterFailure;
+    // Written with keepTimes, but the times could not be set back (-errno).
+    std::function<void(int err)> TimesNotKept;
 };
 
 // Byte for byte over the full 125 bytes, the bytes behind a terminating zero included.
@@ -36,7 +38,9 @@ bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b);
 // reads in place, appends one otherwise, or removes it for the empty tag; a
 // file of 130 bytes or less is left alone. Only the last 128 bytes change (or
 // 128 are appended or cut off); a write that fails leaves the file as it was.
-// With `keepTimes` the file's times survive the write. A failure asks
+// With `keepTimes` the file's times survive the write (when they cannot be
+// read, nothing is written; when they cannot be set back, TimesNotKept is
+// told). A failure asks
 // RetryAfterFailure and repeats the whole write while it answers true. False:
 // the file is gone, its leading ID3v2 tag runs past its end, or the user gave up.
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
@@ -51,6 +55,8 @@ TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool
 
 // The file's last-write time; the current time when it cannot be read.
 TFileTime ReadLastWriteTime(const std::string& path, TFileLayer& layer = TFileLayer::Posix());
+// The same, but 0 (which WriteLastWriteTime leaves alone) when it cannot be read.
+TFileTime KnownLastWriteTime(const std::string& path, TFileLayer& layer = TFileLayer::Posix());
 // Sets only the last-write time; a failure is silent.
 void WriteLastWriteTime(const std::string& path, TFileTime time, TFileLayer& layer = TFileLayer::Posix());
 

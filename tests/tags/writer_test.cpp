@@ -43,7 +43,8 @@ struct TAsk {
                 const bool yes = retries < static_cast<int>(answers.size()) && answers[static_cast<std::size_t>(retries)];
                 ++retries;
                 return yes;
-            }};
+            },
+            {}};
     }
 };
 
@@ -239,14 +240,18 @@ TEST(Writer, KeepsOrRenewsTheFileTimes)
         EXPECT_GT(times(path).LastWriteTime, FileTimeFromUnix(std::chrono::system_clock::to_time_t(before), 0));
     }
 
-    // Times that cannot be fetched are not put back.
+    // Times to keep are fetched again from the open file; when they cannot
+    // be read at all, nothing is written and the user is asked.
     const std::string path = dir.Write("s.mp3", Audio(400));
     setOld(path);
     TFaultLayer layer;
     layer.failStats = 1;
     TAsk ask;
     EXPECT_TRUE(WriteID3v1Tag(path, MakeTag("x"), true, ask.Questions(), layer));
-    EXPECT_NE(times(path).LastWriteTime, written);
+    EXPECT_EQ(times(path).LastWriteTime, written);
+    EXPECT_EQ(test::ReadFile(path), Cat({Audio(400), test::V1("x")}));
+    layer.failStats = 2;
+    EXPECT_FALSE(WriteID3v1Tag(path, MakeTag("y"), true, ask.Questions(), layer));
     EXPECT_EQ(test::ReadFile(path), Cat({Audio(400), test::V1("x")}));
 }
 
