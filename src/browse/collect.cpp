@@ -101,6 +101,7 @@ struct TFolder {
     std::vector<TItem> Items;
     std::size_t Next = 0;
     int Seen = 0;
+    bool Reported = false;
 };
 
 class TWalk {
@@ -293,8 +294,15 @@ private:
         const TItemKind kind = KindOf(dirFd, item.Name.c_str(), item.Type);
         struct stat st {};
         // A link counts as what it points to, but only a link to a file is taken.
-        if ((kind == TItemKind::File || kind == TItemKind::Link) && IsMp3Name(item.Name)
-            && ::fstatat(dirFd, item.Name.c_str(), &st, 0) == 0 && S_ISREG(st.st_mode)) {
+        const bool candidate = (kind == TItemKind::File || kind == TItemKind::Link) && IsMp3Name(item.Name);
+        const int statError = candidate && ::fstatat(dirFd, item.Name.c_str(), &st, 0) != 0 ? errno : 0;
+        const bool file = candidate && statError == 0 && S_ISREG(st.st_mode);
+        // A folder that may be listed but not entered hides its files: told once.
+        if (statError != 0 && statError != ENOENT && statError != ELOOP && !f.Reported) {
+            f.Reported = true;
+            Report(f.Path, -statError);
+        }
+        if (file) {
             auto entry = std::make_unique<TEintragDaten>();
             entry->FileName = item.Name;
             entry->Folder = f.Path;

@@ -63,6 +63,7 @@ void TForm1::ScanFolder()
     m_scanRunning = true;
     m_commands->Refresh();
     m_abortRequested = false;
+    m_unreadable = {};
     QString error;
     try {
         RunScan();
@@ -76,7 +77,8 @@ void TForm1::ScanFolder()
     // Shown before a pending close or rescan can take the window away.
     if (!error.isEmpty())
         m_dialogs.ShowError(error);
-    if (m_unreadable.Count() > 0) {
+    // Only for a list that stands: not after a cancel, nor before a rescan or close.
+    if (m_unreadable.Count() > 0 && !m_abortRequested && !m_rescanPending && !m_closePending) {
         QString first = QFile::decodeName(QByteArray::fromStdString(m_unreadable.First()));
         if (first.size() > 1 && first.endsWith(QLatin1Char('/')))
             first.chop(1);
@@ -117,7 +119,6 @@ void TForm1::RunScan()
     progress.ServeEvents = [this] { ServeEvents(); };
     progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
     progress.AbortRequested = [this] { return m_abortRequested; };
-    m_unreadable = {};
     progress.Unreadable = [this](const std::string& folder, int err) { m_unreadable.Add(folder, err); };
     if (!CollectFiles(QFile::encodeName(m_scannedFolder).toStdString(), m_settings.Unterordner, m_entries, progress, found)) {
         Panel4->setText(Panel4->text() + kCancelled);

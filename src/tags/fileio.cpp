@@ -65,6 +65,8 @@ public:
                 m_dir = fd;
             }
             start = cut + 1;
+            while (start < path.size() && path[start] == '/')
+                ++start; // "//" at a cut must not make the rest absolute
         }
         m_name = path.substr(start);
         if (m_name.empty() && start > 0)
