@@ -77,11 +77,13 @@ QIcon Arrow(bool up)
 
 QIcon App()
 {
+    // The icon the package installs, so window and launcher look alike; the
+    // drawn page where it is not installed.
     static const QIcon icon = [] {
         QIcon i;
         for (int s : {16, 32, 48, 64})
             i.addPixmap(Page(s, QColor(255, 196, 0), QColor(30, 90, 170)));
-        return i;
+        return QIcon::fromTheme(QStringLiteral("klangmappe"), i);
     }();
     return icon;
 }

@@ -17,8 +17,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Klangmappe"));
     QApplication::setOrganizationName(QStringLiteral("Fennwick"));
-    QApplication::setWindowIcon(km::Icons::App());
+    // Lets Wayland desktops match the window to its launcher.
+    QGuiApplication::setDesktopFileName(QStringLiteral("Klangmappe"));
     km::Icons::UseIconTheme();
+    QApplication::setWindowIcon(km::Icons::App());
 
     // Qt's own German texts for its standard dialogs.
     QTranslator qtGerman;
