@@ -5,6 +5,7 @@
 #include "tags/genres.h"
 
 #include <QDateTime>
+#include <QTimeZone>
 
 namespace km {
 
@@ -77,13 +78,48 @@ QString DurationText(std::uint32_t milliseconds)
         .arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
+namespace {
+// The system's local time asks the C library, which looks at /etc/localtime
+// again for every date; a zone object keeps its rules.
+
+// The zone object, where it surely agrees with the C library: TZ names a zone
+// of the database (not a rule of its own), and both give the same offsets now
+// and half a year either side. Otherwise every date asks the C library.
+QTimeZone AgreeingZone()
+{
+    const QByteArray tz = qgetenv("TZ");
+    if (!tz.isNull() && !QTimeZone::isTimeZoneIdAvailable(tz.startsWith(':') ? tz.mid(1) : tz))
+        return {};
+    const QTimeZone zone = QTimeZone::systemTimeZone();
+    const qint64 now = QDateTime::currentSecsSinceEpoch();
+    for (const qint64 s : {now, now - 183 * 86400, now + 183 * 86400}) {
+        if (!zone.isValid()
+            || QDateTime::fromSecsSinceEpoch(s, zone).offsetFromUtc()
+                != QDateTime::fromSecsSinceEpoch(s, Qt::UTC).toLocalTime().offsetFromUtc())
+            return {};
+    }
+    return zone;
+}
+
+QTimeZone& LocalZone()
+{
+    static QTimeZone zone = AgreeingZone();
+    return zone;
+}
+} // namespace
+
+void RefreshLocalZone() { LocalZone() = AgreeingZone(); }
+
 QString FileDateText(TFileTime fileTime, const QLocale& locale)
 {
     std::int64_t seconds = 0;
     std::int64_t nanoseconds = 0;
     if (!FileTimeToUnix(fileTime, seconds, nanoseconds))
         return QString();
-    const QDateTime local = QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toLocalTime();
+    const QTimeZone& zone = LocalZone();
+    // Each date with its own offset, summer time or not.
+    const QDateTime local = zone.isValid() ? QDateTime::fromSecsSinceEpoch(seconds, zone)
+                                           : QDateTime::fromSecsSinceEpoch(seconds, Qt::UTC).toLocalTime();
     if (!local.isValid())
         return QString();
     return locale.toString(local.date(), QLocale::ShortFormat) + QLatin1Char(' ')

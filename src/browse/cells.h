@@ -21,5 +21,8 @@ QString FrequencyText(std::int32_t sampleRate);                  // "44 kHz"
 QString ChannelText(int channelMode);                            // "Joint Stereo"
 QString DurationText(std::uint32_t milliseconds);                // "1:02:03"
 QString FileDateText(TFileTime fileTime, const QLocale& locale); // local short date and time
+// Loads the local time zone's rules again (at the start of a scan): dates are
+// converted with rules loaded once, not looked up anew for every row.
+void RefreshLocalZone();
 
 } // namespace km

@@ -102,6 +102,7 @@ struct TFolder {
     std::size_t Next = 0;
     int Seen = 0;
     bool Reported = false;
+    int Searchable = -1; // whether its files can be opened: asked once, when needed
 };
 
 class TWalk {
@@ -263,6 +264,14 @@ private:
         return -1;
     }
 
+    // A folder that may be listed but not entered: its files are told, not read.
+    static bool Searchable(TFolder& f, int dirFd)
+    {
+        if (f.Searchable < 0)
+            f.Searchable = ::faccessat(dirFd, ".", X_OK, AT_EACCESS) == 0 || errno != EACCES;
+        return f.Searchable != 0;
+    }
+
     static bool Same(int fd, const TFolder& f)
     {
         struct stat st {};
@@ -295,8 +304,11 @@ private:
         struct stat st {};
         // A link counts as what it points to, but only a link to a file is taken.
         const bool candidate = (kind == TItemKind::File || kind == TItemKind::Link) && IsMp3Name(item.Name);
-        const int statError = candidate && ::fstatat(dirFd, item.Name.c_str(), &st, 0) != 0 ? errno : 0;
-        const bool file = candidate && statError == 0 && S_ISREG(st.st_mode);
+        // A regular file is not looked at here: reading it fetches size and
+        // attributes anyway. A link is followed to see what it points to.
+        const bool regular = candidate && item.Type == DT_REG && Searchable(f, dirFd);
+        const int statError = candidate && !regular && ::fstatat(dirFd, item.Name.c_str(), &st, 0) != 0 ? errno : 0;
+        const bool file = regular || (candidate && statError == 0 && S_ISREG(st.st_mode));
         // A folder that may be listed but not entered hides its files: told once.
         if (statError != 0 && statError != ENOENT && statError != ELOOP && !f.Reported) {
             f.Reported = true;
@@ -306,8 +318,9 @@ private:
             auto entry = std::make_unique<TEintragDaten>();
             entry->FileName = item.Name;
             entry->Folder = f.Path;
-            entry->FileSize = st.st_size;
-            entry->Attributes = (item.Name[0] == '.' ? kAttrHidden : 0) | ((st.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
+            entry->FileSize = regular ? 0 : st.st_size;
+            entry->Attributes = (item.Name[0] == '.' ? kAttrHidden : 0)
+                | (regular || (st.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);
             m_entries.push_back(std::move(entry));
             ++m_found;
             if (m_progress.FoundChanged)

@@ -22,12 +22,6 @@ struct TCollectProgress {
 // True when the text from the last "." on, with A-Z lowered, is ".mp3".
 bool IsMp3Name(std::string_view name);
 
-// Appends one entry per MP3 file of `folder` (ending in "/"), and of its
-// subfolders, depth first, when `subfolders` is set. Hidden files and folders
-// count; links to files count, links to folders are not followed. The depth
-// is unlimited and at most kCollectHandles folders are held open at a time.
-// `found` counts the files found so far. False when the walk was cancelled.
-inline constexpr int kCollectHandles = 16;
 // Tells what the walk met in folders it could not read.
 class TUnreadableFolders {
 public:
@@ -45,6 +39,15 @@ private:
     std::string m_first;
 };
 
+// At most this many folders are held open by one walk.
+inline constexpr int kCollectHandles = 16;
+
+// Appends one entry per MP3 file of `folder` (ending in "/"), and of its
+// subfolders, depth first, when `subfolders` is set. Hidden files and folders
+// count; links to files count, links to folders are not followed. Size and
+// read-only bit are known only for links until the entry is read. The depth
+// is unlimited and at most kCollectHandles folders are held open at a time.
+// `found` counts the files found so far. False when the walk was cancelled.
 bool CollectFiles(const std::string& folder, bool subfolders, TEntryList& entries, const TCollectProgress& progress,
     int& found);
 

@@ -4,6 +4,7 @@
 #include "browse/commandtable.h"
 #include "edit/panel.h"
 
+#include "browse/cells.h"
 #include "browse/collect.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
@@ -115,6 +116,7 @@ void TForm1::RunScan()
     FreeInSlices(old, serve);
     m_model->BeginBatch();
 
+    RefreshLocalZone();
     TCollectProgress progress;
     progress.ServeEvents = [this] { ServeEvents(); };
     progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };

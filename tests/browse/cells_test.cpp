@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QDateTime>
+
 #include <cstdlib>
 #include <set>
 #include <ctime>
@@ -73,6 +75,7 @@ protected:
         m_hadTz = tz != nullptr;
         ::setenv("TZ", "Europe/Berlin", 1);
         ::tzset();
+        RefreshLocalZone();
     }
     void TearDown() override
     {
@@ -81,6 +84,7 @@ protected:
         else
             ::unsetenv("TZ");
         ::tzset();
+        RefreshLocalZone();
     }
 
 private:
@@ -94,6 +98,27 @@ TEST_F(LocalTime, FileDateInLocalShortFormats)
     EXPECT_EQ(FileDateText(FileTimeFromUnix(1'593'599'459, 0), kGerman), "01.07.20 12:30");
     EXPECT_EQ(FileDateText(FileTimeFromUnix(1'578'266'100, 0), kGerman), "06.01.20 00:15");
     EXPECT_EQ(FileDateText(0, kGerman), "") << "no time known";
+}
+
+// The zone's rules give what the C library's local time gives, every hour
+// around the changes to and from summer time and across the years.
+TEST_F(LocalTime, ZoneRulesAgreeWithTheSystemsLocalTime)
+{
+    for (const char* tz : {"Europe/Berlin", "America/New_York", "Australia/Lord_Howe", "UTC",
+             "CET-1CEST,M3.5.0,M10.5.0/3", ":Europe/Berlin", ""}) {
+        if (*tz)
+            ::setenv("TZ", tz, 1);
+        else
+            ::unsetenv("TZ"); // the system's own zone
+        ::tzset();
+        RefreshLocalZone();
+        for (std::int64_t s = -1'000'000'000; s < 4'200'000'000; s += 3'541 * 7 + 86'400 * 11) {
+            const QDateTime system = QDateTime::fromSecsSinceEpoch(s, Qt::UTC).toLocalTime();
+            const QString expected = kGerman.toString(system.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+                + kGerman.toString(system.time(), QLocale::ShortFormat);
+            ASSERT_EQ(FileDateText(FileTimeFromUnix(s, 0), kGerman), expected) << tz << " " << s;
+        }
+    }
 }
 
 TEST(Cells, EveryColumnOfAnEntry)
