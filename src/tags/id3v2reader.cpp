@@ -13,7 +13,10 @@ namespace km {
 namespace {
 constexpr std::int64_t kScanLimit = 2014;  // offsets examined after the start or the last tag
 constexpr std::size_t kHeadBytes = 4096;     // first read; small files come whole
-constexpr std::size_t kWindowBytes = 65536;  // later reads, so chains of small tags stay cheap
+// Later reads: the frame scan after a tag needs about 2 KiB and the first
+// frames; each further read doubles, so chains of small tags stay cheap.
+constexpr std::size_t kWindowBytes = 8192;
+constexpr std::size_t kLargestWindow = 65536;
 constexpr std::size_t kTrailBytes = 138;     // appended tag's footer and the ID3v1 block
 
 // Serves small reads from a window of the file, so a small file costs one
@@ -30,8 +33,10 @@ public:
     {
         const auto avail = static_cast<std::size_t>(std::clamp<std::int64_t>(m_size - off, 0, static_cast<std::int64_t>(n)));
         std::size_t got = avail;
-        if (!Holds(off, avail) && avail <= kWindowBytes)
-            Fill(off, kWindowBytes);
+        if (!Holds(off, avail) && avail <= kLargestWindow) {
+            Fill(off, std::max(m_next, avail));
+            m_next = std::min(m_next * 2, kLargestWindow);
+        }
         if (Holds(off, avail))
             std::memcpy(dst, m_window.data() + (off - m_windowOff), avail);
         else
@@ -91,6 +96,7 @@ private:
     std::vector<std::uint8_t> m_window;
     std::int64_t m_windowOff = 0;
     std::size_t m_windowLen = 0;
+    std::size_t m_next = kWindowBytes;
 };
 
 bool IsMissing(int err)

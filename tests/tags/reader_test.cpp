@@ -397,6 +397,7 @@ TEST(Reader, FilesOfSeveralGigabytes)
 class TCountingLayer : public TFileLayer {
 public:
     int opens = 0, closes = 0, stats = 0, reads = 0;
+    std::size_t bytes = 0;
     int failOpen = 0, failStat = 0, failReadNumber = 0;
 
     int Open(const std::string& path, int flags) override
@@ -417,6 +418,7 @@ public:
     long long ReadAt(int fd, void* buf, std::size_t n, std::int64_t off) override
     {
         ++reads;
+        bytes += n;
         return reads == failReadNumber ? -EIO : TFileLayer::ReadAt(fd, buf, n, off);
     }
 };
@@ -435,6 +437,7 @@ TEST(Reader, AFileCostsAHandfulOfCalls)
     const Bytes file = Cat({test::Tag(Fill(300'000)), test::Header(), Audio(1'000'000), test::V1("x")});
     Reader(dir.Write("big.mp3", file), false, big);
     EXPECT_LE(big.reads, 3) << "head, after the tag, tail";
+    EXPECT_LE(big.bytes, 4096u + 8192u + 138u) << "a few KiB after a big tag, not a large window";
     EXPECT_EQ(big.closes, 1);
 }
 
