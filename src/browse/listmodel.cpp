@@ -46,7 +46,10 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
     const int column = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return column >= 1 && column - 1 < row.texts.size() ? row.texts[column - 1] : QString();
+        // Built when shown: a text per cell and row would cost more than the entry.
+        return column >= 1 && column - 1 < static_cast<int>(m_columns.size())
+            ? CellText(m_columns[static_cast<std::size_t>(column - 1)].Id, *row.entry, m_locale)
+            : QString();
     case Qt::DecorationRole:
         if (column == 0)
             return row.icon == TemplateIcon ? Icons::Template() : Icons::File();
@@ -80,8 +83,6 @@ void TListModel::SetColumns(std::vector<TColumn> columns)
 {
     beginResetModel();
     m_columns = std::move(columns);
-    for (TRow& row : m_rows)
-        row.texts = Texts(*row.entry);
     endResetModel();
 }
 
@@ -179,7 +180,7 @@ int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
         if (sortKey != m_batchKey)
             Settle();
         m_batchKey = sortKey;
-        m_rows.push_back(TRow {entry, icon, Texts(*entry)});
+        m_rows.push_back(TRow {entry, icon});
         return static_cast<int>(m_rows.size()) - 1;
     }
     Settle();
@@ -189,36 +190,23 @@ int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
     });
     const int row = static_cast<int>(at - m_rows.begin());
     beginInsertRows({}, row, row);
-    m_rows.insert(at, TRow {entry, icon, Texts(*entry)});
+    m_rows.insert(at, TRow {entry, icon});
     ++m_visibleRows;
     ++m_sortedRows;
     endInsertRows();
     return row;
 }
 
-QStringList TListModel::Texts(const TEintragDaten& entry) const
-{
-    QStringList texts;
-    texts.reserve(static_cast<qsizetype>(m_columns.size()));
-    for (const TColumn& c : m_columns)
-        texts.append(CellText(c.Id, entry, m_locale));
-    return texts;
-}
-
 void TListModel::FillRow(int row)
 {
     if (row < 0 || row >= Count())
         return;
-    TRow& r = m_rows[static_cast<std::size_t>(row)];
-    r.texts = Texts(*r.entry);
     if (row < m_visibleRows)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void TListModel::FillAllRows()
 {
-    for (TRow& r : m_rows)
-        r.texts = Texts(*r.entry);
     if (m_visibleRows > 0)
         emit dataChanged(index(0, 0), index(m_visibleRows - 1, columnCount() - 1));
 }

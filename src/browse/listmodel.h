@@ -13,9 +13,9 @@
 
 namespace km {
 
-// The rows of the file list: a pointer to its entry (never owned, never null),
-// the row icon and the cell texts as FillRow last built them. Column 0 is the
-// narrow icon column; the data columns follow in display order.
+// The rows of the file list: a pointer to its entry (never owned, never null)
+// and the row icon; the cell texts are made from the entry when shown. Column
+// 0 is the narrow icon column; the data columns follow in display order.
 class TListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -35,7 +35,7 @@ public:
     };
     const std::vector<TColumn>& Columns() const { return m_columns; }
     std::vector<int> ColumnIds() const;
-    // Replaces the columns and rebuilds every row's texts.
+    // Replaces the columns; the view asks for every text anew.
     void SetColumns(std::vector<TColumn> columns);
     // The id of a view column; -1 for the icon column.
     int IdOfColumn(int column) const;
@@ -58,6 +58,7 @@ public:
     // Inserts a row at its place in the order of `sortKey` and the shown
     // columns and returns it; in a batch the place comes when it ends.
     int InsertSorted(TEintragDaten* entry, int icon, int sortKey);
+    // Tell the view that a row's entry (or every entry) changed.
     void FillRow(int row);
     void FillAllRows();
     void SetRowIcon(int row, int icon);
@@ -71,10 +72,7 @@ private:
     struct TRow {
         TEintragDaten* entry;
         int icon;
-        QStringList texts;
     };
-
-    QStringList Texts(const TEintragDaten& entry) const;
 
     // Sorts the rows added in the batch so far into place.
     void Settle(const std::function<void()>& serve = {});
