@@ -123,7 +123,8 @@ public:
         root.Path = folder;
         const int fd = TFileLayer::Posix().Open(folder, O_RDONLY | O_DIRECTORY);
         if (fd < 0) {
-            Report(folder, fd);
+            if (fd != -ENOENT) // a folder that is gone simply lists nothing
+                Report(folder, fd);
             return !Aborted(m_progress);
         }
         if (!Enter(root, fd))
