@@ -540,7 +540,11 @@ void TRegistry::Load()
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return;
-    const QByteArray raw = file.read(kMaxFileSize + 1);
+    // As much as the file holds: read() takes the whole count as its buffer
+    // first. One byte more tells a file that grew meanwhile, read on then.
+    QByteArray raw = file.read(std::min<qint64>(info.size(), kMaxFileSize) + 1);
+    if (raw.size() > info.size())
+        raw += file.read(kMaxFileSize + 1 - raw.size());
     if (raw.size() > kMaxFileSize || file.error() != QFileDevice::NoError)
         return;
     const std::optional<QString> text = DecodeFile(raw);
