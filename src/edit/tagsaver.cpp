@@ -67,7 +67,7 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     case TWriteResult::Failed:
         // A write can fail after the block went in (a failing close, a date
         // not set back): the entry and the undo list follow the file.
-        if (!HoldsTag(entry, tag))
+        if (!HoldsTag(path, tag))
             return TSaveResult::Failed;
         break;
     }
@@ -82,11 +82,11 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     return TSaveResult::Written;
 }
 
-bool TTagSaver::HoldsTag(const TEintragDaten& entry, const TID3v1Tag& tag)
+bool TTagSaver::HoldsTag(const std::string& path, const TID3v1Tag& tag)
 {
-    TEintragDaten now = entry;
+    TEintragDaten now;
     try {
-        ReadEntry(m_reader, entry.FullPath(), now);
+        ReadEntry(m_reader, path, now);
     } catch (const TFileError&) {
         return false;
     }
@@ -102,7 +102,8 @@ bool TTagSaver::UndoTop()
     const TRueckgaengig record = *top;
     if (record.Kind == TRueckgaengig::TagWritten) {
         // The record goes either way; the old date only with the old tag.
-        if (WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(record.Path), *m_layer))
+        if (WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(record.Path), *m_layer)
+            || HoldsTag(record.Path, record.Tag))
             WriteLastWriteTime(record.Path, record.FileTime, *m_layer);
     } else if (record.Kind == TRueckgaengig::Renamed) {
         UndoRename(record);

@@ -55,7 +55,7 @@ public:
 private:
     TWriteQuestions WriteQuestions(const std::string& path) const;
     // Whether the file now holds `tag`, read afresh.
-    bool HoldsTag(const TEintragDaten& entry, const TID3v1Tag& tag);
+    bool HoldsTag(const std::string& path, const TID3v1Tag& tag);
     void UndoRename(const TRueckgaengig& record);
 
     TDialogs& m_dialogs;

@@ -494,7 +494,6 @@ TEST(Faults, FileOperationsNeverLeaveHalfAFile)
 // The gaps the sweeps above step around; skipped until the program closes them.
 TEST(Faults, AFailingCloseAfterTheWriteLeavesEntryAndUndoBehind)
 {
-
     test::TempDir dir;
     const TLayout c = Layouts()[1];
     const std::string path = dir.Write("s.mp3", c.Before);
@@ -511,7 +510,6 @@ TEST(Faults, AFailingCloseAfterTheWriteLeavesEntryAndUndoBehind)
 
 TEST(Faults, KeepingTheTimesIsNotDroppedSilently)
 {
-
     test::TempDir dir;
     const TLayout c = Layouts()[0];
     for (const TCall call : {TCall::Stat, TCall::Times}) {
@@ -539,7 +537,6 @@ TEST(Faults, KeepingTheTimesIsNotDroppedSilently)
 
 TEST(Faults, RenamingByHandKeepsTheDateItCannotRead)
 {
-
     test::TempDir dir;
     dir.Write("alt.mp3", test::Fill(500, 0x22));
     SetTimes(dir.Path() + "/alt.mp3");
@@ -553,7 +550,6 @@ TEST(Faults, RenamingByHandKeepsTheDateItCannotRead)
 
 TEST(Faults, AFailedUndoLeavesTheDateOfTheChange)
 {
-
     test::TempDir dir;
     const TLayout c = Layouts()[0];
     const std::string path = dir.Write("u.mp3", c.Before);
@@ -569,6 +565,20 @@ TEST(Faults, AFailedUndoLeavesTheDateOfTheChange)
     saver.UndoTop();
     ASSERT_EQ(test::ReadFile(path), c.After);
     EXPECT_NE(MTime(path), kThen);
+
+    // A close that fails after the old block went back: undone, and so is the date.
+    dialogs.QueueResult(Result::No);
+    saver.SetFileLayer(TFileLayer::Posix());
+    entry = Fresh(dir.Path(), "u.mp3");
+    SetTimes(path);
+    TID3v1Tag other = c.Tag;
+    StoreField(other.Titel, "Anders");
+    ASSERT_EQ(saver.Save(entry, other), TTagSaver::TSaveResult::Written);
+    TFaultLayer closing({{TCall::Close, 3, EIO}});
+    saver.SetFileLayer(closing);
+    saver.UndoTop();
+    ASSERT_EQ(test::ReadFile(path), c.After);
+    EXPECT_EQ(MTime(path), kThen);
 }
 
 } // namespace
