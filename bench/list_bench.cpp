@@ -1,7 +1,10 @@
 // Files per second for the list's scan (collect, read, place each row at its
 // sorted place) and milliseconds for sorting 50,000 entries.
 //
-//   list_bench [--files N] [--sort-entries M] [--passes P] [--dir FOLDER]
+//   list_bench [--files N] [--sort-entries M] [--passes P] [--dir FOLDER] [--existing] [--every-code]
+//
+// --existing scans the folder as it is instead of generating N files into it.
+// --every-code sorts the scanned rows, shuffled, by each sort code +-1..+-17.
 
 #include "bench/mp3gen.h"
 #include "browse/collect.h"
@@ -13,9 +16,16 @@
 #include <cstdio>
 #include <random>
 
+#include <malloc.h>
 #include <unistd.h>
 
 namespace {
+
+std::size_t HeapInUse()
+{
+    const auto info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
 
 double Seconds(std::chrono::steady_clock::time_point since)
 {
@@ -30,6 +40,8 @@ int main(int argc, char** argv)
     int sortCount = 50000;
     int passes = 3;
     std::filesystem::path dir;
+    bool existing = false;
+    bool everyCode = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--files" && i + 1 < argc)
@@ -40,8 +52,13 @@ int main(int argc, char** argv)
             passes = std::max(1, std::atoi(argv[++i]));
         else if (a == "--dir" && i + 1 < argc)
             dir = argv[++i];
+        else if (a == "--existing")
+            existing = true;
+        else if (a == "--every-code")
+            everyCode = true;
         else {
-            std::fprintf(stderr, "Aufruf: list_bench [--files N] [--sort-entries M] [--passes P] [--dir ORDNER]\n");
+            std::fprintf(stderr,
+                "Aufruf: list_bench [--files N] [--sort-entries M] [--passes P] [--dir ORDNER] [--existing] [--every-code]\n");
             return 2;
         }
     }
@@ -49,8 +66,9 @@ int main(int argc, char** argv)
     if (own)
         dir = std::filesystem::temp_directory_path() / ("klangmappe-listbench-" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
-    for (int k = 0; k < count; ++k)
-        km::bench::WriteFile(dir, k);
+    if (!existing)
+        for (int k = 0; k < count; ++k)
+            km::bench::WriteFile(dir, k);
 
     std::vector<int> shown;
     for (const auto& c : km::DefaultColumnLayout())
@@ -60,9 +78,12 @@ int main(int argc, char** argv)
     // The first pass warms the page cache; the best of the others counts.
     double best = 0;
     std::size_t listed = 0;
+    km::TEntryList entries;
+    double heapPerEntry = 0;
     for (int p = 0; p <= passes; ++p) {
+        entries.clear();
+        const std::size_t heapBefore = HeapInUse();
         const auto start = std::chrono::steady_clock::now();
-        km::TEntryList entries;
         int found = 0;
         km::CollectFiles(folder, false, entries, km::TCollectProgress {}, found);
         km::TID3v2Reader reader;
@@ -74,11 +95,44 @@ int main(int argc, char** argv)
             rows.insert(rows.begin() + static_cast<std::ptrdiff_t>(km::SortedPosition(rows, *e, km::kDefaultSortKey, shown)), e.get());
         }
         const double s = Seconds(start);
+        heapPerEntry = (static_cast<double>(HeapInUse()) - static_cast<double>(heapBefore)) / std::max<std::size_t>(1, rows.size());
         listed = rows.size();
         if (p > 0)
             best = std::max(best, static_cast<double>(rows.size()) / s);
     }
     std::printf("scan of %zu files (collect + read + sorted insertion): %.0f files/s\n", listed, best);
+    std::printf("heap in use per entry after the scan (entries and rows, no window): %.0f bytes\n", heapPerEntry);
+
+    std::mt19937 shuffler(7);
+    if (everyCode) {
+        double slowest = 0;
+        int slowestCode = 0;
+        std::vector<km::TEintragDaten*> rows;
+        for (int code = 1; code <= 17; ++code) {
+            std::string line;
+            for (const int key : {code, -code}) {
+                double bestMs = 1e300;
+                for (int p = 0; p < passes; ++p) {
+                    rows.clear();
+                    for (const auto& e : entries)
+                        rows.push_back(e.get());
+                    std::shuffle(rows.begin(), rows.end(), shuffler);
+                    const auto start = std::chrono::steady_clock::now();
+                    km::SortRows(rows, key, shown);
+                    bestMs = std::min(bestMs, Seconds(start) * 1000);
+                }
+                if (bestMs > slowest) {
+                    slowest = bestMs;
+                    slowestCode = key;
+                }
+                char cell[48];
+                std::snprintf(cell, sizeof cell, "  %+3d: %7.1f ms", key, bestMs);
+                line += cell;
+            }
+            std::printf("sort %zu rows by code%s\n", entries.size(), line.c_str());
+        }
+        std::printf("slowest sort of %zu rows: code %+d, %.1f ms\n", entries.size(), slowestCode, slowest);
+    }
 
     // Entries with varied titles, sizes and dates, in random order.
     std::mt19937 rng(1);

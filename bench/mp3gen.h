@@ -31,19 +31,19 @@ inline Bytes TextFrame(const char* id, const std::string& text)
     return f;
 }
 
-// Leading ID3v2.4 tag with a few text frames and padding, twenty MPEG 1 Layer III
-// frames at 128 kbit/s (417 bytes each), an ID3v1 block.
-inline Bytes MakeFile(int k)
+// Leading ID3v2.4 tag with a few text frames and padding, MPEG 1 Layer III
+// frames at 128 kbit/s (417 bytes each; twenty make about 10 KB), an ID3v1 block.
+inline Bytes MakeFile(int k, int frames = 20, std::size_t padding = 1024)
 {
     Bytes body;
     Append(body, TextFrame("TIT2", "Titel Nummer " + std::to_string(k)));
     Append(body, TextFrame("TPE1", "Interpret " + std::to_string(k % 50)));
     Append(body, TextFrame("TALB", "Album " + std::to_string(k % 200)));
-    body.resize(body.size() + 1024, 0);
+    body.resize(body.size() + padding, 0);
     Bytes file = {'I', 'D', '3', 4, 0, 0};
     Append(file, Synchsafe(static_cast<std::uint32_t>(body.size())));
     Append(file, body);
-    for (int frame = 0; frame < 20; ++frame) {
+    for (int frame = 0; frame < frames; ++frame) {
         Bytes f(417, 0x55);
         f[0] = 0xFF;
         f[1] = 0xFB;

@@ -1,7 +1,10 @@
 // Files per second for the reader as the main window runs it, against TagLib
 // reading the ID3v1 tag and the audio properties of the same files.
 //
-//   reader_bench [--files N] [--passes P] [--dir FOLDER]
+//   reader_bench [--files N] [--passes P] [--dir FOLDER] [--existing]
+//
+// --existing reads the MP3 files the folder holds, in name order, instead of
+// generating N files into it.
 
 #include "bench/mp3gen.h"
 #include "tags/id3v2reader.h"
@@ -45,6 +48,7 @@ int main(int argc, char** argv)
     int count = 10000;
     int passes = 5;
     std::filesystem::path dir;
+    bool existing = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--files" && i + 1 < argc)
@@ -53,8 +57,10 @@ int main(int argc, char** argv)
             passes = std::max(1, std::atoi(argv[++i]));
         else if (a == "--dir" && i + 1 < argc)
             dir = argv[++i];
+        else if (a == "--existing")
+            existing = true;
         else {
-            std::fprintf(stderr, "Aufruf: reader_bench [--files N] [--passes P] [--dir ORDNER]\n");
+            std::fprintf(stderr, "Aufruf: reader_bench [--files N] [--passes P] [--dir ORDNER] [--existing]\n");
             return 2;
         }
     }
@@ -65,8 +71,16 @@ int main(int argc, char** argv)
 
     std::vector<std::string> files;
     files.reserve(static_cast<std::size_t>(count));
-    for (int k = 0; k < count; ++k)
-        files.push_back(km::bench::WriteFile(dir, k));
+    if (existing) {
+        for (const auto& e : std::filesystem::directory_iterator(dir))
+            if (e.path().extension() == ".mp3")
+                files.push_back(e.path().string());
+        std::sort(files.begin(), files.end());
+        count = static_cast<int>(files.size());
+    } else {
+        for (int k = 0; k < count; ++k)
+            files.push_back(km::bench::WriteFile(dir, k));
+    }
 
     km::TID3v2Reader reader;
     reader.ReadID3v2 = false;

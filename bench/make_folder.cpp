@@ -1,0 +1,63 @@
+// Fills a folder for the benchmarks: generated MP3 files, and among them hard
+// links to real encoder output, one in every EVERY files.
+//
+//   make_folder FOLDER COUNT [--small] [--every N] [REAL.mp3...]
+//
+// --small makes files of about 2 KB, which the reader's first read takes whole.
+// With real files and --every 1 the folder holds links to them only.
+
+#include "bench/mp3gen.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+#include <vector>
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "Aufruf: make_folder ORDNER ANZAHL [--small] [--every N] [ECHT.mp3...]\n");
+        return 2;
+    }
+    const std::filesystem::path dir = argv[1];
+    const int count = std::atoi(argv[2]);
+    bool small = false;
+    int every = 20;
+    std::vector<std::filesystem::path> real;
+    for (int i = 3; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--small")
+            small = true;
+        else if (a == "--every" && i + 1 < argc)
+            every = std::max(1, std::atoi(argv[++i]));
+        else
+            real.emplace_back(a);
+    }
+    std::filesystem::create_directories(dir);
+    int links = 0;
+    for (int k = 0; k < count; ++k) {
+        const std::filesystem::path path = dir / ("lied" + std::to_string(k) + ".mp3");
+        if (!real.empty() && k % every == 0) {
+            std::error_code ec;
+            std::filesystem::create_hard_link(real[static_cast<std::size_t>(k / every) % real.size()], path, ec);
+            if (ec) {
+                std::fprintf(stderr, "%s: %s\n", path.c_str(), ec.message().c_str());
+                return 1;
+            }
+            ++links;
+            continue;
+        }
+        const km::bench::Bytes b = small ? km::bench::MakeFile(k, 4, 64) : km::bench::MakeFile(k);
+        std::ofstream out(path, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        if (!out) {
+            std::fprintf(stderr, "%s: nicht geschrieben\n", path.c_str());
+            return 1;
+        }
+    }
+    std::printf("%s: %d files, %d of them links to real encoder output\n", dir.c_str(), count, links);
+    return 0;
+}
