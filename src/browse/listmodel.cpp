@@ -81,6 +81,8 @@ QVariant TListModel::headerData(int section, Qt::Orientation orientation, int ro
 
 void TListModel::SetColumns(std::vector<TColumn> columns)
 {
+    // Rows of a batch go in order by the columns they were found under.
+    Settle();
     beginResetModel();
     m_columns = std::move(columns);
     endResetModel();
@@ -131,8 +133,11 @@ void TListModel::EndBatch(const std::function<void()>& serve)
 
 void TListModel::Settle(const std::function<void()>& serve)
 {
-    if (m_sortedRows >= m_rows.size())
+    if (m_settling || m_sortedRows >= m_rows.size())
         return;
+    // While `serve` runs, the rows are in the middle of the sort: a sort asked
+    // for meanwhile (a header click) waits until they are settled.
+    m_settling = true;
     const std::vector<int> ids = ColumnIds();
     const int key = m_batchKey;
     const auto less = [&ids, key](const TRow& a, const TRow& b) { return CompareRows(key, ids, *a.entry, *b.entry) < 0; };
@@ -145,10 +150,15 @@ void TListModel::Settle(const std::function<void()>& serve)
     });
     std::inplace_merge(m_rows.begin(), added, m_rows.end(), less);
     m_sortedRows = m_rows.size();
+    m_settling = false;
+    if (std::exchange(m_sortPending, false))
+        Sort(m_pendingSortKey);
 }
 
 void TListModel::RemoveRows(std::vector<int> rows)
 {
+    if (m_settling)
+        return; // rows being sorted are not shown, so none can be chosen to go
     Settle();
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
@@ -222,6 +232,11 @@ void TListModel::SetRowIcon(int row, int icon)
 
 void TListModel::Sort(int sortKey)
 {
+    if (m_settling) {
+        m_sortPending = true;
+        m_pendingSortKey = sortKey;
+        return;
+    }
     Settle(); // ties keep the order the rows had
     const std::vector<int> ids = ColumnIds();
     std::vector<int> order(m_rows.size());

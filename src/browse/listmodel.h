@@ -80,6 +80,9 @@ private:
     std::vector<TRow> m_rows;
     std::size_t m_sortedRows = 0; // the rows in front of these are in order
     int m_batchKey = 0;           // the order the batch's rows go in
+    bool m_settling = false;
+    bool m_sortPending = false;   // asked for while the rows settled
+    int m_pendingSortKey = 0;
     std::vector<TColumn> m_columns;
     int m_visibleRows = 0; // the rows the view knows of
     bool m_batch = false;

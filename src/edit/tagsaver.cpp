@@ -90,7 +90,17 @@ bool TTagSaver::HoldsTag(const std::string& path, const TID3v1Tag& tag)
     } catch (const TFileError&) {
         return false;
     }
-    return m_reader.FileExists && SameTag(now.Tag, tag);
+    if (!m_reader.FileExists)
+        return false;
+    // The empty tag is written by taking the block out.
+    if (IsEmptyTag(tag))
+        return !m_reader.HasID3v1;
+    // As the block reads back: reading trims the fields' ends.
+    std::uint8_t block[kID3v1BlockSize];
+    EncodeID3v1Block(tag, block);
+    TID3v1Infos infos;
+    DecodeID3v1Block(block, infos);
+    return m_reader.HasID3v1 && SameTag(now.Tag, TagFromInfos(infos));
 }
 
 bool TTagSaver::UndoTop()

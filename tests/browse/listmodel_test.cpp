@@ -64,5 +64,43 @@ TEST(ListModel, ABatchSortsLikeInsertingOneByOne)
     EXPECT_GT(serves, 0);
 }
 
+// A header click or a column change while the rows settle (the window is
+// served between slices) waits for them: nothing is sorted twice or lost.
+TEST(ListModel, ASortAskedForWhileTheRowsSettleComesAfter)
+{
+    std::mt19937 rng(3);
+    TEntryList entries;
+    for (int k = 0; k < 20000; ++k) {
+        auto e = std::make_unique<TEintragDaten>();
+        e->FileName = "f" + std::to_string(rng() % 5000) + ".mp3";
+        e->Folder = "/m/";
+        e->FileSize = rng() % 9;
+        entries.push_back(std::move(e));
+    }
+    const std::vector<TListModel::TColumn> columns {{0, Qt::AlignLeft}, {9, Qt::AlignRight}};
+    TListModel single;
+    single.SetColumns(columns);
+    for (const auto& e : entries)
+        single.InsertSorted(e.get(), TListModel::FileIcon, 1);
+    single.Sort(-10);
+
+    TListModel batch;
+    batch.SetColumns(columns);
+    batch.BeginBatch();
+    for (const auto& e : entries)
+        batch.InsertSorted(e.get(), TListModel::FileIcon, 1);
+    int serves = 0;
+    batch.EndBatch([&] {
+        if (++serves == 2) {
+            batch.SetColumns(columns);
+            batch.Sort(-10);
+            batch.RemoveRows({0, 1});
+        }
+    });
+    EXPECT_GT(serves, 2);
+    EXPECT_EQ(batch.Count(), 20000);
+    EXPECT_EQ(Order(batch), Order(single));
+}
+
 } // namespace
 } // namespace km

@@ -506,6 +506,16 @@ TEST(Faults, AFailingCloseAfterTheWriteLeavesEntryAndUndoBehind)
     ASSERT_EQ(test::ReadFile(path), c.After);
     EXPECT_TRUE(SameTag(entry.Tag, Fresh(dir.Path(), "s.mp3").Tag));
     EXPECT_EQ(saver.Undo().Count(), 1u);
+
+    // A title whose last stored byte is a blank reads back without it: still the tag written.
+    TID3v1Tag blank = c.Tag;
+    StoreField(blank.Titel, std::string(29, 'x') + " ");
+    dialogs.QueueResult(Result::No);
+    TFaultLayer again({{TCall::Close, 4, EIO}});
+    saver.SetFileLayer(again);
+    EXPECT_EQ(saver.Save(entry, blank), TTagSaver::TSaveResult::Written);
+    EXPECT_EQ(FieldText(Fresh(dir.Path(), "s.mp3").Tag.Titel), std::string(29, 'x'));
+    EXPECT_EQ(saver.Undo().Count(), 2u);
 }
 
 TEST(Faults, KeepingTheTimesIsNotDroppedSilently)
