@@ -51,13 +51,38 @@ bool ReadTagEntry(const std::string& path, TEintragDaten& entry)
 
 namespace {
 
+// Read, changed and written through one open handle; a file that cannot be
+// opened for writing is read on its own, so an unchanged tag is still told
+// as such and a failing write is told as the window tells it.
+TTagSaver::TSaveResult ReadAndSave(TTagSaver& saver, const std::string& path, const TPathTagChange& change,
+    bool& readable)
+{
+    readable = true;
+    TTagFile file(path, saver.FileLayer());
+    try {
+        if (file.Open() == 0)
+            return saver.Save(file, change(path, TagFromInfos(file.Reader().ID3v1)));
+    } catch (const TFileError& e) {
+        PrintError(e.what());
+        readable = false;
+        return TTagSaver::TSaveResult::Failed;
+    }
+    TEintragDaten entry;
+    if (!ReadTagEntry(path, entry)) {
+        readable = false;
+        return TTagSaver::TSaveResult::Failed;
+    }
+    return saver.Save(entry, change(path, entry.Tag));
+}
+
 // True when the file ended up with the tag.
 bool SaveFile(TTagSaver& saver, const std::string& path, const TPathTagChange& change)
 {
-    TEintragDaten entry;
-    if (!ReadTagEntry(path, entry))
+    bool readable = true;
+    const TTagSaver::TSaveResult result = ReadAndSave(saver, path, change, readable);
+    if (!readable)
         return false;
-    switch (saver.Save(entry, change(path, entry.Tag))) {
+    switch (result) {
     case TTagSaver::TSaveResult::Unchanged:
         std::printf("unverändert: %s\n", path.c_str());
         return true;

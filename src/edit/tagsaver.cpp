@@ -54,7 +54,38 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     const std::string path = entry.FullPath();
     // Read before the write, so that undo can put it back.
     const TFileTime time = ReadLastWriteTime(path, *m_layer);
-    switch (WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(path), *m_layer)) {
+    const TWriteResult written = WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(path), *m_layer);
+    const TSaveResult result = Conclude(written, path, entry.Tag, tag, time);
+    if (result != TSaveResult::Written)
+        return result;
+    try {
+        ReadEntry(m_reader, path, entry);
+    } catch (const TFileError& e) {
+        // Written, but not to be read back: the entry holds what was written.
+        entry.Tag = tag;
+        m_dialogs.ShowError(QString::fromUtf8(e.what()));
+    }
+    return TSaveResult::Written;
+}
+
+TTagSaver::TSaveResult TTagSaver::Save(TTagFile& file, const TID3v1Tag& tag)
+{
+    const TID3v2Reader& read = file.Reader();
+    const TID3v1Tag old = TagFromInfos(read.ID3v1);
+    if (SameTag(tag, old))
+        return TSaveResult::Unchanged;
+    const std::string& path = read.FileName;
+    // Known from the read; undo puts it back.
+    TFileTime time = read.FileInformation.LastWriteTime;
+    if (time == 0)
+        time = ReadLastWriteTime(path, *m_layer);
+    return Conclude(file.Write(tag, m_datumBeibehalten, WriteQuestions(path)), path, old, tag, time);
+}
+
+TTagSaver::TSaveResult TTagSaver::Conclude(TWriteResult written, const std::string& path, const TID3v1Tag& old,
+    const TID3v1Tag& tag, TFileTime time)
+{
+    switch (written) {
     case TWriteResult::Written:
         break;
     case TWriteResult::TooSmall:
@@ -66,19 +97,12 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
         return TSaveResult::Failed;
     case TWriteResult::Failed:
         // A write can fail after the block went in (a failing close, a date
-        // not set back): the entry and the undo list follow the file.
+        // not set back): the undo list follows the file.
         if (!HoldsTag(path, tag))
             return TSaveResult::Failed;
         break;
     }
-    m_undo.PushTagWritten(path, entry.Tag, time);
-    try {
-        ReadEntry(m_reader, path, entry);
-    } catch (const TFileError& e) {
-        // Written, but not to be read back: the entry holds what was written.
-        entry.Tag = tag;
-        m_dialogs.ShowError(QString::fromUtf8(e.what()));
-    }
+    m_undo.PushTagWritten(path, old, time);
     return TSaveResult::Written;
 }
 

@@ -40,6 +40,10 @@ public:
 
     // Writes `tag` into the entry's file when it differs from the entry's tag.
     TSaveResult Save(TEintragDaten& entry, const TID3v1Tag& tag);
+    // Writes `tag` into the opened file when it differs from the tag read
+    // there, through the same handle; nothing is read back. For callers that
+    // keep no entry (the command line).
+    TSaveResult Save(TTagFile& file, const TID3v1Tag& tag);
 
     // Takes back the newest saved change and drops its record. False when
     // there was nothing to take back.
@@ -54,6 +58,9 @@ public:
 
 private:
     TWriteQuestions WriteQuestions(const std::string& path) const;
+    // Tells what the write did and records it for undo (`old`, `time`: the file before).
+    TSaveResult Conclude(TWriteResult written, const std::string& path, const TID3v1Tag& old, const TID3v1Tag& tag,
+        TFileTime time);
     // Whether the file now holds `tag`, read afresh.
     bool HoldsTag(const std::string& path, const TID3v1Tag& tag);
     void UndoRename(const TRueckgaengig& record);

@@ -176,20 +176,6 @@ bool EndsWithTagMarker(const std::uint8_t* last128, std::int64_t fileSize)
 }
 } // namespace
 
-bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std::string& path)
-{
-    const auto blockAt = fileSize - static_cast<std::int64_t>(kID3v1BlockSize);
-    if (blockAt < 0)
-        return false;
-    TSource src(layer, fd, fileSize, path);
-    std::uint8_t last[kID3v1BlockSize];
-    src.ReadAside(blockAt, last, sizeof last);
-    if (!EndsWithTagMarker(last, fileSize))
-        return false;
-    const auto ignore = [](auto...) {};
-    return ScanLeading(src, fileSize, true, ignore, ignore).ID3v1Block;
-}
-
 bool TID3v2Reader::IsID3v2Marker(const std::uint8_t* b, bool wantHeader)
 {
     const char* id = wantHeader ? "ID3" : "3DI";
@@ -214,6 +200,7 @@ void TID3v2Reader::Reset()
     ID3v2Size = 0;
     FileInformation = TFileInformation {};
     FileExists = false;
+    LastBlock.fill(0);
     m_inflateLeft = kInflateBudget;
 }
 
@@ -227,7 +214,17 @@ void TID3v2Reader::ReadTags()
     if (fd < 0)
         throw TFileError(FileName);
     TFileHandle file(*m_layer, fd);
+    ReadFrom(fd);
+}
 
+void TID3v2Reader::ReadTags(int fd)
+{
+    Reset();
+    ReadFrom(fd);
+}
+
+void TID3v2Reader::ReadFrom(int fd)
+{
     TFileInformation info;
     if (m_layer->Stat(fd, info) < 0)
         throw TFileError(FileName);
@@ -252,6 +249,7 @@ void TID3v2Reader::ReadTags()
     src.ReadAside(trailStart, trail + (kTrailBytes - static_cast<std::size_t>(FileSize - trailStart)),
         static_cast<std::size_t>(FileSize - trailStart));
     const std::uint8_t* block = trail + (kTrailBytes - kID3v1BlockSize);
+    std::memcpy(LastBlock.data(), block, LastBlock.size());
 
     const auto onTag = [&](std::int64_t offset, std::int64_t size, bool fits) {
         HasID3v2 = true;

@@ -5,6 +5,7 @@
 #include "id3v1tag.h"
 #include "mp3info.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -42,9 +43,15 @@ public:
     std::int64_t ID3v2Offset = 0;
     std::int32_t ID3v2Size = 0; // header and footer included
 
+    // The last 128 bytes as read (zeros in front for a shorter file): what a
+    // write puts back when it fails halfway.
+    std::array<std::uint8_t, kID3v1BlockSize> LastBlock {};
+
     // Throws TFileError when an existing file cannot be opened or read;
     // the file is closed first. A missing file leaves the cleared results.
     void ReadTags();
+    // The same for the file open as `fd` (FileName names it), which stays open.
+    void ReadTags(int fd);
     void ClearFrames() { Frames.clear(); }
     // Decodes one whole tag (header first) and appends its frames.
     void ParseID3v2Tag(std::span<const std::uint8_t> tag);
@@ -60,15 +67,11 @@ public:
 
 private:
     void Reset();
+    void ReadFrom(int fd);
 
     TFileLayer* m_layer;
     std::size_t m_inflateLeft = kInflateBudget; // refilled by ReadTags only
 };
-
-// True when the last 128 bytes of the open file are an ID3v1 block as the
-// reader sees one: "TAG" first, and no leading tag claims them. The writer
-// overwrites only such a block. Throws TFileError when a read fails.
-bool HoldsID3v1Block(TFileLayer& layer, int fd, std::int64_t fileSize, const std::string& path);
 
 // Removes each 0x00 that follows a 0xFF.
 std::vector<std::uint8_t> RemoveUnsynchronisation(std::span<const std::uint8_t> body);

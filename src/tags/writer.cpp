@@ -52,63 +52,36 @@ private:
     int m_fd;
 };
 
-// Gone when the path names nothing or a folder; otherwise fetches the times
-// when asked. Not being able to read them is no reason to stop.
-bool Exists(const std::string& path, TFileLayer& layer, TFileInformation* times)
+// Sets up a reader that looks only where the writer needs to: the leading
+// tags, the first frame and the last bytes.
+void SetUpLook(TID3v2Reader& reader, const std::string& path)
 {
-    const int fd = layer.Open(path, O_RDONLY | O_NONBLOCK);
-    if (MeansGone(fd))
-        return false;
-    if (fd < 0)
-        return true;
-    TOpenFile file(layer, fd);
-    TFileInformation info;
-    if (layer.Stat(fd, info) != 0)
-        return true;
-    if (info.IsDirectory)
-        return false;
-    if (times)
-        *times = info;
-    return true;
-}
-
-// A leading tag claiming more bytes than the file has would swallow an
-// appended block once the file grows; the reader's own scan decides.
-bool LeadingTagRunsPastEnd(const std::string& path, TFileLayer& layer)
-{
-    TID3v2Reader reader(layer);
     reader.FileName = path;
     reader.ReadID3v2 = false;
     reader.DecodeFrames = false;
     reader.CopyID3v2IfEmptyFromID3v1 = false;
-    reader.ReadTags();
-    return reader.HasID3v2 && reader.ID3v2Offset + reader.ID3v2Size > reader.FileSize;
 }
 
-// Puts the block in, or takes it out for the empty tag. Whatever fails is
-// undone as far as possible, so the file is never left half written.
-TOutcome ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const TID3v1Tag& tag)
+// Puts the block in, or takes it out for the empty tag, in the file `reader`
+// has just read through `fd`. Whatever fails is undone as far as possible,
+// so the file is never left half written.
+TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TID3v1Tag& tag)
 {
-    TFileInformation info;
-    if (const int err = layer.Stat(fd, info); err != 0)
-        return {TPass::Failed, err};
-    if (info.IsDirectory)
+    if (!reader.FileExists)
         return {TPass::Gone};
     // Devices and pipes report size 0 and are left alone with the small files.
-    const std::int64_t size = info.IsRegular ? static_cast<std::int64_t>(info.FileSize) : 0;
+    const std::int64_t size = reader.FileInformation.IsRegular ? reader.FileSize : 0;
     if (size < kSmallestWritable)
         return {TPass::TooSmall};
-    if (LeadingTagRunsPastEnd(path, layer))
+    // A leading tag claiming more bytes than the file has would swallow an
+    // appended block once the file grows.
+    if (reader.HasID3v2 && reader.ID3v2Offset + reader.ID3v2Size > reader.FileSize)
         return {TPass::Damaged};
 
-    std::uint8_t old[kID3v1BlockSize];
-    const std::int64_t tail = size - static_cast<std::int64_t>(kID3v1BlockSize);
-    if (const long long r = layer.ReadAt(fd, old, sizeof old, tail); r != static_cast<long long>(sizeof old))
-        return {TPass::Failed, ErrorOf(r)};
     // Only a block the reader reads is overwritten; "TAG" in the bytes of a
     // leading tag is not one, and the block goes behind it.
-    const bool hasBlock = std::memcmp(old, "TAG", 3) == 0 && HoldsID3v1Block(layer, fd, size, path);
-    const std::int64_t at = hasBlock ? tail : size;
+    const bool hasBlock = reader.HasID3v1;
+    const std::int64_t at = hasBlock ? size - static_cast<std::int64_t>(kID3v1BlockSize) : size;
 
     if (IsEmptyTag(tag)) {
         if (!hasBlock)
@@ -123,43 +96,33 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const std::string& path, const T
     if (r == static_cast<long long>(sizeof block))
         return {TPass::Done};
     if (hasBlock)
-        layer.WriteAt(fd, old, sizeof old, at);
+        layer.WriteAt(fd, reader.LastBlock.data(), reader.LastBlock.size(), at);
     else
         layer.Truncate(fd, size);
     return {TPass::Failed, ErrorOf(r)};
 }
 
-TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer)
+// Writes through `file`, which `reader` has read (or failed to read: then
+// `readFailed`), sets the times and closes it.
+TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& reader, bool readFailed,
+    const TID3v1Tag& tag, bool keepTimes)
 {
-    // Fetched even without keepTimes: a failed pass puts them back.
-    TFileInformation times;
-    if (!Exists(path, layer, &times))
-        return {TPass::Gone};
-    bool haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
-
-    const int fd = layer.Open(path, O_RDWR | O_NONBLOCK);
-    if (MeansGone(fd))
-        return {TPass::Gone};
-    if (fd < 0)
-        return {TPass::Failed, fd};
-    TOpenFile file(layer, fd);
-    // Times to keep that cannot be read: no write, or the date would be lost unseen.
-    if (keepTimes && !haveTimes) {
-        TFileInformation info;
-        if (const int err = layer.Stat(fd, info); err != 0)
-            return {TPass::Failed, err};
-        times = info;
-        haveTimes = times.LastAccessTime != 0 || times.LastWriteTime != 0;
-    }
+    // Fetched even without keepTimes: a failed pass puts them back. A read
+    // that failed after the stat still knows them.
+    const TFileInformation& times = reader.FileInformation;
+    const bool haveTimes = reader.FileExists && (times.LastAccessTime != 0 || times.LastWriteTime != 0);
     TOutcome result {TPass::Failed};
-    try {
-        result = ChangeBlock(fd, layer, path, tag);
-    } catch (const std::exception&) {
-        result = {TPass::Failed};
+    // The stat failed with the read: no write, or a date to keep would be lost unseen.
+    if (!readFailed) {
+        try {
+            result = ChangeBlock(file.Get(), layer, reader, tag);
+        } catch (const std::exception&) {
+            result = {TPass::Failed};
+        }
     }
     // The times change only with a write that went through, and not even then with keepTimes.
     if (haveTimes && (keepTimes || result.Pass != TPass::Done)) {
-        const int err = layer.SetTimes(fd, times.LastAccessTime, times.LastWriteTime);
+        const int err = layer.SetTimes(file.Get(), times.LastAccessTime, times.LastWriteTime);
         // Only the owner may set times; a file others may write keeps its new date.
         if (err != 0 && keepTimes && result.Pass == TPass::Done)
             result.TimesError = err;
@@ -168,6 +131,62 @@ TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes
     if (const int err = file.Close(); err != 0 && result.Pass == TPass::Done)
         result = {TPass::Failed, err};
     return result;
+}
+
+// Reads what the write needs through the open file; false when a read failed.
+bool Look(TID3v2Reader& reader, int fd)
+{
+    try {
+        reader.ReadTags(fd);
+        return true;
+    } catch (const TFileError&) {
+        return false;
+    }
+}
+
+TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer)
+{
+    const int fd = layer.Open(path, O_RDWR | O_NONBLOCK);
+    if (MeansGone(fd))
+        return {TPass::Gone};
+    if (fd < 0)
+        return {TPass::Failed, fd};
+    TOpenFile file(layer, fd);
+    TID3v2Reader reader(layer);
+    SetUpLook(reader, path);
+    const bool read = Look(reader, fd);
+    return FinishPass(file, layer, reader, !read, tag, keepTimes);
+}
+
+// The first pass's outcome told, and the passes the user asks for after a failure.
+TWriteResult Conclude(TOutcome pass, const std::string& path, const TID3v1Tag& tag, bool keepTimes,
+    const TWriteQuestions& ask, TFileLayer& layer)
+{
+    for (;;) {
+        switch (pass.Pass) {
+        case TPass::Done:
+            if (pass.TimesError != 0 && ask.TimesNotKept)
+                ask.TimesNotKept(pass.TimesError);
+            return TWriteResult::Written;
+        case TPass::TooSmall:
+            return TWriteResult::TooSmall;
+        case TPass::Damaged:
+            return TWriteResult::DamagedID3v2;
+        case TPass::Gone:
+            if (ask.FileGone)
+                ask.FileGone();
+            return TWriteResult::Failed;
+        case TPass::Failed:
+            if (!ask.RetryAfterFailure || !ask.RetryAfterFailure(RetryWriteText(pass.Error)))
+                return TWriteResult::Failed;
+            break;
+        }
+        try {
+            pass = WritePass(path, tag, keepTimes, layer);
+        } catch (const std::exception&) {
+            pass = {TPass::Failed};
+        }
+    }
 }
 
 } // namespace
@@ -196,32 +215,56 @@ bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer)
 {
-    for (;;) {
-        TOutcome pass {TPass::Failed};
+    TOutcome first {TPass::Failed};
+    try {
+        first = WritePass(path, tag, keepTimes, layer);
+    } catch (const std::exception&) {
+        first = {TPass::Failed};
+    }
+    return Conclude(first, path, tag, keepTimes, ask, layer);
+}
+
+TTagFile::TTagFile(const std::string& path, TFileLayer& layer) : m_layer(layer), m_reader(layer)
+{
+    SetUpLook(m_reader, path);
+}
+
+TTagFile::~TTagFile()
+{
+    if (m_fd >= 0)
+        m_layer.Close(m_fd);
+}
+
+int TTagFile::Open()
+{
+    const int fd = m_layer.Open(m_reader.FileName, O_RDWR | O_NONBLOCK);
+    if (fd < 0)
+        return fd;
+    m_fd = fd;
+    m_reader.ReadTags(fd);
+    m_read = true;
+    return 0;
+}
+
+TWriteResult TTagFile::Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask)
+{
+    TOutcome first {TPass::Failed};
+    if (m_fd >= 0) {
+        TOpenFile file(m_layer, m_fd);
+        m_fd = -1;
         try {
-            pass = WritePass(path, tag, keepTimes, layer);
+            first = FinishPass(file, m_layer, m_reader, !m_read, tag, keepTimes);
         } catch (const std::exception&) {
-            pass = {TPass::Failed};
+            first = {TPass::Failed};
         }
-        switch (pass.Pass) {
-        case TPass::Done:
-            if (pass.TimesError != 0 && ask.TimesNotKept)
-                ask.TimesNotKept(pass.TimesError);
-            return TWriteResult::Written;
-        case TPass::TooSmall:
-            return TWriteResult::TooSmall;
-        case TPass::Damaged:
-            return TWriteResult::DamagedID3v2;
-        case TPass::Gone:
-            if (ask.FileGone)
-                ask.FileGone();
-            return TWriteResult::Failed;
-        case TPass::Failed:
-            if (!ask.RetryAfterFailure || !ask.RetryAfterFailure(RetryWriteText(pass.Error)))
-                return TWriteResult::Failed;
-            break;
+    } else {
+        try {
+            first = WritePass(m_reader.FileName, tag, keepTimes, m_layer);
+        } catch (const std::exception&) {
+            first = {TPass::Failed};
         }
     }
+    return Conclude(first, m_reader.FileName, tag, keepTimes, ask, m_layer);
 }
 
 TFileTime KnownLastWriteTime(const std::string& path, TFileLayer& layer)

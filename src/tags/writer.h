@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/fileio.h"
+#include "tags/id3v2reader.h"
 #include "tags/id3v1tag.h"
 
 #include <functional>
@@ -52,6 +53,32 @@ enum class TWriteResult { Written, TooSmall, DamagedID3v2, Failed };
 // than the file has (a block appended there would be read as part of it).
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer = TFileLayer::Posix());
+
+// A file read and written through one open handle, so that a change of its
+// tag costs one open: opened for writing, read as the list reads it, then
+// written by the rules of WriteID3v1Block.
+class TTagFile {
+public:
+    explicit TTagFile(const std::string& path, TFileLayer& layer = TFileLayer::Posix());
+    ~TTagFile();
+    TTagFile(const TTagFile&) = delete;
+    TTagFile& operator=(const TTagFile&) = delete;
+
+    // 0, or -errno when the file cannot be opened for reading and writing
+    // (missing, a folder, write-protected...). Throws TFileError when the
+    // open file cannot be read; no frames are decoded.
+    int Open();
+    const TID3v2Reader& Reader() const { return m_reader; }
+    // WriteID3v1Block through the open file, which it closes; a write the
+    // user asks to repeat opens the file afresh.
+    TWriteResult Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask);
+
+private:
+    TFileLayer& m_layer;
+    TID3v2Reader m_reader;
+    int m_fd = -1;
+    bool m_read = false;
+};
 
 // The file's last-write time; the current time when it cannot be read.
 TFileTime ReadLastWriteTime(const std::string& path, TFileLayer& layer = TFileLayer::Posix());

@@ -284,6 +284,47 @@ TEST(Faults, SaverKeepsEntryAndUndoInStepWithTheFile)
             return out;
         };
         Sweep(std::string("saver ") + c.Name, reset, attempt);
+
+        // Read, compared and written through one handle, as the command line
+        // saves; a file that does not open for writing is the caller's to tell.
+        const auto oneOpen = [&](TFaultLayer& layer) {
+            test::TScriptedDialogs dialogs;
+            for (int i = 0; i < 4; ++i)
+                dialogs.QueueResult(Result::No);
+            TTagSaver saver(dialogs, layer);
+            saver.SetDatumBeibehalten(true);
+            TTagFile file(path, layer);
+            std::string out;
+            auto r = TTagSaver::TSaveResult::Failed;
+            try {
+                if (file.Open() == 0)
+                    r = saver.Save(file, c.Tag);
+                else
+                    out = "not opened";
+            } catch (const TFileError&) {
+                out = "not read";
+            }
+            const bool written = test::ReadFile(path) == c.After;
+            EXPECT_TRUE(written || test::ReadFile(path) == c.Before);
+            if (!CloseGap(layer)) {
+                EXPECT_EQ(r == TTagSaver::TSaveResult::Written, written);
+                EXPECT_EQ(saver.Undo().Count(), written ? 1u : 0u) << "the undo list disagrees with the file";
+            }
+            if (!written || !TimesGap(layer)) {
+                EXPECT_EQ(MTime(path), kThen) << "file times";
+            }
+            if (out.empty() && r != TTagSaver::TSaveResult::Written) {
+                EXPECT_FALSE(dialogs.calls.empty()) << "a failed save is told";
+            }
+            if (out.empty())
+                out = r == TTagSaver::TSaveResult::Written ? "saved" : "failed";
+            if (!dialogs.TextsOf("Message").isEmpty())
+                out += ", asked";
+            if (written && MTime(path) != kThen)
+                out += ", times NOT kept";
+            return out;
+        };
+        Sweep(std::string("saver one open ") + c.Name, reset, oneOpen);
     }
 
     // Taking a saved change back: the record goes; a file left as it was is told.
