@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -315,6 +316,15 @@ TEST(Faults, SaverKeepsEntryAndUndoInStepWithTheFile)
             }
             if (out.empty() && r != TTagSaver::TSaveResult::Written) {
                 EXPECT_FALSE(dialogs.calls.empty()) << "a failed save is told";
+            }
+            // One open, one stat and no second read of the block: what makes `set` cheap.
+            if (layer.Faults.empty()) {
+                const auto count = [&](TCall call) {
+                    return std::count_if(layer.Log.begin(), layer.Log.end(), [call](const auto& e) { return e.first == call; });
+                };
+                EXPECT_EQ(count(TCall::Open), 1);
+                EXPECT_EQ(count(TCall::Stat), 1);
+                EXPECT_LE(count(TCall::Read), 2);
             }
             if (out.empty())
                 out = r == TTagSaver::TSaveResult::Written ? "saved" : "failed";
