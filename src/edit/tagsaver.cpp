@@ -70,6 +70,9 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
 
 TTagSaver::TSaveResult TTagSaver::Save(TTagFile& file, const TID3v1Tag& tag)
 {
+    // Without a read there is no old tag to compare with or to put back.
+    if (!file.IsRead())
+        return TSaveResult::Failed;
     const TID3v2Reader& read = file.Reader();
     const TID3v1Tag old = TagFromInfos(read.ID3v1);
     if (SameTag(tag, old))

@@ -42,7 +42,7 @@ public:
     TSaveResult Save(TEintragDaten& entry, const TID3v1Tag& tag);
     // Writes `tag` into the opened file when it differs from the tag read
     // there, through the same handle; nothing is read back. For callers that
-    // keep no entry (the command line).
+    // keep no entry (the command line). Failed, untold, for a file not read.
     TSaveResult Save(TTagFile& file, const TID3v1Tag& tag);
 
     // Takes back the newest saved change and drops its record. False when

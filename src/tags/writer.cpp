@@ -237,6 +237,10 @@ TTagFile::~TTagFile()
 
 int TTagFile::Open()
 {
+    if (m_fd >= 0)
+        m_layer.Close(m_fd);
+    m_fd = -1;
+    m_read = false;
     const int fd = m_layer.Open(m_reader.FileName, O_RDWR | O_NONBLOCK);
     if (fd < 0)
         return fd;

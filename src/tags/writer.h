@@ -68,6 +68,8 @@ public:
     // (missing, a folder, write-protected...). Throws TFileError when the
     // open file cannot be read; no frames are decoded.
     int Open();
+    // Whether Open read the file; Reader() holds nothing before.
+    bool IsRead() const { return m_read; }
     const TID3v2Reader& Reader() const { return m_reader; }
     // WriteID3v1Block through the open file, which it closes; a write the
     // user asks to repeat opens the file afresh.
