@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <atomic>
 #include <utility>
 #include <vector>
 
@@ -14,17 +15,26 @@
 #include <unistd.h>
 
 namespace km {
+
+// Whether a folder has a subfolder; Unknown when the look was cut short.
+enum class TMarker : unsigned char { No, Yes, Unknown };
+
 namespace {
 
 constexpr int PathRole = Qt::UserRole;       // QByteArray, ending in "/"
 constexpr int LoadedRole = Qt::UserRole + 1; // children listed
 constexpr int LinkRole = Qt::UserRole + 2;   // a symbolic link to a folder
+constexpr int ProbeRole = Qt::UserRole + 3;  // serial of the answer the node waits for
+
+// Two reads answer every folder of up to about 2,700 entries; most folders
+// with subfolders show one in the first.
+constexpr int QuickReads = 2;
 
 struct TSubfolder {
     QString caption;
     QByteArray name;
     bool link = false;
-    bool hasSubfolders = false;
+    TMarker marker = TMarker::No;
 };
 
 // Case-insensitive, ties broken by code point, so "B" and "b" keep a fixed
@@ -63,15 +73,14 @@ bool IsDotOrDotDot(const char* n)
     return n[0] == '.' && (n[1] == '\0' || (n[1] == '.' && n[2] == '\0'));
 }
 
-// Whether the entry `e` of the open folder `dfd` is a folder or a link to one.
-// d_type answers most entries without a stat.
-bool IsFolderEntry(int dfd, const dirent* e, bool& link)
+// Whether the entry `name` of the open folder `dfd` is a folder or a link to
+// one. The entry's type answers most entries without a stat.
+bool IsFolderEntry(int dfd, const char* name, unsigned char type, bool& link)
 {
     link = false;
-    unsigned char type = e->d_type;
     struct stat st {};
     if (type == DT_UNKNOWN) {
-        if (::fstatat(dfd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (::fstatat(dfd, name, &st, AT_SYMLINK_NOFOLLOW) != 0)
             return false;
         if (S_ISDIR(st.st_mode))
             return true;
@@ -85,7 +94,7 @@ bool IsFolderEntry(int dfd, const dirent* e, bool& link)
         return false;
     link = true;
     // A dangling link or a link loop (ELOOP) is simply no folder.
-    return ::fstatat(dfd, e->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode);
+    return ::fstatat(dfd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
 // Opens a folder for reading, relative to `dfd` (or AT_FDCWD with a full path).
@@ -100,26 +109,36 @@ DIR* OpenFolder(int dfd, const char* path)
     return dir;
 }
 
-// Stops at the first subfolder: deciding the expand indicator must stay cheap.
-bool HasSubfolder(DIR* dir)
+// Reads the folder `path` (relative to `dfd`) up to its first subfolder, in at
+// most `reads` directory reads (0: no limit), and gives up once `stop` is set.
+// getdents64 rather than readdir: only it tells where one read ends.
+TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<bool>* stop = nullptr)
 {
-    const int dfd = ::dirfd(dir);
-    while (const dirent* e = ::readdir(dir)) {
-        bool link = false;
-        if (!IsDotOrDotDot(e->d_name) && IsFolderEntry(dfd, e, link))
-            return true;
+    const int fd = ::openat(dfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return TMarker::No;
+    alignas(dirent64) char buffer[32768];
+    TMarker marker = TMarker::Unknown;
+    for (int n = 0; marker == TMarker::Unknown && (reads == 0 || n < reads); ++n) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            break;
+        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        if (got <= 0) {
+            marker = TMarker::No; // the end, or a folder that cannot be read
+            break;
+        }
+        for (ssize_t at = 0; at < got;) {
+            const auto* e = reinterpret_cast<const dirent64*>(buffer + at);
+            at += e->d_reclen;
+            bool link = false;
+            if (!IsDotOrDotDot(e->d_name) && IsFolderEntry(fd, e->d_name, e->d_type, link)) {
+                marker = TMarker::Yes;
+                break;
+            }
+        }
     }
-    return false;
-}
-
-bool HasSubfolder(int dfd, const char* path)
-{
-    DIR* dir = OpenFolder(dfd, path);
-    if (!dir)
-        return false;
-    const bool found = HasSubfolder(dir);
-    ::closedir(dir);
-    return found;
+    ::close(fd);
+    return marker;
 }
 
 // The subfolders of `path`, sorted by caption. An unreadable folder has none.
@@ -132,13 +151,13 @@ std::vector<TSubfolder> ListSubfolders(const QByteArray& path)
     const int dfd = ::dirfd(dir);
     while (const dirent* e = ::readdir(dir)) {
         bool link = false;
-        if (IsDotOrDotDot(e->d_name) || !IsFolderEntry(dfd, e, link))
+        if (IsDotOrDotDot(e->d_name) || !IsFolderEntry(dfd, e->d_name, e->d_type, link))
             continue;
         TSubfolder sub;
         sub.name = QByteArray(e->d_name);
         sub.caption = QFile::decodeName(sub.name);
         sub.link = link;
-        sub.hasSubfolders = HasSubfolder(dfd, e->d_name);
+        sub.marker = ProbeSubfolders(dfd, e->d_name, QuickReads);
         out.push_back(std::move(sub));
     }
     ::closedir(dir);
@@ -152,6 +171,17 @@ bool IsFolder(const QByteArray& path)
 {
     struct stat st {};
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Whether a folder listed below `node` is still there; a few stats instead of
+// reading a large folder to its end.
+bool ListedFolderLeft(const QTreeWidgetItem* node)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        if (IsFolder(PathOf(node->child(i))))
+            return true;
+    }
+    return false;
 }
 
 QIcon ThemeIcon(const char* name, const QIcon& fallback)
@@ -181,10 +211,20 @@ TDirBox::TDirBox(QWidget* parent)
     connect(this, &QTreeWidget::itemExpanded, this, &TDirBox::OnExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &TDirBox::OnCollapsed);
 
+    m_probes.setMaxThreadCount(1);
+
     const bool notify = m_notify;
     m_notify = false;
     Rebuild();
     m_notify = notify;
+}
+
+TDirBox::~TDirBox()
+{
+    // Answers still queued for this box are dropped with it.
+    m_closing = true;
+    m_probes.clear();
+    m_probes.waitForDone();
 }
 
 QString TDirBox::Directory() const
@@ -241,9 +281,12 @@ bool TDirBox::SelectPath(const QString& path)
 void TDirBox::Rebuild()
 {
     m_shown.clear();
+    m_probes.clear();
+    m_pending.clear();
     clear();
     const QByteArray rootPath("/");
-    QTreeWidgetItem* root = MakeNode(rootPath, QStringLiteral("/"), false, HasSubfolder(AT_FDCWD, "/"));
+    // The root is listed at once: its own marker needs no answer.
+    QTreeWidgetItem* root = MakeNode(rootPath, QStringLiteral("/"), false, ProbeSubfolders(AT_FDCWD, "/", QuickReads));
     root->setIcon(0, m_rootIcon);
     addTopLevelItem(root);
     // A single top node: show its folders at once rather than make the user open it.
@@ -272,13 +315,10 @@ void TDirBox::RereadFolder(const QString& path)
     }
     while (node->parent() && !IsFolder(PathOf(node)))
         node = node->parent();
-    if (IsLoaded(node)) {
+    if (IsLoaded(node))
         RereadHeld(node);
-    } else {
-        node->setChildIndicatorPolicy(HasSubfolder(AT_FDCWD, PathOf(node).constData())
-                ? QTreeWidgetItem::ShowIndicator
-                : QTreeWidgetItem::DontShowIndicator);
-    }
+    else
+        SetMarker(node, ProbeSubfolders(AT_FDCWD, PathOf(node).constData(), QuickReads));
 }
 
 QItemSelectionModel::SelectionFlags TDirBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
@@ -296,16 +336,60 @@ QTreeWidgetItem* TDirBox::SelectedNode() const
     return selected.isEmpty() ? currentItem() : selected.first();
 }
 
-QTreeWidgetItem* TDirBox::MakeNode(const QByteArray& path, const QString& caption, bool link, bool hasSubfolders) const
+// A node whose marker is Unknown needs StartProbe once it is in the tree.
+QTreeWidgetItem* TDirBox::MakeNode(const QByteArray& path, const QString& caption, bool link, TMarker marker) const
 {
     auto* node = new QTreeWidgetItem;
     node->setText(0, caption);
     node->setIcon(0, link ? m_linkIcon : m_folderIcon);
     node->setData(0, PathRole, path);
     node->setData(0, LinkRole, link);
+    // Until the answer comes, no marker: a folder whose first thousands of
+    // entries hold no subfolder nearly always has none, so a marker rarely
+    // appears later and never shows only to vanish again.
     node->setChildIndicatorPolicy(
-        hasSubfolders ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
+        marker == TMarker::Yes ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
     return node;
+}
+
+// For a node in the tree whose children are not listed. Unknown keeps the
+// marker it shows until the answer comes: mostly that is still right.
+void TDirBox::SetMarker(QTreeWidgetItem* node, TMarker marker)
+{
+    if (marker == TMarker::Unknown) {
+        StartProbe(node);
+        return;
+    }
+    node->setChildIndicatorPolicy(
+        marker == TMarker::Yes ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
+    if (node->data(0, ProbeRole).isValid())
+        node->setData(0, ProbeRole, QVariant()); // an answer still on its way is older
+}
+
+void TDirBox::StartProbe(QTreeWidgetItem* node)
+{
+    const quint64 serial = ++m_probeSerial;
+    node->setData(0, ProbeRole, serial);
+    m_pending.insert(serial, QPersistentModelIndex(indexFromItem(node)));
+    m_probes.start([this, serial, path = PathOf(node)] {
+        const TMarker marker = ProbeSubfolders(AT_FDCWD, path.constData(), 0, &m_closing);
+        if (marker == TMarker::Unknown)
+            return; // the box is closing
+        QMetaObject::invokeMethod(
+            this, [this, serial, marker] { ApplyProbe(serial, marker == TMarker::Yes); }, Qt::QueuedConnection);
+    });
+}
+
+void TDirBox::ApplyProbe(quint64 serial, bool hasSubfolders)
+{
+    const QPersistentModelIndex index = m_pending.take(serial);
+    // The node may have gone, been listed meanwhile (its children decide now),
+    // or been checked again since.
+    QTreeWidgetItem* node = index.isValid() ? itemFromIndex(index) : nullptr;
+    if (!node || IsLoaded(node) || node->data(0, ProbeRole).toULongLong() != serial)
+        return;
+    node->setData(0, ProbeRole, QVariant());
+    node->setChildIndicatorPolicy(hasSubfolders ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
 }
 
 void TDirBox::SetNodeIcon(QTreeWidgetItem* node) const
@@ -324,12 +408,17 @@ void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
         return;
     node->setData(0, LoadedRole, true);
     const QByteArray path = node->data(0, PathRole).toByteArray();
+    const std::vector<TSubfolder> subs = ListSubfolders(path);
     QList<QTreeWidgetItem*> children;
-    for (const TSubfolder& sub : ListSubfolders(path)) {
-        children.append(MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.hasSubfolders));
-    }
+    children.reserve(qsizetype(subs.size()));
+    for (const TSubfolder& sub : subs)
+        children.append(MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.marker));
     // Added at once: one by one is far slower for large folders.
     node->addChildren(children);
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+        if (subs[i].marker == TMarker::Unknown)
+            StartProbe(children[qsizetype(i)]);
+    }
     // From now on the children themselves decide; a folder emptied since the
     // check loses its indicator.
     node->setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
@@ -381,6 +470,8 @@ void TDirBox::Reread(QTreeWidgetItem* node)
     // Open nodes are read again below. A closed one waits for its next opening,
     // unless the selection lies in it or its folder has no subfolders left.
     std::vector<QTreeWidgetItem*> again;
+    // New nodes whose marker is still open: asked about once they are in the tree.
+    std::vector<QTreeWidgetItem*> unknown;
 
     // New folders go in as runs: one insertion per run, not per folder.
     QList<QTreeWidgetItem*> run;
@@ -388,7 +479,9 @@ void TDirBox::Reread(QTreeWidgetItem* node)
     for (j = 0; j <= subs.size(); ++j) {
         if (j < subs.size() && !kept[j]) {
             const TSubfolder& sub = subs[j];
-            run.append(MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.hasSubfolders));
+            run.append(MakeNode(path + sub.name + '/', sub.caption, sub.link, sub.marker));
+            if (sub.marker == TMarker::Unknown)
+                unknown.push_back(run.last());
             continue;
         }
         if (!run.isEmpty()) {
@@ -405,13 +498,17 @@ void TDirBox::Reread(QTreeWidgetItem* node)
         }
         // A listed child gets its indicator from its own children below.
         if (!IsLoaded(child)) {
-            child->setChildIndicatorPolicy(subs[j].hasSubfolders ? QTreeWidgetItem::ShowIndicator
-                                                                 : QTreeWidgetItem::DontShowIndicator);
-        } else if (child->isExpanded() || !subs[j].hasSubfolders || child == selectedBranch || child == currentBranch) {
-            again.push_back(child);
+            SetMarker(child, subs[j].marker);
+        } else {
+            const bool emptied = subs[j].marker == TMarker::No
+                || (subs[j].marker == TMarker::Unknown && child->childCount() > 0 && !ListedFolderLeft(child));
+            if (child->isExpanded() || emptied || child == selectedBranch || child == currentBranch)
+                again.push_back(child);
         }
         ++at;
     }
+    for (QTreeWidgetItem* child : unknown)
+        StartProbe(child);
 
     // Only nodes listed before: reading never opens anything new.
     for (QTreeWidgetItem* child : again)

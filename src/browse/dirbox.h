@@ -1,19 +1,28 @@
 #pragma once
 
+#include <QHash>
 #include <QIcon>
+#include <QPersistentModelIndex>
+#include <QThreadPool>
 #include <QTreeWidget>
 
+#include <atomic>
+
 namespace km {
+
+enum class TMarker : unsigned char;
 
 // The folder tree: one top node for the root "/", below each node its
 // subfolders (hidden ones and links to folders included), loaded when the node
 // is first expanded and read again each time it is expanded later. Every change
 // of the selected folder, by the user or by the program, raises DirChange while
-// notifications are on.
+// notifications are on. Whether a large folder has subfolders (its expand
+// marker) is found out on a worker thread; the marker follows when it is known.
 class TDirBox : public QTreeWidget {
     Q_OBJECT
 public:
     explicit TDirBox(QWidget* parent = nullptr);
+    ~TDirBox() override;
 
     // Path of the selected node, ending in "/" ("/" for the root).
     QString Directory() const;
@@ -45,7 +54,10 @@ protected:
 
 private:
     QTreeWidgetItem* SelectedNode() const;
-    QTreeWidgetItem* MakeNode(const QByteArray& path, const QString& caption, bool link, bool hasSubfolders) const;
+    QTreeWidgetItem* MakeNode(const QByteArray& path, const QString& caption, bool link, TMarker marker) const;
+    void SetMarker(QTreeWidgetItem* node, TMarker marker);
+    void StartProbe(QTreeWidgetItem* node);
+    void ApplyProbe(quint64 serial, bool hasSubfolders);
     void SetNodeIcon(QTreeWidgetItem* node) const;
     void EnsureLoaded(QTreeWidgetItem* node);
     void Reread(QTreeWidgetItem* node);
@@ -64,6 +76,14 @@ private:
     QIcon m_folderIcon;
     QIcon m_openIcon;
     QIcon m_linkIcon;
+
+    // Folders too large to check at once, read to their first subfolder one at
+    // a time. An answer finds its node through m_pending and applies only if
+    // the node still waits for that very answer.
+    QThreadPool m_probes;
+    std::atomic<bool> m_closing = false;
+    quint64 m_probeSerial = 0;
+    QHash<quint64, QPersistentModelIndex> m_pending;
 };
 
 } // namespace km

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <unistd.h>
 
 namespace km {
@@ -262,6 +263,55 @@ TEST_F(DirBox, ExpandsALargeFolder)
     ASSERT_TRUE(box.SelectPath(Path()));
     box.currentItem()->setExpanded(true);
     EXPECT_EQ(box.currentItem()->childCount(), 2000);
+}
+
+TEST_F(DirBox, LargeFoldersGetTheirMarkersLater)
+{
+    // Too many entries to be checked at once: their answers come from the worker.
+    for (const char* d : {"dateien", "echt/innen", "offen", "verweis", "ziel/x"})
+        Mkdir(d);
+    for (int i = 0; i < 4000; ++i) {
+        for (const char* d : {"dateien/", "echt/", "offen/", "verweis/"})
+            std::ofstream(m_base / (d + std::to_string(i)));
+    }
+    fs::create_directory_symlink(m_base / "ziel", m_base / "verweis/zum-ziel");
+
+    TDirBox box;
+    ASSERT_TRUE(box.SelectPath(Path("ziel/")));
+    QTreeWidgetItem* base = box.currentItem()->parent();
+    const auto markerOf = [&](const char* name) { return Child(base, name)->childIndicatorPolicy(); };
+    // Long enough for a slow machine; an answer normally takes milliseconds.
+    const auto waitFor = [&](const char* name, QTreeWidgetItem::ChildIndicatorPolicy marker) {
+        return QTest::qWaitFor([&] { return markerOf(name) == marker; }, 60000);
+    };
+    // Opened before its answer is in: listed as always, and the answer leaves it alone.
+    Mkdir("offen/neu");
+    QTreeWidgetItem* offen = Child(base, "offen");
+    offen->setExpanded(true);
+    EXPECT_EQ(Captions(offen), QStringList{"neu"});
+    EXPECT_TRUE(waitFor("verweis", QTreeWidgetItem::ShowIndicator));
+    EXPECT_TRUE(waitFor("echt", QTreeWidgetItem::ShowIndicator));
+    EXPECT_EQ(Child(base, "verweis")->childCount(), 0);
+
+    // The marker shown stays until the new answer takes it away. A closed
+    // listed node whose listed folders are all gone is read again at once.
+    fs::remove(m_base / "echt/innen");
+    offen->setExpanded(false);
+    fs::remove(m_base / "offen/neu");
+    box.RereadFolder(Path());
+    EXPECT_EQ(offen->childCount(), 0);
+    ASSERT_TRUE(waitFor("echt", QTreeWidgetItem::DontShowIndicator));
+    // Answers come in the order asked: those for the folders before it are in too.
+    EXPECT_EQ(markerOf("dateien"), QTreeWidgetItem::DontShowIndicator);
+    EXPECT_EQ(offen->childIndicatorPolicy(), QTreeWidgetItem::DontShowIndicatorWhenChildless);
+
+    // Rebuilding or closing with answers pending drops them safely.
+    auto other = std::make_unique<TDirBox>();
+    ASSERT_TRUE(other->SelectPath(Path("ziel/")));
+    other->Rebuild();
+    ASSERT_TRUE(other->SelectPath(Path("ziel/")));
+    other.reset();
+    QCoreApplication::processEvents();
 }
 
 TEST_F(DirBox, CollapseAndExpandReadsAgain)
