@@ -135,6 +135,7 @@ void TForm1::SetFileLayer(TFileLayer& layer)
 {
     m_saver.SetFileLayer(layer);
     m_reader.SetFileLayer(layer);
+    m_fileLayer = &layer;
 }
 
 void TForm1::BuildUi()

@@ -60,7 +60,6 @@ public:
     const TEntryList& EntryList() const { return m_entries; }
     TListModel& Model() const { return *m_model; }
     const QString& SelectAfterScan() const { return m_selectAfterScan; }
-    TID3v2Reader& Reader() { return m_reader; }
     // Cleared by the settings reset, so that the next start takes the defaults.
     void SetSaveSettingsOnClose(bool on) { m_saveSettingsOnClose = on; }
 
@@ -179,6 +178,7 @@ private:
 
     TEntryList m_entries;
     TID3v2Reader m_reader;
+    TFileLayer* m_fileLayer = &TFileLayer::Posix(); // the reader's and the saver's
     TGenreLists m_genres;
 
     // Scan state

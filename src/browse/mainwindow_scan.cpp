@@ -8,6 +8,7 @@
 #include "browse/collect.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
+#include "browse/readahead.h"
 #include "platform/dialogs.h"
 
 #include <QCoreApplication>
@@ -139,10 +140,11 @@ void TForm1::RunScan()
     LGefunden->hide();
     LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
 
+    // A layer a test put in need not bear several threads.
+    TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0);
     for (std::size_t k = 0; k < m_entries.size(); ++k) {
-        TEintragDaten& entry = *m_entries[k];
+        TEintragDaten& entry = ahead.Next();
         entry.InSelection = 0;
-        ReadEntry(m_reader, entry.FullPath(), entry);
         m_model->InsertSorted(&entry, TListModel::FileIcon, m_sortKey);
         ServeEvents();
         if (m_abortRequested) {

@@ -1,6 +1,7 @@
 #include "cli/listing.h"
 
 #include "browse/collect.h"
+#include "browse/readahead.h"
 #include "browse/sorting.h"
 #include "tags/id3v2reader.h"
 
@@ -103,15 +104,19 @@ TListing ReadListing(const std::string& folder, bool recursive, int sortKey, con
     TID3v2Reader reader;
     SetUpListReader(reader);
     listing.Rows.reserve(listing.Entries.size());
-    for (const auto& entry : listing.Entries) {
-        entry->InSelection = 0;
-        try {
-            ReadEntry(reader, entry->FullPath(), *entry);
-        } catch (const TFileError& e) {
-            listing.Error = e.what();
-            break;
+    {
+        TReadAhead ahead(listing.Entries, reader, ScanWorkers());
+        for (std::size_t k = 0; k < listing.Entries.size(); ++k) {
+            TEintragDaten* entry = nullptr;
+            try {
+                entry = &ahead.Next();
+            } catch (const TFileError& e) {
+                listing.Error = e.what();
+                break;
+            }
+            entry->InSelection = 0;
+            listing.Rows.push_back(entry);
         }
-        listing.Rows.push_back(entry.get());
     }
     // Stable: the order one-by-one insertion at the sorted place gives.
     SortRows(listing.Rows, sortKey, ids);

@@ -298,9 +298,9 @@ TEST_F(Window, AnUnreadableFileEndsTheScanWithTheRowsSoFar)
     TLockedFile layer;
     const std::string first = window->EntryList().front()->FullPath();
     layer.locked = window->EntryList()[1]->FullPath();
-    window->Reader().SetFileLayer(layer);
+    window->SetFileLayer(layer);
     window->ScanFolder();
-    window->Reader().SetFileLayer(TFileLayer::Posix());
+    window->SetFileLayer(TFileLayer::Posix());
     EXPECT_EQ(dialogs.TextsOf("ShowError"),
         QStringList {QString::fromStdString("Datei " + layer.locked + " kann nicht geöffnet werden")});
     EXPECT_EQ(Rows(), (std::vector<std::string> {std::filesystem::path(first).filename().string()}));
