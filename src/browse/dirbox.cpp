@@ -6,6 +6,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -26,8 +28,9 @@ constexpr int LoadedRole = Qt::UserRole + 1; // children listed
 constexpr int LinkRole = Qt::UserRole + 2;   // a symbolic link to a folder
 constexpr int ProbeRole = Qt::UserRole + 3;  // serial of the answer the node waits for
 
-// Two reads answer every folder of up to about 2,700 entries; most folders
-// with subfolders show one in the first.
+// Two reads of 32 KiB answer every folder of up to about a thousand entries
+// with names as long as song titles; most folders with subfolders show one
+// in the first.
 constexpr int QuickReads = 2;
 
 struct TSubfolder {
@@ -110,19 +113,27 @@ DIR* OpenFolder(int dfd, const char* path)
 }
 
 // Reads the folder `path` (relative to `dfd`) up to its first subfolder, in at
-// most `reads` directory reads (0: no limit), and gives up once `stop` is set.
-// getdents64 rather than readdir: only it tells where one read ends.
-TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<bool>* stop = nullptr)
+// most `reads` directory reads (0: no limit), and gives up once `stop` or
+// `cancel` is set. getdents64 rather than readdir: only it tells where one
+// read ends.
+TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<bool>* stop = nullptr,
+    const std::atomic<bool>* cancel = nullptr)
 {
+    const auto stopped = [&] {
+        return (stop && stop->load(std::memory_order_relaxed)) || (cancel && cancel->load(std::memory_order_relaxed));
+    };
     const int fd = ::openat(dfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return TMarker::No;
     alignas(dirent64) char buffer[32768];
     TMarker marker = TMarker::Unknown;
     for (int n = 0; marker == TMarker::Unknown && (reads == 0 || n < reads); ++n) {
-        if (stop && stop->load(std::memory_order_relaxed))
+        if (stopped())
             break;
-        const ssize_t got = ::getdents64(fd, buffer, sizeof buffer);
+        ssize_t got;
+        do
+            got = ::getdents64(fd, buffer, sizeof buffer);
+        while (got < 0 && errno == EINTR);
         if (got <= 0) {
             marker = TMarker::No; // the end, or a folder that cannot be read
             break;
@@ -135,6 +146,9 @@ TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<
                 marker = TMarker::Yes;
                 break;
             }
+            // Entries of unknown type cost a stat each: a stop need not wait for the whole read.
+            if (e->d_type == DT_UNKNOWN && stopped())
+                break;
         }
     }
     ::close(fd);
@@ -282,6 +296,8 @@ void TDirBox::Rebuild()
 {
     m_shown.clear();
     m_probes.clear();
+    for (const TProbe& probe : std::as_const(m_pending))
+        probe.Cancel->store(true);
     m_pending.clear();
     clear();
     const QByteArray rootPath("/");
@@ -362,19 +378,34 @@ void TDirBox::SetMarker(QTreeWidgetItem* node, TMarker marker)
     }
     node->setChildIndicatorPolicy(
         marker == TMarker::Yes ? QTreeWidgetItem::ShowIndicator : QTreeWidgetItem::DontShowIndicator);
-    if (node->data(0, ProbeRole).isValid())
-        node->setData(0, ProbeRole, QVariant()); // an answer still on its way is older
+    DropProbe(node); // an answer still on its way is older
+}
+
+void TDirBox::DropProbe(QTreeWidgetItem* node)
+{
+    const QVariant serial = node->data(0, ProbeRole);
+    if (!serial.isValid())
+        return;
+    node->setData(0, ProbeRole, QVariant());
+    // Stops the read if it runs, or makes it end at once when its turn comes.
+    const auto it = m_pending.find(serial.toULongLong());
+    if (it == m_pending.end())
+        return;
+    it->Cancel->store(true);
+    m_pending.erase(it);
 }
 
 void TDirBox::StartProbe(QTreeWidgetItem* node)
 {
+    DropProbe(node);
     const quint64 serial = ++m_probeSerial;
     node->setData(0, ProbeRole, serial);
-    m_pending.insert(serial, QPersistentModelIndex(indexFromItem(node)));
-    m_probes.start([this, serial, path = PathOf(node)] {
-        const TMarker marker = ProbeSubfolders(AT_FDCWD, path.constData(), 0, &m_closing);
+    auto cancel = std::make_shared<std::atomic<bool>>(false);
+    m_pending.insert(serial, TProbe {QPersistentModelIndex(indexFromItem(node)), cancel});
+    m_probes.start([this, serial, cancel, path = PathOf(node)] {
+        const TMarker marker = ProbeSubfolders(AT_FDCWD, path.constData(), 0, &m_closing, cancel.get());
         if (marker == TMarker::Unknown)
-            return; // the box is closing
+            return; // the box is closing, or the answer is no longer wanted
         QMetaObject::invokeMethod(
             this, [this, serial, marker] { ApplyProbe(serial, marker == TMarker::Yes); }, Qt::QueuedConnection);
     });
@@ -382,7 +413,7 @@ void TDirBox::StartProbe(QTreeWidgetItem* node)
 
 void TDirBox::ApplyProbe(quint64 serial, bool hasSubfolders)
 {
-    const QPersistentModelIndex index = m_pending.take(serial);
+    const QPersistentModelIndex index = m_pending.take(serial).Index;
     // The node may have gone, been listed meanwhile (its children decide now),
     // or been checked again since.
     QTreeWidgetItem* node = index.isValid() ? itemFromIndex(index) : nullptr;
@@ -407,6 +438,7 @@ void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
     if (node->data(0, LoadedRole).toBool())
         return;
     node->setData(0, LoadedRole, true);
+    DropProbe(node); // its children decide now
     const QByteArray path = node->data(0, PathRole).toByteArray();
     const std::vector<TSubfolder> subs = ListSubfolders(path);
     QList<QTreeWidgetItem*> children;
@@ -502,7 +534,9 @@ void TDirBox::Reread(QTreeWidgetItem* node)
         } else {
             const bool emptied = subs[j].marker == TMarker::No
                 || (subs[j].marker == TMarker::Unknown && child->childCount() > 0 && !ListedFolderLeft(child));
-            if (child->isExpanded() || emptied || child == selectedBranch || child == currentBranch)
+            // Listed without children, it shows no marker: new subfolders must show.
+            const bool filled = child->childCount() == 0 && subs[j].marker == TMarker::Yes;
+            if (child->isExpanded() || emptied || filled || child == selectedBranch || child == currentBranch)
                 again.push_back(child);
         }
         ++at;

@@ -7,6 +7,7 @@
 #include <QTreeWidget>
 
 #include <atomic>
+#include <memory>
 
 namespace km {
 
@@ -57,6 +58,8 @@ private:
     QTreeWidgetItem* MakeNode(const QByteArray& path, const QString& caption, bool link, TMarker marker) const;
     void SetMarker(QTreeWidgetItem* node, TMarker marker);
     void StartProbe(QTreeWidgetItem* node);
+    // Forgets the answer the node waits for, and stops its read.
+    void DropProbe(QTreeWidgetItem* node);
     void ApplyProbe(quint64 serial, bool hasSubfolders);
     void SetNodeIcon(QTreeWidgetItem* node) const;
     void EnsureLoaded(QTreeWidgetItem* node);
@@ -83,7 +86,11 @@ private:
     QThreadPool m_probes;
     std::atomic<bool> m_closing = false;
     quint64 m_probeSerial = 0;
-    QHash<quint64, QPersistentModelIndex> m_pending;
+    struct TProbe {
+        QPersistentModelIndex Index;
+        std::shared_ptr<std::atomic<bool>> Cancel;
+    };
+    QHash<quint64, TProbe> m_pending;
 };
 
 } // namespace km

@@ -44,10 +44,11 @@ TReadAhead::TReadAhead(const TEntryList& entries, TID3v2Reader& reader, int work
     m_readers.assign(count, reader);
     for (TID3v2Reader& own : m_readers)
         SetUpListReader(own);
+    m_threads.reserve(count);
     try {
         for (TID3v2Reader& own : m_readers)
             m_threads.emplace_back(&TReadAhead::Work, this, std::ref(own));
-    } catch (const std::system_error&) {
+    } catch (...) {
         // Fewer threads than asked still read ahead; none, and the caller reads.
     }
 }
@@ -77,8 +78,10 @@ TEintragDaten& TReadAhead::Next()
     std::uint8_t state = m_state[k].load(std::memory_order_acquire);
     if (state == kPending) {
         std::unique_lock lock(m_mutex);
-        m_callerWaits = true;
-        m_readyCv.wait(lock, [&] { return (state = m_state[k].load()) != kPending; });
+        // Store then load here, store then load in Publish: both sequentially
+        // consistent, so one side always sees the other and no wake-up is lost.
+        m_callerWaits.store(true, std::memory_order_seq_cst);
+        m_readyCv.wait(lock, [&] { return (state = m_state[k].load(std::memory_order_seq_cst)) != kPending; });
         m_callerWaits = false;
     }
     if (state == kFailed) {
@@ -89,9 +92,10 @@ TEintragDaten& TReadAhead::Next()
         m_roomCv.notify_all();
         std::rethrow_exception(error);
     }
-    m_taken = k + 1;
+    // The same store-then-load pairing with the workers' ++m_idle and their wait.
+    m_taken.store(k + 1, std::memory_order_seq_cst);
     // Idle workers wake for a quarter of the window at a time, not for each entry.
-    if (m_idle > 0 && m_claimed + m_window / 4 < k + 1 + m_window) {
+    if (m_idle.load(std::memory_order_seq_cst) > 0 && m_claimed + m_window / 4 < k + 1 + m_window) {
         std::lock_guard lock(m_mutex);
         m_roomCv.notify_all();
     }
@@ -100,8 +104,8 @@ TEintragDaten& TReadAhead::Next()
 
 void TReadAhead::Publish(std::size_t k, std::uint8_t state)
 {
-    m_state[k] = state;
-    if (m_callerWaits) {
+    m_state[k].store(state, std::memory_order_seq_cst);
+    if (m_callerWaits.load(std::memory_order_seq_cst)) {
         std::lock_guard lock(m_mutex);
         m_readyCv.notify_one();
     }
