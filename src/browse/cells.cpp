@@ -137,7 +137,7 @@ QString CellText(int columnId, const TEintragDaten& e, const QLocale& locale)
     case ColJahr: return TagText(e.Tag.Jahr);
     case ColBemerkung: return TagText(e.Tag.Bemerkung);
     case ColMusikrichtung: return Cp1252ToQString(GenreName(e.Tag.Musikrichtung));
-    case ColOrdner: return QString::fromUtf8(e.Folder.data(), static_cast<qsizetype>(e.Folder.size()));
+    case ColOrdner: return QString::fromUtf8(e.Folder.str().data(), static_cast<qsizetype>(e.Folder.size()));
     case ColGroesse: return SizeText(e.FileSize, locale);
     case ColAttribute: return AttributeText(e.Attributes);
     case ColMpegVersion: return MpegVersionText(e.MP3Info.Version, e.MP3Info.Layer);

@@ -94,6 +94,7 @@ struct TItem {
 // handle is needed only to reach the items and may be closed meanwhile.
 struct TFolder {
     std::string Path; // ending in "/"
+    TFolderPath Shared; // the same, given to the folder's entries
     std::string Name; // in its parent folder
     DIR* Dir = nullptr;
     dev_t Device = 0;
@@ -318,7 +319,9 @@ private:
         if (file) {
             auto entry = std::make_unique<TEintragDaten>();
             entry->FileName = item.Name;
-            entry->Folder = f.Path;
+            if (f.Shared.empty())
+                f.Shared = f.Path;
+            entry->Folder = f.Shared;
             entry->FileSize = regular ? 0 : st.st_size;
             entry->Attributes = (item.Name[0] == '.' ? kAttrHidden : 0)
                 | (regular || (st.st_mode & S_IWUSR) ? 0 : kAttrReadOnly);

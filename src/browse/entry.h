@@ -14,19 +14,44 @@
 
 namespace km {
 
+// A folder path held once for all entries of the folder: a hundred thousand
+// files in one folder share one string instead of keeping a copy each.
+class TFolderPath {
+public:
+    TFolderPath() = default;
+    TFolderPath(std::string path) : m_path(std::make_shared<const std::string>(std::move(path))) {}
+    TFolderPath(const char* path) : TFolderPath(std::string(path)) {}
+
+    const std::string& str() const { return m_path ? *m_path : Empty(); }
+    operator const std::string&() const { return str(); }
+    std::size_t size() const { return str().size(); }
+    bool empty() const { return str().empty(); }
+
+    friend bool operator==(const TFolderPath& a, const std::string& b) { return a.str() == b; }
+    friend std::string operator+(const TFolderPath& a, const std::string& b) { return a.str() + b; }
+
+private:
+    static const std::string& Empty()
+    {
+        static const std::string empty;
+        return empty;
+    }
+    std::shared_ptr<const std::string> m_path;
+};
+
 // Everything the program knows about one listed file.
 struct TEintragDaten {
     TID3v1Tag Tag = EmptyTag();
     TMP3Info MP3Info;
     std::uint32_t Duration = 0; // milliseconds
     std::string FileName;       // as the folder listing spells it
-    std::string Folder;         // always ends in "/"
+    TFolderPath Folder;         // always ends in "/"
     std::int64_t FileSize = 0;
     std::uint32_t Attributes = 0;
     TFileTime FileTime = 0;     // last write, UTC
     std::uint8_t InSelection = 0;
 
-    std::string FullPath() const { return Folder + FileName; }
+    std::string FullPath() const { return Folder.str() + FileName; }
 };
 
 // Owns the entries in the order they were found; rows point into it.

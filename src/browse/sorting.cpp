@@ -77,7 +77,7 @@ int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2)
     case 6: return Compare(YearValue(FieldView(e1.Tag.Jahr)), YearValue(FieldView(e2.Tag.Jahr)));
     case 7: return CompareText(FieldView(e1.Tag.Bemerkung), FieldView(e2.Tag.Bemerkung));
     case 8: return CompareText(GenreName(e1.Tag.Musikrichtung), GenreName(e2.Tag.Musikrichtung));
-    case 9: return CompareText(e1.Folder, e2.Folder);
+    case 9: return CompareText(e1.Folder.str(), e2.Folder.str());
     case 10: return Compare(e1.FileSize, e2.FileSize);
     case 11: return Compare(static_cast<std::int32_t>(e1.Attributes), static_cast<std::int32_t>(e2.Attributes));
     case 12: {

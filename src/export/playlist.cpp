@@ -74,7 +74,7 @@ QByteArray PlaylistText(const std::vector<const TEintragDaten*>& entries, bool e
     for (const TEintragDaten* entry : entries) {
         if (extended)
             text += "#EXTINF:" + std::to_string(PlaylistSeconds(entry->Duration)) + "," + DisplayText(*entry) + "\r\n";
-        text += (relativeTo ? RelativeFolder(*relativeTo, entry->Folder) : entry->Folder) + entry->FileName + "\r\n";
+        text += (relativeTo ? RelativeFolder(*relativeTo, entry->Folder) : entry->Folder.str()) + entry->FileName + "\r\n";
     }
     return QByteArray::fromStdString(text);
 }

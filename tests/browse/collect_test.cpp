@@ -63,6 +63,8 @@ TEST(Collect, FilesFoldersHiddenAndSubfolders)
     EXPECT_EQ(Paths(flat), (std::set<std::string> {root + "a.MP3", root + "b.mp3", root + ".versteckt.mp3"}));
     for (const auto& e : flat) {
         EXPECT_EQ(e->Folder, root);
+        // One folder string for all its files, not a copy each.
+        EXPECT_EQ(&e->Folder.str(), &flat.front()->Folder.str());
         // Size and read-only bit come with reading: the walk costs no call per file.
         EXPECT_EQ(e->FileSize, 0);
         EXPECT_EQ(e->Attributes, e->FileName[0] == '.' ? kAttrHidden : 0u);
