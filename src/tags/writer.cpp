@@ -23,6 +23,7 @@ struct TOutcome {
     TPass Pass;
     int Error = 0;
     int TimesError = 0; // written, but the times to keep could not be set back
+    bool Touched = false; // a write or truncate reached the file (its times moved)
 };
 
 // Short counts are no error code of their own.
@@ -87,19 +88,19 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, cons
         if (!hasBlock)
             return {TPass::Done};
         const int err = layer.Truncate(fd, at);
-        return err == 0 ? TOutcome {TPass::Done} : TOutcome {TPass::Failed, err};
+        return {err == 0 ? TPass::Done : TPass::Failed, err, 0, true};
     }
 
     std::uint8_t block[kID3v1BlockSize];
     EncodeID3v1Block(tag, block);
     const long long r = layer.WriteAt(fd, block, sizeof block, at);
     if (r == static_cast<long long>(sizeof block))
-        return {TPass::Done};
+        return {TPass::Done, 0, 0, true};
     if (hasBlock)
         layer.WriteAt(fd, reader.LastBlock.data(), reader.LastBlock.size(), at);
     else
         layer.Truncate(fd, size);
-    return {TPass::Failed, ErrorOf(r)};
+    return {TPass::Failed, ErrorOf(r), 0, true};
 }
 
 // Writes through `file`, which `reader` has read (or failed to read: then
@@ -117,11 +118,14 @@ TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& read
         try {
             result = ChangeBlock(file.Get(), layer, reader, tag);
         } catch (const std::exception&) {
-            result = {TPass::Failed};
+            // How far it got is unknown: the times go back to be safe.
+            result = {TPass::Failed, 0, 0, true};
         }
     }
-    // The times change only with a write that went through, and not even then with keepTimes.
-    if (haveTimes && (keepTimes || result.Pass != TPass::Done)) {
+    // Only a file whose bytes were touched gets its times back (setting them
+    // moves the status-change time, which backup tools watch): after a write
+    // with keepTimes, and after a failed write that was undone.
+    if (haveTimes && result.Touched && (keepTimes || result.Pass != TPass::Done)) {
         const int err = layer.SetTimes(file.Get(), times.LastAccessTime, times.LastWriteTime);
         // Only the owner may set times; a file others may write keeps its new date.
         if (err != 0 && keepTimes && result.Pass == TPass::Done)

@@ -8,6 +8,8 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <thread>
 
 namespace km {
 namespace {
@@ -207,6 +209,36 @@ TEST(Writer, ID3v2TagsStayByteForByte)
     EXPECT_EQ(test::ReadFile(path), Cat({body, test::V1("Zwei")}));
     ASSERT_TRUE(Write(path, EmptyTag()));
     EXPECT_EQ(test::ReadFile(path), body);
+}
+
+// Setting times moves the status-change time, which backup tools watch:
+// a file whose bytes stay the same is not touched at all.
+TEST(Writer, AFileLeftAsItWasKeepsItsStatusChangeTime)
+{
+    test::TempDir dir;
+    const auto changed = [](const std::string& path) {
+        struct stat st {};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0);
+        return std::pair {st.st_ctim.tv_sec, st.st_ctim.tv_nsec};
+    };
+    const auto claiming = Cat({test::Str("ID3"), {3, 0, 0}, test::Synchsafe(100000), Audio(2000)});
+    const std::pair<Bytes, TID3v1Tag> untouched[] = {
+        {Cat({Fill(2), test::V1("Alt")}), MakeTag("Neu")}, // too small
+        {Audio(1000), EmptyTag()},                        // nothing to remove
+        {claiming, MakeTag("Neu")},                       // damaged leading tag
+    };
+    for (const bool keepTimes : {true, false}) {
+        for (const auto& [bytes, tag] : untouched) {
+            const std::string path = dir.Write("u.mp3", bytes);
+            const auto before = changed(path);
+            // File times tick with the kernel's coarse clock.
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            TAsk ask;
+            WriteID3v1Block(path, tag, keepTimes, ask.Questions());
+            EXPECT_EQ(test::ReadFile(path), bytes);
+            EXPECT_EQ(changed(path), before) << bytes.size() << " " << keepTimes;
+        }
+    }
 }
 
 TEST(Writer, KeepsOrRenewsTheFileTimes)
