@@ -93,8 +93,11 @@ QString ConvertCase(const QString& text, int mode)
     bool wordStart = true;
     for (QChar& c : out) {
         const int b = UnicodeToCp1252(c.unicode());
-        if (b < 0)
-            continue; // no letter, no separator
+        if (b < 0) {
+            // Stored, it becomes "?": it separates words as that one does.
+            wordStart = true;
+            continue;
+        }
         const auto u = static_cast<std::uint8_t>(b);
         const std::uint8_t to = mode == CaseFirstLetters ? FirstLetterStep(u, wordStart) : AsciiStep(u, mode);
         c = QChar(static_cast<char16_t>(Cp1252ToUnicode(to)));

@@ -17,7 +17,8 @@ enum TCaseMode { CaseFirstLetters = 1, CaseUpper = 2, CaseLower = 3 };
 // mode 3 A-Z into a-z, and nothing else. Other modes change nothing; the
 // length never changes.
 std::string ConvertCase(std::string_view bytes, int mode);
-// The same for typed text; characters Windows-1252 cannot hold are no letters.
+// The same for typed text; a character Windows-1252 cannot hold stays, and
+// separates words as the "?" it becomes when stored.
 QString ConvertCase(const QString& text, int mode);
 
 // Title, artist, album and comment converted where they stand: the bytes
