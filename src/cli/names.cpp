@@ -87,8 +87,9 @@ const char* const kToNameHelp =
     "der Name schon stimmt; eine Änderung nur der Groß- und Kleinschreibung ist\n"
     "auch eine Umbenennung. Übersprungene Dateien meldet \"übersprungen: PFAD\"\n"
     "auf der Standardfehlerausgabe, Dateien, deren Felder keinen Namen ergeben,\n"
-    "\"übersprungen, die Felder ergeben keinen Namen: PFAD\"; beides gilt nicht\n"
-    "als Fehler. Sind alle Felder des Aufbaus leer, erscheint die Meldung dazu\n"
+    "\"übersprungen, die Felder ergeben keinen Namen: PFAD\" (mit --year-to-date\n"
+    "\"Name unverändert (die Felder ergeben keinen Namen), Datum gesetzt: PFAD\");\n"
+    "beides gilt nicht als Fehler. Sind alle Felder des Aufbaus leer, erscheint die Meldung dazu\n"
     "einmal. Gehört der neue Name schon einer anderen Datei, endet der Lauf sofort\n"
     "mit Rückgabewert 1; die folgenden Dateien bleiben unberührt. Rückgabewert 1\n"
     "auch, wenn eine Datei fehlte, nicht gelesen oder nicht umbenannt werden\n"
@@ -210,7 +211,9 @@ int RunToName(const std::vector<std::string>& args)
             PrintError("übersprungen: " + path);
             break;
         case TNameRenamer::TOutcome::NoName:
-            PrintError("übersprungen, die Felder ergeben keinen Namen: " + path);
+            // The date moved all the same: not skipped.
+            PrintError(yearToDate ? "Name unverändert (die Felder ergeben keinen Namen), Datum gesetzt: " + path
+                                  : "übersprungen, die Felder ergeben keinen Namen: " + path);
             break;
         case TNameRenamer::TOutcome::Failed:
             PrintError("nicht umbenannt: " + path);

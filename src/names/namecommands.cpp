@@ -134,13 +134,19 @@ void TNameCommands::ActDateinameAusID3Execute()
     rows = SelectedRows();
 
     TNameRenamer run(m_dialogs, m_saver, m_names);
+    QStringList noName;
     for (const int row : rows) {
-        switch (run.Rename(*m_parts.Model->Entry(row))) {
+        const TNameRenamer::TOutcome outcome = run.Rename(*m_parts.Model->Entry(row));
+        if (outcome == TNameRenamer::TOutcome::Stopped)
+            break;
+        switch (outcome) {
         case TNameRenamer::TOutcome::Stopped:
-            return;
         case TNameRenamer::TOutcome::Skipped:
             break;
         case TNameRenamer::TOutcome::NoName:
+            noName << Shown(m_parts.Model->Entry(row)->FileName);
+            m_parts.FillRow(row);
+            break;
         case TNameRenamer::TOutcome::Renamed:
         case TNameRenamer::TOutcome::Kept:
         case TNameRenamer::TOutcome::Failed:
@@ -148,6 +154,16 @@ void TNameCommands::ActDateinameAusID3Execute()
             break;
         }
     }
+    // Once per run, as for files too small to hold a tag.
+    if (!noName.isEmpty())
+        m_dialogs.Message(noName.size() == 1
+                ? QStringLiteral("Die Titelinformationen von \"%1\" ergeben keinen Dateinamen; der Name bleibt.")
+                      .arg(noName.first())
+                : QStringLiteral("%1 Dateien haben Titelinformationen, die keinen Dateinamen ergeben, darunter \"%2\"; "
+                                 "die Namen bleiben.")
+                      .arg(noName.size())
+                      .arg(noName.first()),
+            TDialogs::Kind::Information, TDialogs::Ok);
 }
 
 void TNameCommands::ActRenameExecute()

@@ -153,6 +153,16 @@ TEST(CliToName, YearToDateMovesTheLocalYear)
     const CliRun r = Cli(dir, {"to-name", "--structure", "3,0,0", "--year-to-date", path}, {"TZ=ABC-3"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(MTime(dir.Path() + "/New.mp3"), sys_days(1998y / December / 31) + 22h + 30min + 15s);
+
+    // Fields that give no name: the name stays, the date moves all the same.
+    const std::string none = dir.Write("none.mp3", Cat({kAudio, V1("???", "", "", "1999")}));
+    SetMTime(none, sys_days(2020y / June / 1));
+    CliRun kept = Cli(dir, {"to-name", "--structure", "3,0,0", "--year-to-date", none});
+    EXPECT_EQ(kept.code, 0) << kept.err;
+    EXPECT_EQ(kept.err, "Name unverändert (die Felder ergeben keinen Namen), Datum gesetzt: " + none + "\n");
+    EXPECT_EQ(MTime(none), sys_days(1999y / June / 1));
+    kept = Cli(dir, {"to-name", "--structure", "3,0,0", none});
+    EXPECT_EQ(kept.err, "übersprungen, die Felder ergeben keinen Namen: " + none + "\n");
 }
 
 } // namespace

@@ -117,6 +117,30 @@ TEST_F(NameCommands, NamesFromTagsRenameRowsAndUndoGoesBackStepByStep)
     EXPECT_EQ(OnDisk("b.mp3").Artist, "Band");
 }
 
+TEST_F(NameCommands, TagsThatGiveNoNameAreToldOncePerRun)
+{
+    StoreStructure({3, 0, 0}, " - ", "");
+    Put("musik/a.mp3", Song("???"));
+    Put("musik/b.mp3", Song("Lied"));
+    Put("musik/c.mp3", Song("*/:"));
+    Start({});
+    SelectRows({0, 1, 2});
+    dialogs.QueueResult(Result::Yes); // several files
+    dialogs.QueueResult(Result::Ok);
+    Trigger("ActDateinameAusID3");
+    EXPECT_TRUE(Exists("Lied.mp3"));
+    EXPECT_TRUE(Exists("a.mp3"));
+    EXPECT_EQ(dialogs.TextsOf("Message").last(),
+        "2 Dateien haben Titelinformationen, die keinen Dateinamen ergeben, darunter \"a.mp3\"; die Namen bleiben.");
+    EXPECT_EQ(dialogs.TextsOf("Message").size(), 2);
+
+    SelectRows({RowOf("c.mp3")});
+    dialogs.QueueResult(Result::Ok);
+    Trigger("ActDateinameAusID3");
+    EXPECT_EQ(dialogs.TextsOf("Message").last(),
+        "Die Titelinformationen von \"c.mp3\" ergeben keinen Dateinamen; der Name bleibt.");
+}
+
 TEST_F(NameCommands, RenameByHandTakesTheFirstSelectedFileOnly)
 {
     Put("musik/Old.mp3", Song("x"));
