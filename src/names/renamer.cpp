@@ -199,19 +199,26 @@ std::string AskAndRename(
         QString value = shown;
         if (!dialogs.InputQuery(QStringLiteral("Datei umbenennen"), QStringLiteral("Bitte geben sie den neuen Dateinamen an:"), value))
             return oldName;
-        // A name of its extension alone would hide the file; a "/" would move it away.
-        if (value.isEmpty()) {
-            dialogs.Message(QStringLiteral("Bitte geben Sie einen Dateinamen an.\rDie Datei wurde nicht umbenannt."),
-                TDialogs::Kind::Error, TDialogs::Ok);
-            return oldName;
+        // Text left as offered keeps its bytes (those that are no UTF-8, the
+        // extension's case, blanks at the ends): OK on it asks for no new name.
+        std::string now = start;
+        if (value != shown) {
+            value = value.trimmed();
+            // A name of its extension alone would hide the file; a "/" would move it away.
+            QString refusal;
+            if (value.isEmpty())
+                refusal = QStringLiteral("Bitte geben Sie einen Dateinamen an.");
+            else if (value.contains(QChar(0)))
+                refusal = QStringLiteral("Ein Dateiname darf kein Nullzeichen enthalten.");
+            else if (value.contains(QLatin1Char('/')))
+                refusal = QStringLiteral("Ein Dateiname darf keinen Schrägstrich (/) enthalten.");
+            if (!refusal.isEmpty()) {
+                dialogs.Message(refusal + QStringLiteral("\rDie Datei wurde nicht umbenannt."), TDialogs::Kind::Error,
+                    TDialogs::Ok);
+                return oldName;
+            }
+            now = OnDisk(value) + ".mp3";
         }
-        if (value.contains(QLatin1Char('/')) || value.contains(QChar(0))) {
-            dialogs.Message(QStringLiteral("Ein Dateiname darf keinen Schrägstrich (/) enthalten.\rDie Datei wurde nicht umbenannt."),
-                TDialogs::Kind::Error, TDialogs::Ok);
-            return oldName;
-        }
-        // Text left as offered keeps its bytes, also those that are no UTF-8.
-        const std::string now = (value == shown ? stem : OnDisk(value)) + ".mp3";
         if (now == oldName)
             return oldName;
         // A rename keeps the date; one that cannot be read is left alone, not set to now.

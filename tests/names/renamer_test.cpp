@@ -6,6 +6,7 @@
 #include "tags/mp3bytes.h"
 
 #include <QDateTime>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -225,22 +226,37 @@ TEST_F(NameRenamer, RenameByHand)
     EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3"), "New.mp3.mp3");
 
     // Refused: nothing renamed, and the user is told why.
-    for (const char* typed : {"", "../weg", "a/b"}) {
+    const std::pair<QString, QString> refused[] = {
+        {QString(), QStringLiteral("Bitte geben Sie einen Dateinamen an.")},
+        {QStringLiteral("   "), QStringLiteral("Bitte geben Sie einen Dateinamen an.")},
+        {QStringLiteral("../weg"), QStringLiteral("Ein Dateiname darf keinen Schrägstrich (/) enthalten.")},
+        {QStringLiteral("a/b"), QStringLiteral("Ein Dateiname darf keinen Schrägstrich (/) enthalten.")},
+        {QStringLiteral("a") + QChar(0) + QStringLiteral("b"), QStringLiteral("Ein Dateiname darf kein Nullzeichen enthalten.")},
+    };
+    for (const auto& [typed, told] : refused) {
         dialogs.calls.clear();
-        dialogs.QueueInput(true, QString::fromUtf8(typed));
-        EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "New.mp3.mp3") << typed;
-        EXPECT_EQ(dialogs.TextsOf("Message").size(), 1) << typed;
+        dialogs.QueueInput(true, typed);
+        EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "New.mp3.mp3") << typed.toStdString();
+        EXPECT_EQ(dialogs.TextsOf("Message"), QStringList {told + "\rDie Datei wurde nicht umbenannt."});
     }
     EXPECT_TRUE(Exists("New.mp3.mp3"));
     dialogs.QueueInput(false, QString());
     EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "New.mp3.mp3") << "cancelled";
+    // Blanks at the ends of a typed name go.
+    dialogs.QueueInput(true, QStringLiteral("  Neu "));
+    EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "Neu.mp3");
 
-    // A name that is no UTF-8 stays as it is when the text is left alone.
-    TEintragDaten& cafe = Put("Caf\xe9.MP3", "x");
-    dialogs.calls.clear();
-    dialogs.QueueInput(true, QString::fromUtf8("Caf\xef\xbf\xbd"));
-    EXPECT_EQ(AskAndRename(dialogs, saver, cafe.Folder, cafe.FileName), "Caf\xe9.mp3");
-    EXPECT_TRUE(Exists("Caf\xe9.mp3"));
+    // Text left as offered renames nothing: the bytes that are no UTF-8, the
+    // extension's case and blanks at the ends stay.
+    for (const char* name : {"Caf\xe9.MP3", " blank .mp3"}) {
+        TEintragDaten& kept = Put(name, "x");
+        const std::string stem = std::string(name).substr(0, std::string(name).rfind('.'));
+        dialogs.calls.clear();
+        dialogs.QueueInput(true, QFile::decodeName(QByteArray::fromStdString(stem)));
+        EXPECT_EQ(AskAndRename(dialogs, saver, kept.Folder, kept.FileName), name);
+        EXPECT_TRUE(Exists(name));
+        EXPECT_TRUE(dialogs.TextsOf("Message").isEmpty());
+    }
 
     // An existing target: refused, and the retry offers the name just tried.
     Put("Taken.mp3", "other");
@@ -249,7 +265,7 @@ TEST_F(NameRenamer, RenameByHand)
     dialogs.QueueInput(true, QStringLiteral("Taken"));
     dialogs.QueueResult(Result::Yes);
     dialogs.QueueInput(true, QStringLiteral("Frei"));
-    EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "New.mp3.mp3"), "Frei.mp3");
+    EXPECT_EQ(AskAndRename(dialogs, saver, e.Folder, "Neu.mp3"), "Frei.mp3");
     ASSERT_EQ(dialogs.calls.size(), 3u);
     EXPECT_EQ(dialogs.calls[2].Value, "Taken");
     EXPECT_EQ(test::ReadFile(dir.Path() + "/Taken.mp3"), taken);
