@@ -282,7 +282,7 @@ void TForm3::BitBtn2Click()
     if (mDialogs.Message(QStringLiteral("Wollen Sie wirklich alle Einstellungen zurücksetzen?\rHinweis: Die "
                                         "ursprünglichen Einstellungen werden erst nach einem Neustart des "
                                         "Programms aktiv."),
-            TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No)
+            TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No, TDialogs::No)
         != TDialogs::Result::Yes)
         return;
     TRegistry registry;

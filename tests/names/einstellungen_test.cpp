@@ -165,6 +165,7 @@ TEST(Einstellungen, ResetAsksThenDeletesTheProgramsValuesOnlyAndSwitchesOffTheSa
                      "Einstellungen werden erst nach einem Neustart des Programms aktiv."}));
     EXPECT_EQ(d.Dialogs.calls[0].Kind, TDialogs::Kind::Warning);
     EXPECT_EQ(d.Dialogs.calls[0].Buttons, unsigned {TDialogs::Yes | TDialogs::No});
+    EXPECT_EQ(d.Dialogs.calls[0].DefaultButton, unsigned {TDialogs::No}) << "Enter destroys nothing";
     EXPECT_EQ(valuesOf(kSettingsKey).size(), 2);
     EXPECT_EQ(resets, 0);
 
