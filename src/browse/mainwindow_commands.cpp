@@ -220,8 +220,10 @@ void TForm1::ActPlayExecute()
         return;
     }
     const TEintragDaten& e = *m_model->Entry(row);
-    m_shell.OpenDocument(QFile::decodeName(QByteArray::fromStdString(e.FullPath())),
-        QFile::decodeName(QByteArray::fromStdString(e.Folder)));
+    if (!m_shell.OpenDocument(QFile::decodeName(QByteArray::fromStdString(e.FullPath())),
+            QFile::decodeName(QByteArray::fromStdString(e.Folder))))
+        m_dialogs.Message(QStringLiteral("Für MP3-Dateien ist kein Programm zum Abspielen eingerichtet."),
+            TDialogs::Kind::Error, TDialogs::Ok);
 }
 
 void TForm1::BuildMenus()
@@ -315,15 +317,16 @@ void TForm1::BuildToolBars()
     m_commands->Fill(tools, {"ActZurueck", "ActVorwaerts", "ActAufwaerts", "-", "ActUnterordner", "-", "ActPlay", "-",
         "ActRueckgaengig", "-", "ActAussschneiden", "ActKopieren", "actEinfuegen", "-", "ActFeldUebernehmen",
         "ActAllesUebernehmen", "ActVonDateinamen", "ActDateinameAusID3", "ActGrossKlein", "-", "ActAlleFelderloeschen"});
-    const auto dropDown = [tools, this](const char* name, QMenu* menu) {
+    const auto dropDown = [tools, this](const char* name, QMenu* menu, QToolButton::ToolButtonPopupMode mode) {
         auto* button = qobject_cast<QToolButton*>(tools->widgetForAction(m_commands->Action(QLatin1String(name))));
         if (menu)
             button->setMenu(menu);
-        button->setPopupMode(QToolButton::MenuButtonPopup);
+        button->setPopupMode(mode);
     };
-    dropDown("ActZurueck", PopDirZurueck);
-    dropDown("ActVorwaerts", PopDirVorwaerts);
-    dropDown("ActGrossKlein", nullptr);
+    dropDown("ActZurueck", PopDirZurueck, QToolButton::MenuButtonPopup);
+    dropDown("ActVorwaerts", PopDirVorwaerts, QToolButton::MenuButtonPopup);
+    // The case commands have nothing to do as a whole: the button is their menu.
+    dropDown("ActGrossKlein", nullptr, QToolButton::InstantPopup);
 
     // Small buttons beside the list caption, on the folder bar's caption and in the edit panel's corner.
     const auto smallButtons = [this](QWidget* parent, QBoxLayout* layout, std::initializer_list<const char*> names) {
@@ -337,6 +340,10 @@ void TForm1::BuildToolBars()
             button->setAutoRaise(true);
             button->setIconSize(QSize(14, 14));
             button->setFixedSize(20, 20);
+            // Named for screen readers by what they do; out of the Tab order, so a
+            // stray Space cannot hide a panel.
+            button->setAccessibleName(action->toolTip());
+            button->setFocusPolicy(Qt::NoFocus);
             layout->addWidget(button);
         }
     };

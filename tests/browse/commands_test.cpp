@@ -152,9 +152,10 @@ TEST_F(Commands, MenusInTheirOrder)
     auto* back = qobject_cast<QToolButton*>(Child<QToolBar>("ToolBar1")->widgetForAction(Action("ActZurueck")));
     EXPECT_EQ(back->popupMode(), QToolButton::MenuButtonPopup);
     EXPECT_EQ(back->menu(), Child<QMenu>("PopDirZurueck"));
+
 }
 
-TEST_F(Commands, PlayOpensTheFirstSelectedFile)
+TEST_F(Commands, PlayOpensTheFirstSelectedFileAndTheCaseButtonItsMenu)
 {
     ThreeSongs();
     Start({QString::fromStdString(music)});
@@ -164,6 +165,7 @@ TEST_F(Commands, PlayOpensTheFirstSelectedFile)
     Action("ActPlay")->trigger();
     EXPECT_EQ(shell.documents, QStringList({QString::fromStdString(music + "a.mp3")}));
     EXPECT_EQ(shell.folders, QStringList({QString::fromStdString(music)}));
+    EXPECT_TRUE(dialogs.calls.empty());
 
     // A double click plays even while the command is disabled.
     List()->clearSelection();
@@ -178,6 +180,24 @@ TEST_F(Commands, PlayOpensTheFirstSelectedFile)
     Action("ActHomepage")->trigger();
     Action("ActWendmark")->trigger();
     EXPECT_EQ(shell.addresses, QStringList({kHomepageAddress, kFreewareAddress}));
+
+    // The case button opens its menu wherever it is clicked.
+    window->Commands().Refresh();
+    auto* cases = qobject_cast<QToolButton*>(Child<QToolBar>("ToolBar1")->widgetForAction(Action("ActGrossKlein")));
+    ASSERT_TRUE(cases->isEnabled());
+    QMenu* shown = nullptr;
+    QTimer::singleShot(0, [&shown] {
+        shown = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (shown)
+            shown->close();
+    });
+    QTest::mouseClick(cases, Qt::LeftButton, {}, QPoint(4, cases->height() / 2));
+    EXPECT_EQ(shown, Child<QMenu>("PopGrossKlein"));
+
+    // No program for MP3 files on this desktop: the user is told.
+    shell.opens = false;
+    Action("ActPlay")->trigger();
+    EXPECT_EQ(dialogs.TextsOf("Message"), QStringList {"Für MP3-Dateien ist kein Programm zum Abspielen eingerichtet."});
 }
 
 TEST_F(Commands, FolderBarDockedFloatingHidden)
