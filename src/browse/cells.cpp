@@ -150,4 +150,6 @@ QString CellText(int columnId, const TEintragDaten& e, const QLocale& locale)
     }
 }
 
+QString FileCountText(int count) { return QStringLiteral("%1 Dateien gesamt").arg(count); }
+
 } // namespace km

@@ -20,6 +20,7 @@ QString BitrateText(bool vbr, int bitrate);                      // "vbr 136 kbp
 QString FrequencyText(std::int32_t sampleRate);                  // "44 kHz"
 QString ChannelText(int channelMode);                            // "Joint Stereo"
 QString DurationText(std::uint32_t milliseconds);                // "1:02:03"
+QString FileCountText(int count);                                 // "30 Dateien gesamt"
 QString FileDateText(TFileTime fileTime, const QLocale& locale); // local short date and time
 // Loads the local time zone's rules again (at the start of a scan): dates are
 // converted with rules loaded once, not looked up anew for every row.

@@ -6,6 +6,7 @@
 #include "app/icons.h"
 #include "app/update.h"
 #include "app/version.h"
+#include "browse/cells.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 #include "browse/sorting.h"
@@ -114,6 +115,11 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     connect(qApp, &QApplication::focusChanged, this, &TForm1::FocusChanged);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, m_commands, &TCommandTable::ScheduleRefresh);
     connect(this, &TForm1::ScanFinished, m_commands, &TCommandTable::ScheduleRefresh);
+    // Rows that go without a scan (moved or deleted files) leave the count true.
+    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (!m_scanRunning)
+            m_statusPanel0->setText(FileCountText(m_model->Count()));
+    });
     qApp->installEventFilter(this);
     m_commands->Refresh();
 }
@@ -196,6 +202,7 @@ void TForm1::BuildUi()
 
     ListView1 = new QTreeView(m_listArea);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("Dateiliste"));
     m_model = new TListModel(this);
     ListView1->setModel(m_model);
     ListView1->setRootIsDecorated(false);

@@ -176,7 +176,7 @@ void TForm1::FinishScan()
     const int selected = FirstSelectedRow();
     if (selected >= 0)
         ScrollRowIntoView(selected);
-    m_statusPanel0->setText(QStringLiteral("%1 Dateien gesamt").arg(rows));
+    m_statusPanel0->setText(FileCountText(rows));
 }
 
 } // namespace km

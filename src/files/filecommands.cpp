@@ -5,18 +5,14 @@
 #include "browse/settings.h"
 #include "edit/panel.h"
 #include "edit/tagsaver.h"
+#include "files/fileprogress.h"
 #include "platform/dialogs.h"
 #include "platform/fileops.h"
-#include "platform/qtdialogs.h"
 
 #include <QAction>
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QGuiApplication>
 #include <QItemSelectionModel>
-#include <QProgressDialog>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -24,10 +20,7 @@
 namespace km {
 
 namespace {
-
 const QString kBrowseTitle = QStringLiteral("Wählen sie das Ziellaufwerk oder den den Zielordner aus:");
-constexpr int kProgressDelay = 500; // ms before a long operation shows its progress
-
 } // namespace
 
 TFileCommands::TFileCommands(const TFileCommandsParts& parts, TCommandTable& commands, TEditPanel& panel,
@@ -156,29 +149,9 @@ void TFileCommands::Run(
     const QString label = kind == TKind::Copy ? QStringLiteral("Kopiere \"%1\"...")
         : kind == TKind::Move                 ? QStringLiteral("Verschiebe \"%1\"...")
                                               : QStringLiteral("Lösche \"%1\"...");
-    QProgressDialog progress(m_parts.Window);
-    progress.setWindowTitle(MessageBoxTitle());
-    progress.setCancelButtonText(QStringLiteral("Abbrechen"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(kProgressDelay);
-    progress.setAutoReset(false);
-    progress.setRange(0, static_cast<int>(files.size()));
-    QElapsedTimer clock;
-    clock.start();
-
-    TFileOps ops(m_dialogs, *m_layer);
-    ops.Progress = [&](int done, int total, const QString& file) {
-        if (!file.isEmpty())
-            progress.setLabelText(label.arg(file.mid(file.lastIndexOf(QLatin1Char('/')) + 1)));
-        progress.setMaximum(total);
-        progress.setValue(done);
-        // Also while one large file is copied, where the value stands still.
-        if (!progress.isVisible() && clock.elapsed() >= kProgressDelay)
-            progress.show();
-        // Until the dialog shields the window, the user's input waits.
-        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
-        return !progress.wasCanceled();
-    };
+    TFileProgress progress(m_parts.Window, m_dialogs, label);
+    TFileOps ops(progress, *m_layer);
+    ops.Progress = [&progress](int done, int total, const QString& file) { return progress.Report(done, total, file); };
     switch (kind) {
     case TKind::Copy: ops.Copy(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;
     case TKind::Move: ops.Move(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;

@@ -6,7 +6,9 @@
 #include "platform/registry.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QTest>
 
 #include <filesystem>
 
@@ -200,6 +202,61 @@ TEST_F(FileCommands, DeleteToTheTrashOrForGoodAndCancelKeepsEveryRow)
     EXPECT_EQ(Rows(), std::vector<std::string> {"c.mp3"});
     EXPECT_TRUE(UndoPaths().empty());
     EXPECT_EQ(Template().TemplateEntry(), nullptr);
+    EXPECT_EQ(Scans(), 1);
+}
+
+// The progress window never covers a question, however long the user reads.
+TEST_F(FileCommands, AQuestionOpenForLongStaysInFrontOfTheProgress)
+{
+    // The questions here are scripted: any window on screen is the progress.
+    const auto progressShown = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (w->isVisible() && qobject_cast<QDialog*>(w))
+                return true;
+        return false;
+    };
+    // The first file takes long enough for the progress to show; the second fails.
+    struct TSlowLayer : TFileOpsLayer {
+        std::function<bool()> Shown;
+        bool shownAtB = false;
+        bool MoveToTrash(const std::string& path) override
+        {
+            if (path.ends_with("a.mp3"))
+                QTest::qSleep(700);
+            if (!path.ends_with("b.mp3"))
+                return TFileOpsLayer::MoveToTrash(path);
+            shownAtB = Shown();
+            return false;
+        }
+    } layer;
+    layer.Shown = progressShown;
+    Put("musik/a.mp3", Song("a"));
+    Put("musik/b.mp3", Song("b"));
+    Put("musik/c.mp3", Song("c"));
+    Start({QString::fromStdString(music)});
+    Files().SetFileLayer(layer);
+    // The first question is read for longer than any timer of a progress window.
+    std::vector<bool> shownWhileAsked;
+    dialogs.WhileAsked = [&] {
+        shownWhileAsked.push_back(progressShown());
+        QTest::qWait(shownWhileAsked.size() == 1 ? 4500 : 300);
+        shownWhileAsked.push_back(progressShown());
+    };
+    SelectRows({0, 1, 2});
+    dialogs.QueueResult(Result::Yes); // delete them
+    dialogs.QueueResult(Result::Yes); // go on after b
+    Trigger("ActShellDelete");
+    EXPECT_TRUE(layer.shownAtB) << "a long operation shows its progress";
+    EXPECT_EQ(shownWhileAsked, std::vector<bool>(4, false));
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_TRUE(dialogs.calls[1].Text.endsWith("Mit den übrigen Dateien fortfahren?"));
+    EXPECT_TRUE(Exists("data/Trash/files/a.mp3"));
+    EXPECT_TRUE(Exists("musik/b.mp3"));
+    EXPECT_TRUE(Exists("data/Trash/files/c.mp3")) << "the answer was heard";
+    EXPECT_FALSE(progressShown());
+    // Rows and counts follow without a scan.
+    EXPECT_EQ(Rows(), std::vector<std::string> {"b.mp3"});
+    EXPECT_EQ(Text("StatusPanel0"), "1 Dateien gesamt");
     EXPECT_EQ(Scans(), 1);
 }
 

@@ -19,6 +19,8 @@ template <typename T> T TakeOr(std::deque<T>& queue, T fallback, int& unanswered
 TDialogs::Result TScriptedDialogs::Message(const QString& text, Kind kind, unsigned buttons, unsigned defaultButton)
 {
     calls.push_back({QStringLiteral("Message"), text, {}, kind, buttons, defaultButton, {}, {}});
+    if (WhileAsked)
+        WhileAsked();
     return TakeOr(mResults, Result::None, unanswered);
 }
 

@@ -3,6 +3,7 @@
 #include "platform/dialogs.h"
 
 #include <deque>
+#include <functional>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,9 @@ public:
     QStringList TextsOf(const QString& what) const;
     // Answers queued but never asked for.
     bool AllAnswersUsed() const;
+
+    // Runs while a message box is open, before it is answered: the user reading.
+    std::function<void()> WhileAsked;
 
     std::vector<TDialogCall> calls;
     int beeps = 0;
