@@ -69,7 +69,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
-# Qt, zlib and libxlsxwriter come from the binaries' links.
+# Qt, GLib, zlib and libxlsxwriter come from the binaries' links.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, which no link shows: the commands' pictures come from
 # Breeze as SVG, and Qt's dialogs take their German texts from the translations.

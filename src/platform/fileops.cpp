@@ -1,11 +1,10 @@
 #include "platform/fileops.h"
 
 #include "platform/dialogs.h"
+#include "platform/trash.h"
 
-#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstring>
@@ -77,19 +76,7 @@ int TFileOpsLayer::Sync(int fd)
     return r < 0 ? -errno : 0;
 }
 
-bool TFileOpsLayer::MoveToTrash(const std::string& path)
-{
-    // Qt takes the name as text: a name that does not survive the trip would
-    // send another file to the trash.
-    const QString name = Shown(path);
-    if (QFile::encodeName(name).toStdString() != path)
-        return false;
-    // Without the user's data folder Qt would make a "trash" under the current folder.
-    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
-    if (data.isEmpty() || !QDir().mkpath(data))
-        return false;
-    return QFile::moveToTrash(name);
-}
+bool TFileOpsLayer::MoveToTrash(const std::string& path) { return MoveToDesktopTrash(path); }
 
 TFileOpsLayer& TFileOpsLayer::Posix()
 {
