@@ -61,7 +61,7 @@ if grep -v -e '^/usr$' -e '^/usr/' "$work/paths" | grep -q .; then fail "Dateien
 step "Abhängigkeiten"
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "$depends"
-for pkg in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6svg6 zlib1g libxlsxwriter breeze-icon-theme \
+for pkg in libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6svg6 zlib1g libxlsxwriter libglib2.0-0 breeze-icon-theme \
   qt6-translations-l10n; do
   [[ "$depends" == *"$pkg"* ]] || fail "Depends nennt $pkg nicht"
 done
