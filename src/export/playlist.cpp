@@ -38,14 +38,50 @@ std::string DisplayText(const TEintragDaten& entry)
     const std::string_view title = FieldView(entry.Tag.Titel);
     std::string text = (artist.empty() ? std::string("?") : Cp1252ToUtf8(artist)) + " - "
         + (title.empty() ? std::string("?") : Cp1252ToUtf8(title));
-    // A line break in a tag would turn the rest of the line into a path.
+    if (text == "? - ?") {
+        const std::string& name = entry.FileName;
+        text = name.size() < 4 ? name : name.substr(0, name.size() - 4);
+    }
+    // A line break in a tag or a name would turn the rest of the line into a path.
     for (char& c : text)
         if (c == '\r' || c == '\n')
             c = ' ';
-    if (text != "? - ?")
-        return text;
-    const std::string& name = entry.FileName;
-    return name.size() < 4 ? name : name.substr(0, name.size() - 4);
+    return text;
+}
+
+// file:// and the absolute path, every byte but letters, digits, "-._~" and "/"
+// percent-encoded; players decode it to the name's own bytes.
+std::string FileUrl(std::string_view path)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string url = "file://";
+    for (const char c : path) {
+        const auto b = static_cast<unsigned char>(c);
+        if ((b >= 'a' && b <= 'z') || (b >= 'A' && b <= 'Z') || (b >= '0' && b <= '9') || b == '-' || b == '.'
+            || b == '_' || b == '~' || b == '/') {
+            url += c;
+        } else {
+            url += '%';
+            url += kHex[b >> 4];
+            url += kHex[b & 15];
+        }
+    }
+    return url;
+}
+
+std::string PathLine(const TEintragDaten& entry, const std::optional<std::string>& relativeTo)
+{
+    const std::string path = entry.FullPath();
+    // A line break would split the entry; a URL carries it whole, and only an absolute one is a file URL.
+    if (path.find_first_of("\r\n") != std::string::npos)
+        return FileUrl(path);
+    if (!relativeTo)
+        return path;
+    std::string relative = RelativeFolder(*relativeTo, entry.Folder) + entry.FileName;
+    // Players skip a line starting with "#" as a comment, and trim blanks at its start.
+    if (relative.starts_with('#') || relative.starts_with(' ') || relative.starts_with('\t'))
+        relative.insert(0, "./");
+    return relative;
 }
 
 } // namespace
@@ -74,7 +110,7 @@ QByteArray PlaylistText(const std::vector<const TEintragDaten*>& entries, bool e
     for (const TEintragDaten* entry : entries) {
         if (extended)
             text += "#EXTINF:" + std::to_string(PlaylistSeconds(entry->Duration)) + "," + DisplayText(*entry) + "\r\n";
-        text += (relativeTo ? RelativeFolder(*relativeTo, entry->Folder) : entry->Folder.str()) + entry->FileName + "\r\n";
+        text += PathLine(*entry, relativeTo) + "\r\n";
     }
     return QByteArray::fromStdString(text);
 }

@@ -22,6 +22,7 @@ std::string RelativeFolder(const std::string& base, const std::string& folder);
 // "#EXTM3U" head and a "#EXTINF:" line before each path. With `relativeTo`
 // (the playlist's folder, ending in "/") the paths are relative to it.
 // Texts are UTF-8; file names keep their own bytes, so the entries find their files.
+// A path with a line break becomes a file URL, a relative one starting with "#" or a blank gets "./".
 QByteArray PlaylistText(const std::vector<const TEintragDaten*>& entries, bool extended,
     const std::optional<std::string>& relativeTo);
 

@@ -57,5 +57,24 @@ TEST(Playlist, ExtendedLinesDisplayTextsAndPaths)
     EXPECT_EQ(PlaylistText({}, false, std::nullopt).toStdString(), "");
 }
 
+// A line break would split an entry and a "#" line is a comment to players:
+// such paths reach them as a file URL or behind "./".
+TEST(Playlist, LineBreaksAndLeadingHashesReachPlayersWhole)
+{
+    const TEintragDaten a = Entry("/m/", "zwei\nZeilen.mp3", "", "", 0);
+    const TEintragDaten b = Entry("/m/a\rb/", "\xff 100%.mp3", "", "", 0);
+    const TEintragDaten c = Entry("/m/", "#1.mp3", "", "", 0);
+    const TEintragDaten d = Entry("/m/#Sub/", "e.mp3", "", "", 0);
+    const TEintragDaten e = Entry("/m/", " vorn.mp3", "", "", 0);
+    EXPECT_EQ(PlaylistText({&a, &b, &c, &d, &e}, true, std::string("/m/")).toStdString(),
+        "#EXTM3U\r\n"
+        "#EXTINF:0,zwei Zeilen\r\nfile:///m/zwei%0AZeilen.mp3\r\n"
+        "#EXTINF:0,\xff 100%\r\nfile:///m/a%0Db/%FF%20100%25.mp3\r\n"
+        "#EXTINF:0,#1\r\n./#1.mp3\r\n"
+        "#EXTINF:0,e\r\n./#Sub/e.mp3\r\n"
+        "#EXTINF:0, vorn\r\n./ vorn.mp3\r\n");
+    EXPECT_EQ(PlaylistText({&a, &c}, false, std::nullopt).toStdString(), "file:///m/zwei%0AZeilen.mp3\r\n/m/#1.mp3\r\n");
+}
+
 } // namespace
 } // namespace km
