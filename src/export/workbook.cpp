@@ -34,6 +34,46 @@ QStringList WorkbookRow(const TEintragDaten& e)
     };
 }
 
+namespace {
+
+bool IsHex(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
+// Control characters XML cannot carry, or would read as another (CR as LF).
+bool IsControl(QChar c) { return c < u'\x20' && c != u'\t' && c != u'\n'; }
+
+// A spreadsheet reads "_xHHHH_" in a cell text as the character HHHH, and
+// libxlsxwriter hands a text over as it is but for control characters. So we
+// write those as "_x00HH_" ourselves, and an underscore that would start such a
+// sequence (one closed by a control character too) as "_x005F_": a literal
+// "_x0041_" then stays what it is.
+QString CellXml(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (IsControl(c)) {
+            static constexpr char kHex[] = "0123456789ABCDEF";
+            out += QStringLiteral("_x00");
+            out += QLatin1Char(kHex[c.unicode() >> 4]);
+            out += QLatin1Char(kHex[c.unicode() & 15]);
+            out += u'_';
+        } else if (c == u'_' && i + 6 < text.size() && (text[i + 1] == u'x' || text[i + 1] == u'X')
+            && IsHex(text[i + 2]) && IsHex(text[i + 3]) && IsHex(text[i + 4]) && IsHex(text[i + 5])
+            && (text[i + 6] == u'_' || IsControl(text[i + 6]))) {
+            out += QStringLiteral("_x005F_");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
 bool WriteWorkbook(const std::string& path, const std::vector<QStringList>& rows)
 {
     lxw_workbook* book = workbook_new(path.c_str());
@@ -47,7 +87,7 @@ bool WriteWorkbook(const std::string& path, const std::vector<QStringList>& rows
             if (rows[r][c].isEmpty())
                 continue;
             ok = worksheet_write_string(sheet, static_cast<lxw_row_t>(r), static_cast<lxw_col_t>(c),
-                     rows[r][c].toUtf8().constData(), nullptr)
+                     CellXml(rows[r][c]).toUtf8().constData(), nullptr)
                 == LXW_NO_ERROR;
         }
     }

@@ -6,9 +6,35 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 
 namespace km {
 namespace {
+
+// The shared texts of a workbook as a spreadsheet reads them: openpyxl's own
+// decoder of "_xHHHH_" over each text (its workbook reader undoes only "_x005F_").
+std::vector<std::string> DecodedTexts(const std::string& path)
+{
+    const std::string command = "/usr/bin/python3 -c \"import sys, zipfile\n"
+                                "from openpyxl.xml.functions import fromstring\n"
+                                "from openpyxl.cell.text import Text\n"
+                                "from openpyxl.utils.escape import unescape\n"
+                                "for si in fromstring(zipfile.ZipFile(sys.argv[1]).read('xl/sharedStrings.xml')):\n"
+                                "    sys.stdout.buffer.write(unescape(Text.from_tree(si).content).encode() + b'\\0')\n"
+                                "\" '"
+        + path + "'";
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        EXPECT_EQ(::pclose(pipe), 0) << out;
+    }
+    std::vector<std::string> texts;
+    for (std::size_t start = 0, end; (end = out.find('\0', start)) != std::string::npos; start = end + 1)
+        texts.push_back(out.substr(start, end - start));
+    return texts;
+}
 
 TEST(Workbook, FifteenTextsPerEntry)
 {
@@ -45,6 +71,20 @@ TEST(Workbook, EveryValueIsATextCellInOrder)
     ASSERT_TRUE(WriteWorkbook(path, {}));
     EXPECT_EQ(test::WorkbookCells(path), "") << "an empty sheet";
     EXPECT_FALSE(WriteWorkbook(dir.Path() + "/fehlt/liste.xlsx", {{"x"}}));
+}
+
+TEST(Workbook, TextsThatLookEscapedStayAsTheyAre)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path() + "/liste.xlsx";
+    // A sequence sharing its underscore with the next, one closed by a control
+    // character, control characters and line breaks.
+    const std::vector<std::string> texts = {"_x0041_", "_x005F_x0041_", "_x0041\x01", "a\x1f\rb\n\tc_x00"};
+    QStringList row;
+    for (const std::string& text : texts)
+        row << QString::fromStdString(text);
+    ASSERT_TRUE(WriteWorkbook(path, {row}));
+    EXPECT_EQ(DecodedTexts(path), texts);
 }
 
 } // namespace
