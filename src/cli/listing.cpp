@@ -65,6 +65,12 @@ void TListOptions::AddTo(TOptionParser& options, bool emptyColumns)
                     Layout.clear();
                 else if (!ParseColumns(v, Layout))
                     throw TUsageError {"Ungültige Spaltenliste: " + v, false};
+                // The window's layout passes over unknown ids; a call naming one is a mistake.
+                for (const TColumnPair& column : Layout)
+                    if (!IsColumnId(column.Id))
+                        throw TUsageError {"Unbekannte Spalte: " + std::to_string(column.Id) + " (0 bis "
+                                + std::to_string(kColumnCount - 1) + ")",
+                            false};
             })
         .Value({"--sort"},
             [this](const std::string& v) {

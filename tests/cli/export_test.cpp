@@ -59,6 +59,10 @@ TEST_F(CliExport, PageFollowsColumnsAndSortAndNeverReplacesUnasked)
         std::string::npos);
     EXPECT_NE(Text(page).find(" (mit Unterordnern)\r\n"), std::string::npos);
     EXPECT_EQ(Cli(dir, {"export", "pdf", "--output", page, folder}).code, 2);
+    r = Cli(dir, {"export", "html", "--columns", "0,-1", "--output", dir.Path() + "/neu.htm", folder});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Unbekannte Spalte: -1 (0 bis 16)\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/neu.htm"));
 }
 
 TEST_F(CliExport, PlaylistsRelativeOnlyInTheListedFolder)

@@ -55,7 +55,7 @@ TEST_F(CliList, DefaultColumnsSortedByFileName)
 
 TEST_F(CliList, ChosenColumnsSubfoldersAndDirection)
 {
-    const auto r = Cli(dir, {"list", "--recursive", "--columns", "0,9,16,8,11,12,13,14,10,99", "--sort", "-10", root}, kGerman);
+    const auto r = Cli(dir, {"list", "--recursive", "--columns", "0,9,16,8,11,12,13,14,10", "--sort", "-10", root}, kGerman);
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
         "Dateiname\tGröße\tDateidatum\tOrdner\tMPEG-Version\tBitrate\tFrequenz\tStereo/Mono\tAttribute\n"
@@ -125,6 +125,10 @@ TEST_F(CliList, MissingFolderAndBadCalls)
     EXPECT_EQ(Cli(dir, {"list"}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--sort", "x", root}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--columns", "1,,2", root}).code, 2);
+    const auto unknown = Cli(dir, {"list", "--columns", "0,17", root});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_EQ(unknown.out, "");
+    EXPECT_EQ(unknown.err, "Unbekannte Spalte: 17 (0 bis 16)\n");
     EXPECT_EQ(Cli(dir, {"list", root, root}).code, 2);
     const auto help = Cli(dir, {"list", "--help"});
     EXPECT_EQ(help.code, 0);
