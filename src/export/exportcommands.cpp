@@ -53,7 +53,8 @@ QString TExportCommands::AskTarget(const QString& startPath, const QString& filt
 bool TExportCommands::MayReplace(const QString& path, const QString& question)
 {
     return !QFileInfo::exists(path)
-        || m_dialogs.Message(question, TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No) == TDialogs::Result::Yes;
+        || m_dialogs.Message(question, TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No, TDialogs::No)
+        == TDialogs::Result::Yes;
 }
 
 void TExportCommands::WriteFile(const QString& path, const QByteArray& bytes)
@@ -132,15 +133,18 @@ void TExportCommands::ActExportExcelExecute()
     std::vector<QStringList> rows;
     for (int row = 0; row < m_parts.Model->rowCount(); ++row)
         rows.push_back(WorkbookRow(*m_parts.Model->Entry(row)));
-    // The spreadsheet program opens the workbook after we are done with it, so it stays.
+    QString message = QStringLiteral("Microsoft Excel konnte nicht gestartet werden.");
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/klangmappe-XXXXXX"));
     const QString path = folder.filePath(QStringLiteral("Klangmappe-Dateiliste.xlsx"));
-    if (folder.isValid() && WriteWorkbook(QFile::encodeName(path).toStdString(), rows)
-        && m_shell.OpenDocument(path, folder.path())) {
+    if (folder.isValid() && WriteWorkbook(QFile::encodeName(path).toStdString(), rows)) {
+        // Kept: the spreadsheet program opens it after we are done, and without
+        // one the user still has the list.
         folder.setAutoRemove(false);
-        return;
+        if (m_shell.OpenDocument(path, folder.path()))
+            return;
+        message += QStringLiteral("\rDie Arbeitsmappe wurde unter \"%1\" gespeichert.").arg(QDir::toNativeSeparators(path));
     }
-    m_dialogs.Message(QStringLiteral("Microsoft Excel konnte nicht gestartet werden."), TDialogs::Kind::Error, TDialogs::Ok);
+    m_dialogs.Message(message, TDialogs::Kind::Error, TDialogs::Ok);
 }
 
 } // namespace km

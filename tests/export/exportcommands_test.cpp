@@ -68,6 +68,7 @@ TEST_F(ExportCommands, PageFollowsTheListAndAsksBeforeReplacing)
     EXPECT_EQ(dialogs.calls[1].Value, QString::fromStdString(page + ".htm"));
     EXPECT_EQ(dialogs.calls[2].Text,
         QString::fromUtf8("Die Datei \"liste.htm\" existsiert bereits.\rWollen Sie diese überschreiben?"));
+    EXPECT_EQ(dialogs.calls[2].DefaultButton, TDialogs::No) << "replacing is never the default";
     EXPECT_EQ(Written(page + ".htm"), text);
     dialogs.QueuePath(QString::fromStdString(page + ".htm"));
     dialogs.QueueResult(Result::Yes);
@@ -101,6 +102,7 @@ TEST_F(ExportCommands, PlaylistOfSelectedRowsRelativeInTheShownFolder)
     Trigger("ActExportPlaylist");
     EXPECT_EQ(dialogs.calls.back().Text,
         QString::fromUtf8("Die Playlist mit dem Namen \"p.m3u\" existiert bereits.\n\rWollen Sie diese überschreiben?"));
+    EXPECT_EQ(dialogs.calls.back().DefaultButton, TDialogs::No);
     EXPECT_NE(Written(dir.Path() + "/p.m3u").find("a.mp3"), std::string::npos);
 
     // Abbrechen in the choice ends it before the save dialog.
@@ -122,11 +124,27 @@ TEST_F(ExportCommands, SpreadsheetOpensWithTheDesktopOrSaysItCannot)
     EXPECT_TRUE(dialogs.calls.empty());
     std::filesystem::remove_all(std::filesystem::path(workbook.toStdString()).parent_path());
 
+    // Without a program the workbook stays, and the message says where.
     shell.opens = false;
     Trigger("ActExportExcel");
     ASSERT_EQ(dialogs.calls.size(), 1u);
-    EXPECT_EQ(dialogs.calls[0].Text, "Microsoft Excel konnte nicht gestartet werden.");
-    EXPECT_FALSE(QFile::exists(shell.documents[1])) << "nothing left behind";
+    const QString kept = shell.documents[1];
+    EXPECT_EQ(dialogs.calls[0].Text,
+        "Microsoft Excel konnte nicht gestartet werden.\rDie Arbeitsmappe wurde unter \"" + kept + "\" gespeichert.");
+    EXPECT_GT(QFile(kept).size(), 0);
+    std::filesystem::remove_all(std::filesystem::path(kept.toStdString()).parent_path());
+
+    // A workbook that cannot be written is named nowhere: the temporary folder is a file.
+    const QByteArray tmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QByteArray::fromStdString(music + "a.mp3"));
+    Trigger("ActExportExcel");
+    if (tmp.isNull())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", tmp);
+    EXPECT_EQ(shell.documents.size(), 2) << "nothing to open";
+    ASSERT_EQ(dialogs.calls.size(), 2u);
+    EXPECT_EQ(dialogs.calls[1].Text, "Microsoft Excel konnte nicht gestartet werden.");
 }
 
 } // namespace
