@@ -4,7 +4,6 @@
 #include <QObject>
 #include <QPoint>
 
-class QLabel;
 class QToolButton;
 
 namespace km {
@@ -16,8 +15,9 @@ class TShell;
 inline constexpr const char* kMakerMail = "klangmappe@fennwick.example";
 
 // "Info": one borderless picture with invisible buttons over its links and
-// close boxes. Dragging the picture with any mouse button moves the window;
-// Enter and Escape close it.
+// close boxes. Dragging the picture with any mouse button moves the window.
+// Tab moves a ring from place to place; Enter and Space press the place in
+// it (at first OK, which closes), Escape closes.
 class TForm4 : public QDialog {
     Q_OBJECT
 public:
@@ -28,10 +28,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QToolButton* Button(const char* name, const QRect& area);
+    QToolButton* Button(const char* name, const QRect& area, const QString& accessibleName);
 
     TShell& m_shell;
-    QLabel* Image1;
+    QWidget* Image1;
     bool m_dragging = false;
     QPoint m_dragStart; // on the picture
 };

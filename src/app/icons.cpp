@@ -3,18 +3,75 @@
 #include "app/version.h"
 
 #include <QApplication>
+#include <QIconEngine>
 #include <QLinearGradient>
+#include <QtMath>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStandardPaths>
 #include <QStyle>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
+#include <functional>
 #include <utility>
 
 namespace km::Icons {
 
 namespace {
+
+// An icon drawn by a function, at the size and device pixel ratio it is shown
+// at: sharp on any screen, and in the palette's colours of the moment.
+class TDrawnIcon : public QIconEngine {
+public:
+    using TDraw = std::function<void(QPainter&, const QRectF&, QIcon::Mode)>;
+    explicit TDrawnIcon(TDraw draw) : m_draw(std::move(draw)) {}
+
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
+    {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        m_draw(*painter, QRectF(rect), mode);
+        painter->restore();
+    }
+    // Asked for size * device pixel ratio pixels; QIcon marks the ratio.
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
+    {
+        QPixmap pm(size);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        paint(&p, QRect(QPoint(), size), mode, state);
+        return pm;
+    }
+    QIconEngine* clone() const override { return new TDrawnIcon(m_draw); }
+    QString key() const override { return QStringLiteral("klangmappe-drawn"); }
+
+private:
+    TDraw m_draw;
+};
+
+QIcon Drawn(TDrawnIcon::TDraw draw) { return QIcon(new TDrawnIcon(std::move(draw))); }
+
+qreal Luminance(const QColor& c)
+{
+    const auto channel = [](qreal v) { return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+    return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+}
+
+// `wanted` where it stands out from `background`, else moved towards `text`
+// (the palette's own text colour there) until it does.
+QColor Readable(const QColor& wanted, const QColor& background, const QColor& text)
+{
+    // 4.5 for the colour itself leaves the smoothed edges of thin strokes above 3.
+    constexpr qreal kEnough = 4.5;
+    for (int step = 0; step <= 10; ++step) {
+        const QColor c = Mix(wanted, text, step / 10.0);
+        if (Contrast(c, background) >= kEnough)
+            return c;
+    }
+    return text;
+}
 
 // A note head with its stem and flag, in a square of side s.
 void DrawNote(QPainter& p, qreal x, qreal y, qreal s, const QColor& color)
@@ -35,13 +92,11 @@ void DrawNote(QPainter& p, qreal x, qreal y, qreal s, const QColor& color)
     p.restore();
 }
 
-QPixmap Page(int size, const QColor& fold, const QColor& note)
+// A sheet with a folded corner and a note, filling the square `r`.
+void DrawPage(QPainter& p, const QRectF& r, const QColor& fold, const QColor& note)
 {
-    QPixmap pm(size, size);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const qreal s = size;
+    const qreal s = std::min(r.width(), r.height());
+    p.translate(r.center() - QPointF(s / 2, s / 2));
     QPainterPath page;
     page.moveTo(0.18 * s, 0.05 * s);
     page.lineTo(0.62 * s, 0.05 * s);
@@ -49,54 +104,71 @@ QPixmap Page(int size, const QColor& fold, const QColor& note)
     page.lineTo(0.85 * s, 0.95 * s);
     page.lineTo(0.18 * s, 0.95 * s);
     page.closeSubpath();
-    p.setPen(QPen(QColor(90, 90, 90), 1));
+    // One pixel at 16: the outline grows with the picture.
+    p.setPen(QPen(QColor(90, 90, 90), s / 16));
     p.setBrush(Qt::white);
     p.drawPath(page);
     p.setBrush(fold);
     p.drawPolygon(QPolygonF({QPointF(0.62 * s, 0.05 * s), QPointF(0.62 * s, 0.28 * s), QPointF(0.85 * s, 0.28 * s)}));
     DrawNote(p, 0.22 * s, 0.28 * s, 0.60 * s, note);
-    return pm;
 }
 
+QIcon Page(const QColor& fold, const QColor& note)
+{
+    return Drawn([fold, note](QPainter& p, const QRectF& r, QIcon::Mode) { DrawPage(p, r, fold, note); });
+}
+
+// The header's sort arrow, in the header's text colour: drawn on its button face.
 QIcon Arrow(bool up)
 {
-    QPixmap pm(12, 12);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(70, 70, 70));
-    if (up)
-        p.drawPolygon(QPolygonF({QPointF(6, 2.5), QPointF(10.5, 9), QPointF(1.5, 9)}));
-    else
-        p.drawPolygon(QPolygonF({QPointF(1.5, 3), QPointF(10.5, 3), QPointF(6, 9.5)}));
-    return QIcon(pm);
+    return Drawn([up](QPainter& p, const QRectF& r, QIcon::Mode mode) {
+        const QPalette palette = QGuiApplication::palette();
+        const QPalette::ColorGroup group = mode == QIcon::Disabled ? QPalette::Disabled : QPalette::Active;
+        const qreal s = std::min(r.width(), r.height()) / 12;
+        p.translate(r.center() - QPointF(6 * s, 6 * s));
+        p.scale(s, s);
+        p.setPen(Qt::NoPen);
+        p.setBrush(palette.color(group, QPalette::ButtonText));
+        if (up)
+            p.drawPolygon(QPolygonF({QPointF(6, 2.5), QPointF(10.5, 9), QPointF(1.5, 9)}));
+        else
+            p.drawPolygon(QPolygonF({QPointF(1.5, 3), QPointF(10.5, 3), QPointF(6, 9.5)}));
+    });
 }
 
 } // namespace
+
+qreal Contrast(const QColor& a, const QColor& b)
+{
+    const qreal la = Luminance(a);
+    const qreal lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+QColor Mix(const QColor& a, const QColor& b, qreal t)
+{
+    const auto mix = [t](float x, float y) { return float(x + (y - x) * t); };
+    return QColor::fromRgbF(mix(a.redF(), b.redF()), mix(a.greenF(), b.greenF()), mix(a.blueF(), b.blueF()));
+}
 
 QIcon App()
 {
     // The icon the package installs, so window and launcher look alike; the
     // drawn page where it is not installed.
-    static const QIcon icon = [] {
-        QIcon i;
-        for (int s : {16, 32, 48, 64})
-            i.addPixmap(Page(s, QColor(255, 196, 0), QColor(30, 90, 170)));
-        return QIcon::fromTheme(QStringLiteral("klangmappe"), i);
-    }();
+    static const QIcon icon
+        = QIcon::fromTheme(QStringLiteral("klangmappe"), Page(QColor(255, 196, 0), QColor(30, 90, 170)));
     return icon;
 }
 
 QIcon File()
 {
-    static const QIcon icon(Page(16, QColor(200, 200, 200), QColor(30, 90, 170)));
+    static const QIcon icon = Page(QColor(200, 200, 200), QColor(30, 90, 170));
     return icon;
 }
 
 QIcon Template()
 {
-    static const QIcon icon(Page(16, QColor(255, 196, 0), QColor(200, 60, 40)));
+    static const QIcon icon = Page(QColor(255, 196, 0), QColor(200, 60, 40));
     return icon;
 }
 
@@ -167,11 +239,20 @@ void DrawLink(QPainter& p, const QRect& area, const QString& text)
     p.drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
+// A pixmap for `size` device-independent pixels at `dpr`: the painter draws
+// in device-independent pixels, the screen gets one pixel per pixel.
+QPixmap Canvas(const QSize& size, qreal dpr)
+{
+    QPixmap pm(qCeil(size.width() * dpr), qCeil(size.height() * dpr));
+    pm.setDevicePixelRatio(dpr);
+    return pm;
+}
+
 } // namespace
 
-QPixmap SplashPicture(const QSize& size)
+QPixmap SplashPicture(const QSize& size, qreal dpr)
 {
-    QPixmap pm(size);
+    QPixmap pm = Canvas(size, dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     DrawBackdrop(p, size, size.height() * 0.58);
@@ -182,10 +263,10 @@ QPixmap SplashPicture(const QSize& size)
     return pm;
 }
 
-QPixmap InfoPicture(const TInfoLinks& links)
+QPixmap InfoPicture(const TInfoLinks& links, qreal dpr)
 {
     const QSize size(350, 374);
-    QPixmap pm(size);
+    QPixmap pm = Canvas(size, dpr);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     DrawBackdrop(p, size, 178);
@@ -314,19 +395,28 @@ constexpr TLettered kLettered[] = {
     {"ActDateinameAusID3", u"ID3\u2192", 0xa05014},
 };
 
-QIcon Letters(const QString& text, const QColor& color)
+// Drawn on the tool bar's window colour: the letters keep their hue where it
+// stands out from it, and move towards the palette's text colour where not.
+QIcon Letters(const QString& text, const QColor& hue)
 {
-    QPixmap pm(20, 20);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    QFont f = p.font();
-    f.setPixelSize(text.size() > 2 ? 8 : 11);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(color);
-    p.drawText(pm.rect(), Qt::AlignCenter, text);
-    return QIcon(pm);
+    return Drawn([text, hue](QPainter& p, const QRectF& r, QIcon::Mode mode) {
+        const QPalette palette = QGuiApplication::palette();
+        QColor color;
+        if (mode == QIcon::Disabled)
+            color = palette.color(QPalette::Disabled, QPalette::WindowText);
+        else if (mode == QIcon::Selected)
+            color = palette.color(QPalette::HighlightedText);
+        else
+            color = Readable(hue, palette.color(QPalette::Window), palette.color(QPalette::WindowText));
+        // Designed for 20 pixels.
+        const qreal scale = std::min(r.width(), r.height()) / 20;
+        QFont f = p.font();
+        f.setPixelSize(std::max(1, qRound((text.size() > 2 ? 8 : 11) * scale)));
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(color);
+        p.drawText(r, Qt::AlignCenter, text);
+    });
 }
 
 } // namespace

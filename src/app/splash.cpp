@@ -21,7 +21,8 @@ TStartForm::TStartForm(QWidget* parent)
 void TStartForm::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
-    p.drawPixmap(0, 0, Icons::SplashPicture(size()));
+    // Drawn for the screen it is on: sharp at any scale.
+    p.drawPixmap(0, 0, Icons::SplashPicture(size(), devicePixelRatioF()));
 }
 
 void TStartForm::mousePressEvent(QMouseEvent*) { close(); }

@@ -210,6 +210,9 @@ TDirBox::TDirBox(QWidget* parent)
 {
     setColumnCount(1);
     setHeaderHidden(true);
+    // Screen readers still read the hidden header: it says what its caption says.
+    setHeaderLabel(QStringLiteral("Ordner"));
+    setAccessibleName(QStringLiteral("Ordner"));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSortingEnabled(false);
     setUniformRowHeights(true);

@@ -1,11 +1,19 @@
 #include "edit/editpanel.h"
 
+#include "app/icons.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -40,11 +48,33 @@ TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
     }
     m_up->setArrowType(Qt::UpArrow);
     m_down->setArrowType(Qt::DownArrow);
+    m_up->setAccessibleName(QStringLiteral("Erhöhen"));
+    m_down->setAccessibleName(QStringLiteral("Verringern"));
     connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
 }
 
-void TUpDown::Associate(QLineEdit* edit) { m_edit = edit; }
+void TUpDown::Associate(QLineEdit* edit)
+{
+    if (m_edit)
+        m_edit->removeEventFilter(this);
+    m_edit = edit;
+    if (m_edit)
+        m_edit->installEventFilter(this);
+}
+
+bool TUpDown::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_edit && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
+            Step(key->key() == Qt::Key_Up ? 1 : -1);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void TUpDown::SetPosition(int position) { m_position = std::clamp(position, m_min, m_max); }
 
@@ -59,6 +89,108 @@ void TUpDown::Step(int delta)
 }
 
 namespace {
+
+// The genre box shows what an empty differing field shows: its placeholder,
+// in place of item 0, which it keeps (a placeholder is no choice).
+class TGenreBox : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    bool ShowsPlaceholder() const { return currentIndex() == 0 && !placeholderText().isEmpty(); }
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        if (!ShowsPlaceholder()) {
+            QComboBox::paintEvent(event);
+            return;
+        }
+        QStylePainter painter(this);
+        QStyleOptionComboBox option;
+        initStyleOption(&option);
+        painter.setPen(palette().color(QPalette::Text));
+        painter.drawComplexControl(QStyle::CC_ComboBox, option);
+        // Styles draw the label with the pen or with ButtonText.
+        const QBrush placeholder = palette().placeholderText();
+        option.palette.setBrush(QPalette::ButtonText, placeholder);
+        option.palette.setBrush(QPalette::Text, placeholder);
+        option.currentText = placeholderText();
+        painter.setPen(placeholder.color());
+        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
+    }
+};
+
+// Qt's own combo box takes its value for its name here; screen readers
+// should hear the label, as with every other field.
+class TGenreBoxAccessible : public QAccessibleWidget {
+public:
+    explicit TGenreBoxAccessible(TGenreBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
+
+    QString text(QAccessible::Text t) const override
+    {
+        const auto* box = static_cast<const TGenreBox*>(widget());
+        if (t == QAccessible::Value)
+            return box->ShowsPlaceholder() ? box->placeholderText() : box->currentText();
+        return QAccessibleWidget::text(t);
+    }
+    // The drop-down list, as Qt's own combo box has it: screen readers take the chosen item from there.
+    int childCount() const override { return 1; }
+    QAccessibleInterface* child(int index) const override
+    {
+        return index == 0 ? QAccessible::queryAccessibleInterface(static_cast<TGenreBox*>(widget())->view()) : nullptr;
+    }
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        return child && child->object() == static_cast<TGenreBox*>(widget())->view() ? 0 : -1;
+    }
+    QStringList actionNames() const override
+    {
+        return QStringList(showMenuAction()) << QAccessibleWidget::actionNames();
+    }
+    void doAction(const QString& action) override
+    {
+        if (action == showMenuAction())
+            static_cast<TGenreBox*>(widget())->showPopup();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+};
+
+QAccessibleInterface* GenreBoxAccessible(const QString& className, QObject* object)
+{
+    if (className != QLatin1String("QComboBox"))
+        return nullptr;
+    auto* box = dynamic_cast<TGenreBox*>(object);
+    return box ? new TGenreBoxAccessible(box) : nullptr;
+}
+
+// The strip that warns of a multiple selection: a warm tint of the window
+// colour, with the palette's own text, readable in light and dark palettes.
+class TWarnStrip : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        const QColor window = palette().color(QPalette::Window);
+        const QColor text = palette().color(QPalette::WindowText);
+        const QColor warm(255, 200, 0);
+        QColor tint = window;
+        for (int percent = 35; percent > 0; percent -= 5) {
+            const QColor c = Icons::Mix(window, warm, percent / 100.0);
+            if (Icons::Contrast(c, text) >= 4.5) {
+                tint = c;
+                break;
+            }
+        }
+        {
+            QPainter p(this);
+            p.fillRect(rect(), tint);
+        }
+        QLabel::paintEvent(event);
+    }
+};
+
 QLineEdit* Field(QWidget* parent, const char* name, int tag, int maxLength)
 {
     auto* edit = new QLineEdit(parent);
@@ -72,6 +204,9 @@ QLabel* Label(QWidget* parent, const char* text, QWidget* buddy)
 {
     auto* label = new QLabel(QString::fromUtf8(text), parent);
     label->setBuddy(buddy);
+    // Screen readers find a label only beside its field, and two fields sit
+    // in boxes with their arrows: each field is named as its label reads.
+    buddy->setAccessibleName(label->text().remove(QLatin1Char('&')).remove(QLatin1Char(':')));
     return label;
 }
 
@@ -97,7 +232,12 @@ TEditFields::TEditFields(QWidget* parent)
     ETitelnr = Field(this, "ETitelnr", 4, 3);
     EJahr = Field(this, "EJahr", 5, 4);
     EBemerkung = Field(this, "EBemerkung", 7, 29);
-    EMusikrichtung = new QComboBox(this);
+    static const bool accessible = [] {
+        QAccessible::installFactory(&GenreBoxAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessible);
+    EMusikrichtung = new TGenreBox(this);
     EMusikrichtung->setObjectName(QStringLiteral("EMusikrichtung"));
     EMusikrichtung->setProperty("Tag", 6);
     EMusikrichtung->setEditable(false);
@@ -112,14 +252,9 @@ TEditFields::TEditFields(QWidget* parent)
     CBVorgabe = new QCheckBox(QStringLiteral("&Vorgabe"), this);
     CBVorgabe->setObjectName(QStringLiteral("CBVorgabe"));
 
-    Warnung = new QLabel(
+    Warnung = new TWarnStrip(
         QStringLiteral(" Achtung: Sie haben mehrere Dateien markiert. Änderungen betreffen alle markierten Dateien!"), this);
     Warnung->setObjectName(QStringLiteral("Warnung"));
-    Warnung->setAutoFillBackground(true);
-    QPalette warn = Warnung->palette();
-    warn.setColor(QPalette::Window, QColor(255, 255, 200));
-    warn.setColor(QPalette::WindowText, QColor(160, 0, 0));
-    Warnung->setPalette(warn);
     Warnung->setFrameStyle(QFrame::Box | QFrame::Plain);
     Warnung->setWordWrap(true); // never wider than the panel
     Warnung->hide();
@@ -171,5 +306,7 @@ std::array<QWidget*, 7> TEditFields::InFlagOrder() const
 }
 
 std::array<QLineEdit*, 6> TEditFields::TextFields() const { return {ETitel, ESaenger, EAlbum, EJahr, EBemerkung, ETitelnr}; }
+
+QString TEditFields::DifferingText() { return QStringLiteral("(verschieden)"); }
 
 } // namespace km

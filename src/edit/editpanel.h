@@ -16,7 +16,8 @@ namespace km {
 // 8-point dialog font at 96 dpi, whose letters advance about 6 pixels on average.
 int FontScaled(int designPixels, const QWidget* widget);
 
-// Two small arrows that step the number in an edit field, within a range, without wrapping.
+// Two small arrows that step the number in an edit field, within a range,
+// without wrapping; Up and Down in the field step it as well.
 class TUpDown : public QWidget {
     Q_OBJECT
 public:
@@ -27,6 +28,9 @@ public:
     int Minimum() const { return m_min; }
     int Maximum() const { return m_max; }
     void Step(int delta);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QLineEdit* m_edit = nullptr;
@@ -59,6 +63,9 @@ public:
     std::array<QWidget*, 7> InFlagOrder() const;
     // The text fields among them, in the order the load fills them.
     std::array<QLineEdit*, 6> TextFields() const;
+
+    // What a field whose values differ among the selected files shows when empty.
+    static QString DifferingText();
 };
 
 } // namespace km

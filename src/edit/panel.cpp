@@ -322,13 +322,27 @@ void TEditPanel::FeldFarbenAktuallisieren()
     const auto fields = m_fields->InFlagOrder();
     for (std::size_t k = 0; k < fields.size(); ++k) {
         QWidget* field = fields[k];
-        const QColor colour = m_applyFlags[k] || field->hasFocus() ? app.color(QPalette::Base) : app.color(QPalette::Button);
+        const bool applies = m_applyFlags[k];
+        const QPalette::ColorRole role = applies || field->hasFocus() ? QPalette::Base : QPalette::Button;
         QPalette p = field->palette();
-        if (p.color(QPalette::Base) == colour)
-            continue;
-        p.setColor(QPalette::Base, colour);
-        p.setColor(QPalette::Button, colour);
-        field->setPalette(p);
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            p.setColor(group, QPalette::Base, app.color(group, role));
+            p.setColor(group, QPalette::Button, app.color(group, role));
+        }
+        // Disabled (no row selected), it looks as the palette has disabled fields look.
+        p.setColor(QPalette::Disabled, QPalette::Base, app.color(QPalette::Disabled, QPalette::Base));
+        p.setColor(QPalette::Disabled, QPalette::Button, app.color(QPalette::Disabled, QPalette::Button));
+        if (p != field->palette()) {
+            m_recolouring = true;
+            field->setPalette(p);
+            m_recolouring = false;
+        }
+        // Not by colour alone: an empty differing field says so.
+        const QString placeholder = applies ? QString() : TEditFields::DifferingText();
+        if (auto* edit = qobject_cast<QLineEdit*>(field))
+            edit->setPlaceholderText(placeholder);
+        else if (auto* box = qobject_cast<QComboBox*>(field))
+            box->setPlaceholderText(placeholder);
     }
 }
 
@@ -466,6 +480,11 @@ bool TEditPanel::EditFieldEvent(QWidget* field, QEvent* event)
     case QEvent::KeyPress:
         if (field == m_fields->EJahr || field == m_fields->ETitelnr)
             return EJahrKeyPress(static_cast<QKeyEvent*>(event));
+        return false;
+    case QEvent::PaletteChange:
+        // A new palette reaches the fields this way; the colours set here came from the old one.
+        if (!m_recolouring)
+            FeldFarbenAktuallisieren();
         return false;
     case QEvent::Wheel:
         // Turning the wheel over a box the user is not in changes nothing.

@@ -142,6 +142,7 @@ private:
     // A byte taken whole from the template, until the box is edited again.
     std::optional<std::uint8_t> m_genreByte;
     bool m_filling = false;
+    bool m_recolouring = false; // the fields' palette changes are our own
     // Files a store found too small to hold a tag, told in one message.
     QStringList m_tooSmall;
     // The widget that had the focus before a menu took it for the keyboard.

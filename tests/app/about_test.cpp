@@ -1,8 +1,10 @@
 #include "app/about.h"
 
 #include "app/addresses.h"
+#include "app/icons.h"
 #include "support/windowfixture.h"
 
+#include <QAccessible>
 #include <QToolButton>
 
 namespace km {
@@ -113,6 +115,58 @@ TEST_F(About, ActInfoShowsTheWindowModallyAndFreesIt)
     EXPECT_LE((centre - window->screen()->geometry().center()).manhattanLength(), 2);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(shown.isNull());
+}
+
+TEST_F(About, TheKeyboardReachesEveryPlaceAndARingShowsWhich)
+{
+    const std::pair<const char*, const char*> named[] = {{"SpeedButton1", "Schließen"},
+        {"SpeedButton2", "Schreiben Sie uns"}, {"SpeedButton3", "Klangmappe im Internet"},
+        {"SpeedButton4", "mehr Freeware von Fennwick"}, {"SpeedButton5", "OK"}};
+    for (const auto& [object, name] : named)
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(Button(object))->text(QAccessible::Name), name) << object;
+
+    QApplication::setActiveWindow(form.get());
+    ASSERT_EQ(QApplication::focusWidget(), Button("SpeedButton5")) << "Enter closes at first";
+    // Pixels that change around a place when the focus comes or goes.
+    const auto changedAround = [](const QImage& a, const QImage& b, const QRect& place) {
+        int changed = 0;
+        const QRect around = place.adjusted(-3, -3, 3, 3);
+        for (int y = around.top(); y <= around.bottom(); ++y)
+            for (int x = around.left(); x <= around.right(); ++x)
+                changed += a.pixel(x, y) != b.pixel(x, y);
+        return changed;
+    };
+    const QImage onOk = form->grab().toImage();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Button("SpeedButton1"));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), Button("SpeedButton2"));
+    const QImage onMail = form->grab().toImage();
+    EXPECT_GT(changedAround(onOk, onMail, Button("SpeedButton2")->geometry()), 20) << "the ring came";
+    EXPECT_GT(changedAround(onOk, onMail, Button("SpeedButton5")->geometry()), 20) << "the ring went";
+
+    // Space and Enter press the place in the ring; a link leaves the window open.
+    QTest::keyClick(Button("SpeedButton2"), Qt::Key_Space);
+    QTest::keyClick(Button("SpeedButton2"), Qt::Key_Tab);
+    QTest::keyClick(Button("SpeedButton3"), Qt::Key_Return);
+    EXPECT_EQ(shell.addresses,
+        QStringList({QStringLiteral("mailto:") + QLatin1String(kMakerMail), QString::fromLatin1(kHomepageAddress)}));
+    EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(About, PicturesAreDrawnAtTheScreensPixelRatio)
+{
+    const Icons::TInfoLinks links {{326, 5, 17, 16}, {101, 282, 112, 15}, {101, 298, 166, 15}, {101, 313, 197, 16},
+        {284, 330, 56, 39}, "a", "b", "c"};
+    for (const qreal dpr : {1.0, 1.5, 2.0}) {
+        const QPixmap info = Icons::InfoPicture(links, dpr);
+        EXPECT_EQ(info.devicePixelRatio(), dpr);
+        EXPECT_EQ(info.size(), QSize(qCeil(350 * dpr), qCeil(374 * dpr))) << dpr;
+        EXPECT_EQ(info.deviceIndependentSize(), QSizeF(350, 374)) << "the places stay where they are";
+        const QPixmap splash = Icons::SplashPicture(QSize(350, 250), dpr);
+        EXPECT_EQ(splash.devicePixelRatio(), dpr);
+        EXPECT_EQ(splash.size(), QSize(qCeil(350 * dpr), qCeil(250 * dpr))) << dpr;
+    }
 }
 
 } // namespace

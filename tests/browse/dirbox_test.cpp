@@ -1,5 +1,6 @@
 #include "browse/dirbox.h"
 
+#include <QAccessible>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -101,6 +102,18 @@ TEST_F(DirBox, RootDeepSelectionAndIgnoredTail)
 
     EXPECT_TRUE(box.SelectPath("/"));
     EXPECT_EQ(box.Directory(), "/");
+}
+
+TEST_F(DirBox, ScreenReadersHearItsCaptionNotAColumnNumber)
+{
+    TDirBox box;
+    box.show();
+    QAccessibleInterface* tree = QAccessible::queryAccessibleInterface(&box);
+    EXPECT_EQ(tree->text(QAccessible::Name), "Ordner");
+    // Hidden, the header is still the first thing a screen reader reads.
+    ASSERT_GT(tree->childCount(), 0);
+    EXPECT_EQ(tree->child(0)->role(), QAccessible::ColumnHeader);
+    EXPECT_EQ(tree->child(0)->text(QAccessible::Name), "Ordner");
 }
 
 TEST_F(DirBox, NotFoundRebuildsOnRoot)

@@ -1,5 +1,9 @@
 #include "browse/listmodel.h"
 
+#include "support/palettes.h"
+
+#include <QIcon>
+
 #include <gtest/gtest.h>
 
 #include <random>
@@ -100,6 +104,40 @@ TEST(ListModel, ASortAskedForWhileTheRowsSettleComesAfter)
     EXPECT_GT(serves, 2);
     EXPECT_EQ(batch.Count(), 20000);
     EXPECT_EQ(Order(batch), Order(single));
+}
+
+// The row pictures and the sort arrow are as sharp as the screen, and the
+// arrow stands out from the header in light and dark palettes.
+TEST(ListModel, RowAndHeaderPicturesAreSharpAndReadable)
+{
+    TEintragDaten entry;
+    entry.FileName = "a.mp3";
+    entry.Folder = "/m/";
+    TListModel model;
+    model.SetColumns({{1, Qt::AlignLeft}});
+    model.InsertSorted(&entry, TListModel::TemplateIcon, 2);
+    model.InsertSorted(&entry, TListModel::FileIcon, 2);
+    for (int row : {0, 1}) {
+        const auto icon = model.data(model.index(row, 0), Qt::DecorationRole).value<QIcon>();
+        for (const qreal dpr : {1.5, 2.0}) {
+            const QPixmap pm = icon.pixmap(QSize(16, 16), dpr);
+            EXPECT_EQ(pm.devicePixelRatio(), dpr) << row;
+            EXPECT_EQ(pm.size(), QSize(16, 16) * dpr) << row;
+        }
+    }
+
+    for (const int key : {2, -2}) {
+        model.SetSortArrows(key);
+        const auto arrow = model.headerData(1, Qt::Horizontal, Qt::DecorationRole).value<QIcon>();
+        ASSERT_FALSE(arrow.isNull()) << key;
+        EXPECT_EQ(arrow.pixmap(QSize(12, 12), 2.0).size(), QSize(24, 24));
+        for (const QPalette& palette : {test::LightPalette(), test::DarkPalette()}) {
+            const test::TPaletteScope scope(palette);
+            const QColor face = palette.color(QPalette::Button);
+            EXPECT_GE(test::StrongestContrast(arrow.pixmap(QSize(12, 12), 1.0).toImage(), face), 3.0)
+                << key << " on " << face.name().toStdString();
+        }
+    }
 }
 
 } // namespace

@@ -4,8 +4,10 @@
 #include "browse/formspalten.h"
 #include "browse/settings.h"
 #include "support/nodac.h"
+#include "support/palettes.h"
 #include "support/windowfixture.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -662,6 +664,40 @@ TEST_F(Window, ToolBarPicturesComeFromTheIconTheme)
     }
     for (QAction* a : Child<QToolBar>("ToolBar1")->actions())
         EXPECT_TRUE(a->isSeparator() || !a->icon().pixmap(20).isNull()) << a->objectName().toStdString();
+}
+
+TEST_F(Window, TheListAndThePanelButtonsAreNamedAndTheLetteredPicturesReadable)
+{
+    Start({QString::fromStdString(music)});
+    const auto name = [](QObject* o) { return QAccessible::queryAccessibleInterface(o)->text(QAccessible::Name); };
+    EXPECT_EQ(name(List()), "Dateiliste");
+    EXPECT_EQ(name(Child<TDirBox>("DirBox1")), "Ordner");
+    // The small picture buttons beside the captions: named by what they do, and
+    // out of the Tab order, so a stray Space hides no panel.
+    int small = 0;
+    for (QToolButton* b : window->findChildren<QToolButton*>()) {
+        if (!b->objectName().startsWith("Btn"))
+            continue;
+        ++small;
+        EXPECT_FALSE(name(b).isEmpty()) << b->objectName().toStdString();
+        EXPECT_EQ(name(b), b->defaultAction()->toolTip());
+        EXPECT_EQ(b->focusPolicy(), Qt::NoFocus) << b->objectName().toStdString();
+    }
+    EXPECT_EQ(small, 8);
+
+    // Drawn at the screen's pixel ratio, and readable on the tool bar in light and dark palettes.
+    for (const char* action : {"ActFeldUebernehmen", "ActAllesUebernehmen", "ActVonDateinamen", "ActDateinameAusID3"}) {
+        const QIcon icon = Action(action)->icon();
+        const QPixmap sharp = icon.pixmap(QSize(20, 20), 2.0);
+        EXPECT_EQ(sharp.devicePixelRatio(), 2.0) << action;
+        EXPECT_EQ(sharp.size(), QSize(40, 40)) << action;
+        for (const QPalette& palette : {test::LightPalette(), test::DarkPalette()}) {
+            const test::TPaletteScope scope(palette);
+            const QColor bar = palette.color(QPalette::Window);
+            EXPECT_GE(test::StrongestContrast(icon.pixmap(QSize(20, 20), 1.0).toImage(), bar), 3.0)
+                << action << " on " << bar.name().toStdString();
+        }
+    }
 }
 
 } // namespace

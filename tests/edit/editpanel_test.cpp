@@ -1,5 +1,7 @@
 #include "support/editfixture.h"
+#include "support/palettes.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -448,6 +450,86 @@ TEST_F(EditPanel, ToolsTypeIntoFieldsOrDropWhatWasTyped)
     window->Panel().SetFieldAsTyped(Edit("EAlbum"), "Typed");
     window->Panel().FlushPendingEdits();
     EXPECT_EQ(OnDisk("b.mp3").Album, "Typed");
+}
+
+TEST_F(EditPanel, ScreenReadersHearTheLabelsAndUpDownStepTheNumbers)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    // Track and year sit in boxes with their arrows, away from their labels;
+    // Qt's genre box would take its value for its name.
+    const std::pair<const char*, const char*> named[] = {{"ETitel", "Titel"}, {"ESaenger", "Interpret"},
+        {"EAlbum", "Album"}, {"ETitelnr", "Titelnummer"}, {"EJahr", "Jahr"}, {"EMusikrichtung", "Musikrichtung"},
+        {"EBemerkung", "Bemerkung"}, {"CBVorgabe", "Vorgabe"}};
+    for (const auto& [object, name] : named)
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(Child<QWidget>(object))->text(QAccessible::Name), name) << object;
+
+    // Up and Down step the number as the arrows beside it do, within the same range.
+    Activate();
+    QLineEdit* track = Edit("ETitelnr");
+    QLineEdit* year = Edit("EJahr");
+    track->setFocus();
+    QTest::keyClick(track, Qt::Key_Up);
+    EXPECT_EQ(track->text(), "2");
+    for (int k = 0; k < 3; ++k)
+        QTest::keyClick(track, Qt::Key_Down);
+    EXPECT_EQ(track->text(), "0");
+    year->setFocus();
+    QTest::keyClick(year, Qt::Key_Up);
+    EXPECT_EQ(year->text(), "2000");
+    SelectRows({1});
+    EXPECT_EQ(OnDisk("a.mp3").Track, 0);
+    EXPECT_EQ(OnDisk("a.mp3").Year, "2000");
+}
+
+TEST_F(EditPanel, DifferingFieldsSaySoAndTheColoursFollowThePalette)
+{
+    Songs();
+    Put("musik/d.mp3", test::Cat({test::Header(), test::Fill(4000, 0x11), test::V1("D", "Band", "", "", "", 0, 17)}));
+    Start({QString::fromStdString(music)});
+    SelectRows({0, 1, RowOf("d.mp3")});
+    auto* genre = Child<QComboBox>("EMusikrichtung");
+    const QString differ = "(verschieden)";
+    EXPECT_EQ(Edit("ETitel")->placeholderText(), differ);
+    EXPECT_EQ(Edit("EAlbum")->placeholderText(), differ);
+    EXPECT_EQ(Edit("ESaenger")->placeholderText(), "") << "the same for all three";
+    EXPECT_EQ(genre->placeholderText(), differ);
+    EXPECT_EQ(genre->currentIndex(), 0) << "the box keeps its item";
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(genre)->text(QAccessible::Value), differ);
+    Activate();
+    Type(Edit("ETitel"), "Neu");
+    EXPECT_EQ(Edit("ETitel")->placeholderText(), "") << "typed: it applies to all";
+
+    // The grey stays where the palette puts it, also when the palette changes.
+    const auto base = [this](const char* name, QPalette::ColorGroup group = QPalette::Active) {
+        return Child<QWidget>(name)->palette().color(group, QPalette::Base);
+    };
+    const auto strip = [this] { return Child<QLabel>("Warnung")->grab().toImage().pixelColor(2, 2); };
+    const QPalette light = test::LightPalette();
+    EXPECT_EQ(base("EAlbum"), light.color(QPalette::Button));
+    EXPECT_GE(test::ContrastRatio(strip(), light.color(QPalette::WindowText)), 4.5);
+    EXPECT_NE(strip(), light.color(QPalette::Window)) << "the strip stands out";
+    {
+        const test::TPaletteScope scope(test::DarkPalette());
+        const QPalette dark = test::DarkPalette();
+        EXPECT_EQ(base("EAlbum"), dark.color(QPalette::Button));
+        EXPECT_EQ(base("ESaenger"), dark.color(QPalette::Base));
+        EXPECT_EQ(Child<QLabel>("Warnung")->palette().color(QPalette::WindowText), dark.color(QPalette::WindowText));
+        EXPECT_GE(test::ContrastRatio(strip(), dark.color(QPalette::WindowText)), 4.5);
+        EXPECT_NE(strip(), dark.color(QPalette::Window));
+    }
+
+    // Without a row the fields look disabled, also one that was grey.
+    List()->clearSelection();
+    ASSERT_FALSE(Edit("EAlbum")->isEnabled());
+    EXPECT_EQ(base("EAlbum", QPalette::Disabled), light.color(QPalette::Disabled, QPalette::Base));
+    EXPECT_EQ(base("ETitel", QPalette::Disabled), light.color(QPalette::Disabled, QPalette::Base));
+
+    // A placeholder is no text: nothing of it was stored.
+    EXPECT_EQ(OnDisk("a.mp3").Title, "Neu");
+    EXPECT_EQ(OnDisk("b.mp3").Album, "Andere");
+    EXPECT_EQ(OnDisk("d.mp3").Album, "");
+    EXPECT_EQ(OnDisk("d.mp3").GenreIndex, 17);
 }
 
 } // namespace
