@@ -200,16 +200,42 @@ void TEditPanel::ListView1SelectItem()
         m_fields->CBVorgabe->blockSignals(true);
         m_fields->CBVorgabe->setChecked(IsTemplate && IsTemplate(entry));
         m_fields->CBVorgabe->blockSignals(false);
-        const QString length = DurationText(total);
-        m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
-                                                 .arg(QFile::decodeName(QByteArray::fromStdString(entry.FileName)), length)
-                                           : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
     } else {
         ClearPanel(false);
-        m_statusPanel1->clear();
         EnablePanel(false);
     }
+    ShowStatus(count, total, first >= 0 ? m_model->Entry(first) : nullptr);
     m_commands->ScheduleRefresh();
+}
+
+void TEditPanel::ShowSelectionStatus()
+{
+    const QItemSelectionModel* selection = ListView1->selectionModel();
+    int count = 0;
+    std::uint32_t total = 0;
+    const TEintragDaten* first = nullptr;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (!selection->isRowSelected(row, {}))
+            continue;
+        const TEintragDaten* entry = m_model->Entry(row);
+        if (!first)
+            first = entry;
+        ++count;
+        total += entry->Duration;
+    }
+    ShowStatus(count, total, first);
+}
+
+void TEditPanel::ShowStatus(int count, std::uint32_t total, const TEintragDaten* first)
+{
+    if (!first) {
+        m_statusPanel1->clear();
+        return;
+    }
+    const QString length = DurationText(total);
+    m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
+                                             .arg(QFile::decodeName(QByteArray::fromStdString(first->FileName)), length)
+                                       : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
 }
 
 void TEditPanel::ShowLoadedValues()

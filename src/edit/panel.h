@@ -79,6 +79,9 @@ public:
     // Forgets what was typed and loads the selected rows afresh, for tools
     // that changed the entries themselves.
     void DropEditsAndReload();
+    // Says in the status bar what is selected (one file by name); for a row
+    // renamed without a new load.
+    void ShowSelectionStatus();
     // While set, selection changes are the list's own doing: no store, no load.
     bool IgnoreSelection = false;
     // Tests fix the date the J key puts in.
@@ -94,6 +97,7 @@ private:
     void ListView1SelectItem();
     // The fields show what was loaded: an applying field its value, a differing one nothing.
     void ShowLoadedValues();
+    void ShowStatus(int count, std::uint32_t total, const TEintragDaten* first);
     void StorePanel(int row);
     void ReportTooSmall();
     void ClearPanel(bool asEdit);

@@ -184,6 +184,7 @@ void TNameCommands::ActRenameExecute()
     m_saver.PushRenamed(entry.Folder + now, entry.Folder + old, time);
     entry.FileName = now;
     m_parts.FillRow(row);
+    m_panel.ShowSelectionStatus();
 }
 
 void TNameCommands::ActEinstellungenExecute()

@@ -159,6 +159,12 @@ TEST_F(NameCommands, RenameByHandTakesTheFirstSelectedFileOnly)
     EXPECT_EQ(Edit("ETitel")->text(), "getippt");
     ASSERT_EQ(window->Saver().Undo().Count(), 1u);
     EXPECT_EQ(window->Saver().UndoCaption(), "Rückgängig: Umbenennen");
+
+    // One file selected: the status bar names it by its new name.
+    SelectRows({RowOf("New.mp3")});
+    dialogs.QueueInput(true, QStringLiteral("Newer"));
+    Trigger("ActRename");
+    EXPECT_TRUE(Text("StatusPanel1").startsWith("1 Datei: \"Newer.mp3\"")) << Text("StatusPanel1").toStdString();
 }
 
 TEST_F(NameCommands, SettingsDialogTakesOverOnOkAndResetStopsTheSave)
