@@ -1,6 +1,8 @@
 #include "app/update.h"
 
 #include "app/addresses.h"
+#include "app/mailto.h"
+#include "app/safepage.h"
 #include "app/version.h"
 #include "browse/commandtable.h"
 #include "platform/dialogs.h"
@@ -157,7 +159,8 @@ TFormUpdate::TFormUpdate(const TUpdateSource& source, TDialogs& dialogs, TShell&
     layout->addLayout(versions);
     layout->addWidget(WebBrowser1, 1);
     layout->addLayout(bottom);
-    setFixedSize(sizeHint());
+    // Fixed, but growing with a long version number from the server.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 void TFormUpdate::showEvent(QShowEvent* event)
@@ -229,9 +232,9 @@ void TFormUpdate::PageArrived(const THttpResult& result)
 {
     if (result.Ok) {
         if (result.ContentType.toLower().startsWith("text/plain"))
-            WebBrowser1->setPlainText(PageText(result));
+            WebBrowser1->setPlainText(SafeText(PageText(result)));
         else
-            WebBrowser1->setHtml(PageText(result));
+            WebBrowser1->setHtml(SafePage(PageText(result)));
     } else {
         WebBrowser1->setPlainText(QStringLiteral("Die Seite konnte nicht geladen werden (%1).").arg(result.Error));
     }
@@ -240,11 +243,13 @@ void TFormUpdate::PageArrived(const THttpResult& result)
 
 void TFormUpdate::Link(const QUrl& url)
 {
-    // Links of the page go to the desktop's browser, resolved against the page.
+    // Links of the page go to the desktop's browser, resolved against the page;
+    // mail addresses to its mail program, without headers that could attach files.
     const QUrl target = ServerUrl(m_source.Server, kVersionPagePath).resolved(url);
-    if (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https")
-        || target.scheme() == QLatin1String("mailto"))
+    if (target.scheme() == QLatin1String("http") || target.scheme() == QLatin1String("https"))
         m_shell.OpenAddress(target.toString());
+    else if (const QUrl mail = SafeMailAddress(target); !mail.isEmpty())
+        m_shell.OpenAddress(mail.toString(QUrl::FullyEncoded));
 }
 
 void TFormUpdate::Label4Click() { m_shell.OpenAddress(QString::fromLatin1(kHomepageAddress)); }

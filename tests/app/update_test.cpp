@@ -10,6 +10,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTextBrowser>
+#include <QTextDocument>
 
 #include <map>
 #include <tuple>
@@ -93,6 +94,22 @@ protected:
         EXPECT_TRUE(done.wait(5000));
         return form;
     }
+    // A window of its own with the server's page in its panel; how long the page took.
+    std::unique_ptr<TFormUpdate> ShowPage(const QByteArray& page, qint64* elapsed = nullptr)
+    {
+        server.Serve("/Klangmappe/Version.txt", "2\r\n7\r\n");
+        server.Serve("/Klangmappe/version.htm", page);
+        auto form = std::make_unique<TFormUpdate>(server.Source(), dialogs, shell);
+        QSignalSpy shown(form.get(), &TFormUpdate::PageFinished);
+        QElapsedTimer clock;
+        clock.start();
+        form->show();
+        EXPECT_TRUE(shown.wait(20000));
+        if (elapsed)
+            *elapsed = clock.elapsed();
+        return form;
+    }
+    static QTextBrowser* Panel(QWidget* form) { return form->findChild<QTextBrowser*>("WebBrowser1"); }
     static QString Label(QWidget* form, const char* name) { return form->findChild<QLabel*>(name)->text(); }
     static bool Marked(QWidget* form) { return form->findChild<QLabel*>("Label7")->isVisibleTo(form); }
 
@@ -220,6 +237,81 @@ TEST_F(Update, ASilentServerNeitherHangsTheWindowNorOutlivesIt)
     EXPECT_TRUE(shown.isNull());
     QTest::qWait(200);
     EXPECT_TRUE(dialogs.calls.empty());
+}
+
+TEST_F(Update, AHostilePageShowsAtOnceAndAnOrdinaryOneAsItIs)
+{
+    // Nested tables take exponential time in the panel, nested blocks quadratic.
+    const QByteArray tables = QByteArray("<table><tr><td>").repeated(30) + "ganz innen";
+    ASSERT_LT(tables.size(), 500);
+    const QByteArray divs = QByteArray("<div>").repeated(200000) + "ganz innen";
+    ASSERT_LT(divs.size(), 1024 * 1024);
+    for (const QByteArray& page : {tables, divs}) {
+        qint64 elapsed = 0;
+        const auto form = ShowPage(page, &elapsed);
+        EXPECT_LT(elapsed, 20000) << "well under a second on an ordinary machine";
+        EXPECT_EQ(Panel(form.get())->toPlainText().simplified(), "ganz innen");
+    }
+
+    // An ordinary page looks exactly as before, its links included.
+    const QByteArray ordinary
+        = "<html><body><h1>Klangmappe 2.07</h1>\n"
+          "<p>Schneller: <b>Suche</b> und <i>Liste</i> &amp; mehr.</p>\n"
+          "<ul><li>eins</li><li>zwei</li></ul>\n"
+          "<table border=\"1\"><tr><th>Version</th><th>Datum</th></tr>"
+          "<tr><td>2.07</td><td>1.2.2025</td></tr></table>\n"
+          "<p><a href=\"neu.htm\">Mehr</a> &middot; <a href=\"mailto:info@fennwick.example\">Post</a></p>"
+          "</body></html>";
+    QTextDocument asItIs;
+    asItIs.setHtml(QString::fromUtf8(ordinary));
+    const auto form = ShowPage(ordinary);
+    EXPECT_EQ(Panel(form.get())->toHtml(), asItIs.toHtml());
+}
+
+TEST_F(Update, MailLinksReachTheMailProgramWithAddressSubjectAndBodyOnly)
+{
+    const auto form = ShowPage("<p>Neu</p>");
+    const std::pair<QString, QString> links[] = {
+        {"mailto:info@fennwick.example?subject=Klangmappe%202.07&body=Hallo&attach=/home/nutzer/.ssh/id_rsa"
+         "&cc=a@b.example&bcc=c@d.example&to=e@f.example",
+            "mailto:info@fennwick.example?subject=Klangmappe%202.07&body=Hallo"},
+        {"MAILTO:a@b.example,c@d.example?Attach=%2Fetc%2Fpasswd&SUBJECT=x%0D%0AAttach:%20y",
+            "mailto:a@b.example,c@d.example?subject=x%20%20Attach%3A%20y"},
+        {"mailto:?body=Zeile%201%0D%0A%26attach%3D%2Fetc%2Fpasswd",
+            "mailto:?body=Zeile%201%0D%0A%26attach%3D%2Fetc%2Fpasswd"},
+        {"mailto:--attach=/etc/passwd,x%3Fattach%3D%2Fetc%2Fpasswd@y.example,ok@fennwick.example",
+            "mailto:ok@fennwick.example"},
+        {"neu.htm", server.Url() + "/Klangmappe/neu.htm"},
+        {"https://fennwick.example/", "https://fennwick.example/"},
+        {"file:///etc/passwd", {}},
+        {"javascript:alert(1)", {}},
+    };
+    for (const auto& [link, opened] : links) {
+        shell.addresses.clear();
+        emit Panel(form.get())->anchorClicked(QUrl(link));
+        EXPECT_EQ(shell.addresses.join(' ').toStdString(), opened.toStdString()) << link.toStdString();
+    }
+}
+
+TEST_F(Update, TheLongestVersionIsShownWhole)
+{
+    for (const QByteArray& file :
+        {QByteArray("2147483647\r\n2147483647\r\n"), QByteArray("-2147483648\r\n-2147483648\r\n")}) {
+        server.Serve("/Klangmappe/Version.txt", file);
+        const auto form = Check();
+        QCoreApplication::sendPostedEvents();
+        const QString version = QString::fromLatin1(file).split("\r\n").join('.').chopped(1);
+        EXPECT_EQ(Label(form.get(), "Label6"), version);
+        for (const char* name : {"Label5", "Label6", "Label7"}) {
+            const QLabel* label = form->findChild<QLabel*>(name);
+            if (!label->isVisibleTo(form.get()))
+                continue;
+            EXPECT_GE(label->width(), label->sizeHint().width()) << name << " " << version.toStdString();
+            EXPECT_TRUE(form->rect().contains(label->geometry())) << name << " " << version.toStdString();
+        }
+        EXPECT_EQ(Marked(form.get()), file.startsWith('2'));
+        EXPECT_GE(Panel(form.get())->width(), 480);
+    }
 }
 
 } // namespace
