@@ -23,13 +23,7 @@ std::vector<std::string> DecodedTexts(const std::string& path)
                                 "    sys.stdout.buffer.write(unescape(Text.from_tree(si).content).encode() + b'\\0')\n"
                                 "\" '"
         + path + "'";
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        EXPECT_EQ(::pclose(pipe), 0) << out;
-    }
+    const std::string out = test::CommandOutput(command);
     std::vector<std::string> texts;
     for (std::size_t start = 0, end; (end = out.find('\0', start)) != std::string::npos; start = end + 1)
         texts.push_back(out.substr(start, end - start));

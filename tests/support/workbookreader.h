@@ -8,6 +8,19 @@
 
 namespace km::test {
 
+// What a shell command prints; a failing command fails the test.
+inline std::string CommandOutput(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
+            out.append(buffer, n);
+        EXPECT_EQ(::pclose(pipe), 0) << out;
+    }
+    return out;
+}
+
 // A line per row, each cell as "value|type" ("s" for text), tab-separated;
 // only the first `columns` cells when given. Debian's own python, where
 // python3-openpyxl lives.
@@ -19,14 +32,7 @@ inline std::string WorkbookCells(const std::string& path, int columns = 0)
                                 "    print('\\t'.join('' if c.value is None else str(c.value) + '|' + c.data_type for c in row))\n"
                                 "\" '"
         + path + "' " + std::to_string(columns);
-    std::string out;
-    if (FILE* pipe = ::popen(command.c_str(), "r")) {
-        char buffer[4096];
-        while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe))
-            out.append(buffer, n);
-        EXPECT_EQ(::pclose(pipe), 0) << out;
-    }
-    return out;
+    return CommandOutput(command);
 }
 
 } // namespace km::test
