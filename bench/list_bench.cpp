@@ -7,9 +7,9 @@
 // --every-code sorts the scanned rows, shuffled, by each sort code +-1..+-17.
 
 #include "bench/mp3gen.h"
-#include "browse/collect.h"
-#include "browse/columns.h"
-#include "browse/sorting.h"
+#include "model/collect.h"
+#include "model/columns.h"
+#include "model/sorting.h"
 
 #include <algorithm>
 #include <chrono>

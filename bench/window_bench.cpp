@@ -12,7 +12,7 @@
 
 #include "bench/mp3gen.h"
 #include "browse/listmodel.h"
-#include "browse/mainwindow.h"
+#include "app/form1.h"
 #include "platform/dialogs.h"
 #include "platform/qtshell.h"
 

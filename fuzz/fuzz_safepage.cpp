@@ -1,5 +1,5 @@
 // SafePage and SafeText on the input as a downloaded version page (UTF-8).
-#include "app/safepage.h"
+#include "help/safepage.h"
 
 #include <QString>
 

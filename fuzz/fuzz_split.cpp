@@ -1,7 +1,7 @@
 // SplitFileName with a structure taken from the input: three part bytes, an
 // option byte, then TZ1, TZ2, the file name, the folder and the file year as
 // UTF-8, each ended by a byte 0x1F.
-#include "names/structure.h"
+#include "model/structure.h"
 
 #include <QStringList>
 

@@ -1,5 +1,5 @@
 // ReadVersionFile on the input as the downloaded body.
-#include "app/version.h"
+#include "model/version.h"
 
 #include <QRegularExpression>
 #include <QStringList>

@@ -1,8 +1,8 @@
 // Klangmappe: edits the ID3v1 tags of MP3 files.
 
-#include "app/icons.h"
-#include "app/splash.h"
-#include "browse/mainwindow.h"
+#include "ui/icons.h"
+#include "app/startform.h"
+#include "app/form1.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtshell.h"
 #include "tags/persistent.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/columns.h"
+#include "model/columns.h"
 #include "platform/dialogs.h"
 
 #include <QDialog>

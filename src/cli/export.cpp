@@ -2,7 +2,7 @@
 #include "cli/listing.h"
 #include "cli/saving.h"
 
-#include "browse/cells.h"
+#include "model/cells.h"
 #include "export/htmlpage.h"
 #include "export/playlist.h"
 #include "export/workbook.h"

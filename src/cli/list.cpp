@@ -2,8 +2,8 @@
 #include "cli/json.h"
 #include "cli/listing.h"
 
-#include "browse/cells.h"
-#include "browse/columns.h"
+#include "model/cells.h"
+#include "model/columns.h"
 
 #include <QLocale>
 

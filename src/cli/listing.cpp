@@ -1,8 +1,8 @@
 #include "cli/listing.h"
 
-#include "browse/collect.h"
-#include "browse/readahead.h"
-#include "browse/sorting.h"
+#include "model/collect.h"
+#include "model/readahead.h"
+#include "model/sorting.h"
 #include "tags/id3v2reader.h"
 
 #include <dirent.h>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "browse/columns.h"
-#include "browse/entry.h"
+#include "model/columns.h"
+#include "model/entry.h"
 #include "cli/options.h"
 
 #include <string>

@@ -1,10 +1,10 @@
 #include "cli/commands.h"
 #include "cli/saving.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "edit/tagsaver.h"
-#include "names/renamer.h"
-#include "names/structure.h"
+#include "names/namerenamer.h"
+#include "model/structure.h"
 #include "platform/dialogs.h"
 
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "cli/saving.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "edit/tagsaver.h"
 #include "platform/dialogs.h"
 #include "tags/id3v2reader.h"

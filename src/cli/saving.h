@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "platform/dialogs.h"
 #include "tags/id3v1tag.h"
 

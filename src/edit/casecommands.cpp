@@ -1,10 +1,10 @@
 #include "edit/casecommands.h"
 
-#include "browse/commandtable.h"
+#include "ui/commandtable.h"
 #include "browse/listmodel.h"
 #include "edit/casing.h"
+#include "edit/editfields.h"
 #include "edit/editpanel.h"
-#include "edit/panel.h"
 #include "platform/dialogs.h"
 
 #include <QAction>

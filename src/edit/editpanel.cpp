@@ -1,312 +1,627 @@
+// The edit panel: loading the selected rows into the fields, storing the
+// fields into the entries they came from, and the fields' own events.
 #include "edit/editpanel.h"
 
-#include "app/icons.h"
+#include "ui/commandtable.h"
 
-#include <QAbstractItemView>
-#include <QAccessible>
-#include <QAccessibleWidget>
+#include "model/cells.h"
+#include "browse/listmodel.h"
+#include "edit/editfields.h"
+#include "edit/storetag.h"
+#include "edit/tagsaver.h"
+#include "platform/cp1252.h"
+#include "platform/dialogs.h"
+#include "tags/genres.h"
+
+#include <QAction>
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
-#include <QGridLayout>
-#include <QHBoxLayout>
+#include <QFile>
+#include <QFocusEvent>
+#include <QFrame>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPainter>
-#include <QStylePainter>
-#include <QToolButton>
-#include <QVBoxLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QTreeView>
 
-#include <algorithm>
+#include <cstring>
+#include <optional>
 
 namespace km {
 
-int FontScaled(int designPixels, const QWidget* widget)
-{
-    static const QString letters = QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ");
-    constexpr qreal kDesignAdvance = 6.0;
-    const qreal advance = widget->fontMetrics().horizontalAdvance(letters) / qreal(letters.size());
-    // Never smaller than designed: the sizes are small already.
-    return qRound(designPixels * std::max<qreal>(1.0, advance / kDesignAdvance));
-}
-
-TUpDown::TUpDown(int minimum, int maximum, QWidget* parent)
-    : QWidget(parent)
-    , m_up(new QToolButton(this))
-    , m_down(new QToolButton(this))
-    , m_min(minimum)
-    , m_max(maximum)
-{
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(0);
-    for (QToolButton* b : {m_up, m_down}) {
-        b->setAutoRepeat(true);
-        b->setFixedSize(16, 11);
-        b->setFocusPolicy(Qt::NoFocus);
-        layout->addWidget(b);
-    }
-    m_up->setArrowType(Qt::UpArrow);
-    m_down->setArrowType(Qt::DownArrow);
-    m_up->setAccessibleName(QStringLiteral("Erhöhen"));
-    m_down->setAccessibleName(QStringLiteral("Verringern"));
-    connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
-    connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
-}
-
-void TUpDown::Associate(QLineEdit* edit)
-{
-    if (m_edit)
-        m_edit->removeEventFilter(this);
-    m_edit = edit;
-    if (m_edit)
-        m_edit->installEventFilter(this);
-}
-
-bool TUpDown::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == m_edit && event->type() == QEvent::KeyPress) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
-            && (key->key() == Qt::Key_Up || key->key() == Qt::Key_Down)) {
-            Step(key->key() == Qt::Key_Up ? 1 : -1);
-            return true;
-        }
-    }
-    return QWidget::eventFilter(watched, event);
-}
-
-void TUpDown::SetPosition(int position) { m_position = std::clamp(position, m_min, m_max); }
-
-void TUpDown::Step(int delta)
-{
-    SetPosition(m_position + delta);
-    // The number goes into the field as if typed: it counts as an edit.
-    if (m_edit) {
-        m_edit->setText(QString::number(m_position));
-        m_edit->setModified(true);
-    }
-}
-
 namespace {
 
-// The genre box shows what an empty differing field shows: its placeholder,
-// in place of item 0, which it keeps (a placeholder is no choice).
-class TGenreBox : public QComboBox {
+// Program-made changes of the fields are no edits, and the mark goes even when one fails.
+class TFillingGuard {
 public:
-    using QComboBox::QComboBox;
-    bool ShowsPlaceholder() const { return currentIndex() == 0 && !placeholderText().isEmpty(); }
+    explicit TFillingGuard(bool& filling) : m_filling(filling) { m_filling = true; }
+    ~TFillingGuard() { m_filling = false; }
+    TFillingGuard(const TFillingGuard&) = delete;
+    TFillingGuard& operator=(const TFillingGuard&) = delete;
 
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        if (!ShowsPlaceholder()) {
-            QComboBox::paintEvent(event);
-            return;
-        }
-        QStylePainter painter(this);
-        QStyleOptionComboBox option;
-        initStyleOption(&option);
-        painter.setPen(palette().color(QPalette::Text));
-        painter.drawComplexControl(QStyle::CC_ComboBox, option);
-        // Styles draw the label with the pen or with ButtonText.
-        const QBrush placeholder = palette().placeholderText();
-        option.palette.setBrush(QPalette::ButtonText, placeholder);
-        option.palette.setBrush(QPalette::Text, placeholder);
-        option.currentText = placeholderText();
-        painter.setPen(placeholder.color());
-        painter.drawControl(QStyle::CE_ComboBoxLabel, option);
-    }
+private:
+    bool& m_filling;
 };
 
-// Qt's own combo box takes its value for its name here; screen readers
-// should hear the label, as with every other field.
-class TGenreBoxAccessible : public QAccessibleWidget {
-public:
-    explicit TGenreBoxAccessible(TGenreBox* box) : QAccessibleWidget(box, QAccessible::ComboBox) {}
-
-    QString text(QAccessible::Text t) const override
-    {
-        const auto* box = static_cast<const TGenreBox*>(widget());
-        if (t == QAccessible::Value)
-            return box->ShowsPlaceholder() ? box->placeholderText() : box->currentText();
-        return QAccessibleWidget::text(t);
-    }
-    // The drop-down list, as Qt's own combo box has it: screen readers take the chosen item from there.
-    int childCount() const override { return 1; }
-    QAccessibleInterface* child(int index) const override
-    {
-        return index == 0 ? QAccessible::queryAccessibleInterface(static_cast<TGenreBox*>(widget())->view()) : nullptr;
-    }
-    int indexOfChild(const QAccessibleInterface* child) const override
-    {
-        return child && child->object() == static_cast<TGenreBox*>(widget())->view() ? 0 : -1;
-    }
-    QStringList actionNames() const override
-    {
-        return QStringList(showMenuAction()) << QAccessibleWidget::actionNames();
-    }
-    void doAction(const QString& action) override
-    {
-        if (action == showMenuAction())
-            static_cast<TGenreBox*>(widget())->showPopup();
-        else
-            QAccessibleWidget::doAction(action);
-    }
-};
-
-QAccessibleInterface* GenreBoxAccessible(const QString& className, QObject* object)
+int FlagOfTag(int tag)
 {
-    if (className != QLatin1String("QComboBox"))
-        return nullptr;
-    auto* box = dynamic_cast<TGenreBox*>(object);
-    return box ? new TGenreBoxAccessible(box) : nullptr;
+    switch (tag) {
+    case 1: return TEditPanel::FlagTitel;
+    case 2: return TEditPanel::FlagInterpret;
+    case 3: return TEditPanel::FlagAlbum;
+    case 4: return TEditPanel::FlagTitelnr;
+    case 5: return TEditPanel::FlagJahr;
+    case 6: return TEditPanel::FlagMusikrichtung;
+    case 7: return TEditPanel::FlagBemerkung;
+    default: return -1;
+    }
 }
 
-// The strip that warns of a multiple selection: a warm tint of the window
-// colour, with the palette's own text, readable in light and dark palettes.
-class TWarnStrip : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent* event) override
-    {
-        const QColor window = palette().color(QPalette::Window);
-        const QColor text = palette().color(QPalette::WindowText);
-        const QColor warm(255, 200, 0);
-        QColor tint = window;
-        for (int percent = 35; percent > 0; percent -= 5) {
-            const QColor c = Icons::Mix(window, warm, percent / 100.0);
-            if (Icons::Contrast(c, text) >= 4.5) {
-                tint = c;
-                break;
-            }
-        }
-        {
-            QPainter p(this);
-            p.fillRect(rect(), tint);
-        }
-        QLabel::paintEvent(event);
-    }
-};
-
-QLineEdit* Field(QWidget* parent, const char* name, int tag, int maxLength)
-{
-    auto* edit = new QLineEdit(parent);
-    edit->setObjectName(QLatin1String(name));
-    edit->setProperty("Tag", tag);
-    edit->setMaxLength(maxLength);
-    return edit;
-}
-
-QLabel* Label(QWidget* parent, const char* text, QWidget* buddy)
-{
-    auto* label = new QLabel(QString::fromUtf8(text), parent);
-    label->setBuddy(buddy);
-    // Screen readers find a label only beside its field, and two fields sit
-    // in boxes with their arrows: each field is named as its label reads.
-    buddy->setAccessibleName(label->text().remove(QLatin1Char('&')).remove(QLatin1Char(':')));
-    return label;
-}
-
-QWidget* WithUpDown(QWidget* parent, QLineEdit* edit, TUpDown* upDown, int width)
-{
-    auto* box = new QWidget(parent);
-    auto* layout = new QHBoxLayout(box);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(1);
-    edit->setFixedWidth(width);
-    layout->addWidget(edit);
-    layout->addWidget(upDown);
-    return box;
-}
 } // namespace
 
-TEditFields::TEditFields(QWidget* parent)
-    : QWidget(parent)
+TEditPanel::TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
+    QObject* parent)
+    : QObject(parent)
+    , m_fields(parts.Fields)
+    , Panel5(parts.Frame)
+    , ListView1(parts.List)
+    , m_model(parts.Model)
+    , m_statusPanel1(parts.Status)
+    , PopEdit(parts.Popup)
+    , m_genres(*parts.Genres)
+    , m_fillRow(parts.FillRow)
+    , m_rescan(parts.Rescan)
+    , m_dialogs(dialogs)
+    , m_saver(saver)
+    , m_commands(&commands)
 {
-    ETitel = Field(this, "ETitel", 1, 30);
-    ESaenger = Field(this, "ESaenger", 2, 30);
-    EAlbum = Field(this, "EAlbum", 3, 30);
-    ETitelnr = Field(this, "ETitelnr", 4, 3);
-    EJahr = Field(this, "EJahr", 5, 4);
-    EBemerkung = Field(this, "EBemerkung", 7, 29);
-    static const bool accessible = [] {
-        QAccessible::installFactory(&GenreBoxAccessible);
+    QStringList items;
+    for (const std::string& name : m_genres.ComboItems())
+        items << QString::fromStdString(name);
+    m_fields->EMusikrichtung->addItems(items);
+    m_fields->EMusikrichtung->setCurrentIndex(0);
+
+    for (QLineEdit* edit : m_fields->TextFields())
+        connect(edit, &QLineEdit::textChanged, this, [this, edit] { ETitelChange(edit); });
+    connect(m_fields->EMusikrichtung, &QComboBox::currentIndexChanged, this,
+        [this] { ETitelChange(m_fields->EMusikrichtung); });
+    // Choosing the item already shown is an edit too: it applies to every selected file.
+    connect(m_fields->EMusikrichtung, &QComboBox::activated, this, [this] { ETitelChange(m_fields->EMusikrichtung); });
+    // The wheel must not reach a box the user never entered (see EditFieldEvent).
+    m_fields->EMusikrichtung->setFocusPolicy(Qt::StrongFocus);
+    for (QWidget* field : m_fields->InFlagOrder()) {
+        field->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(field, &QWidget::customContextMenuRequested, this,
+            [this, field](const QPoint& pos) { ETitelContextPopup(field, field->mapToGlobal(pos)); });
+    }
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this, &TEditPanel::ListView1SelectItem);
+    for (QWidget* field : m_fields->InFlagOrder())
+        field->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        if (now && !qobject_cast<QMenuBar*>(now) && !qobject_cast<QMenu*>(now))
+            m_commandFocus = now;
+    });
+
+    // Cut, copy, paste, delete and the field's own undo act on the focused field.
+    for (const char* name : {"ActAussschneiden", "ActKopieren", "actEinfuegen", "EditDelete1", "ActEditUndo1"}) {
+        const QString command = QLatin1String(name);
+        m_commands->On(command, [this, command] { EditCommandExecute(command); });
+    }
+    m_commands->On(QStringLiteral("EditSelectAll1"), [this] { EditSelectAll1Execute(); });
+    m_commands->OnUpdate(QStringLiteral("ActKopieren"), [this] { EditCommandsUpdate(); });
+    m_commands->On(QStringLiteral("ActRueckgaengig"), [this] { ActRueckgaengigExecute(); });
+    m_commands->OnUpdate(QStringLiteral("ActRueckgaengig"), [this] { ActRueckgaengigUpdate(); });
+
+    EnablePanel(false);
+    FeldFarbenAktuallisieren();
+}
+
+bool TEditPanel::IsEditField(const QWidget* widget) const
+{
+    for (const QLineEdit* edit : m_fields->TextFields())
+        if (widget == edit)
+            return true;
+    return false;
+}
+
+QString TEditPanel::ShownText(int flag) const
+{
+    const TID3v1Tag& t = m_shownTag;
+    switch (flag) {
+    case FlagTitel: return Cp1252ToQString(FieldView(t.Titel));
+    case FlagInterpret: return Cp1252ToQString(FieldView(t.Interpret));
+    case FlagAlbum: return Cp1252ToQString(FieldView(t.Album));
+    case FlagJahr: return Cp1252ToQString(FieldView(t.Jahr));
+    case FlagBemerkung: return Cp1252ToQString(FieldView(t.Bemerkung));
+    case FlagTitelnr: return QString::number(t.Titelnr);
+    default: return QString();
+    }
+}
+
+void TEditPanel::ListView1SelectItem()
+{
+    if (IgnoreSelection)
+        return;
+    QItemSelectionModel* selection = ListView1->selectionModel();
+    const int rows = m_model->rowCount();
+
+    // What the panel holds goes to exactly the entries it was loaded from.
+    for (int row = 0; row < rows; ++row) {
+        TEintragDaten* entry = m_model->Entry(row);
+        if (entry->InSelection == 1) {
+            StorePanel(row);
+            entry->InSelection = selection->isRowSelected(row, {}) ? 1 : 0;
+        }
+    }
+
+    ReportTooSmall();
+
+    ClearPanel(false);
+    m_applyFlags.fill(true);
+    m_genreEdited = false;
+    m_genreByte.reset();
+    int count = 0;
+    std::uint32_t total = 0;
+    int first = -1;
+    for (int row = 0; row < rows; ++row) {
+        TEintragDaten* entry = m_model->Entry(row);
+        if (!selection->isRowSelected(row, {})) {
+            entry->InSelection = 0;
+            continue;
+        }
+        entry->InSelection = 1;
+        if (first < 0) {
+            first = row;
+        } else {
+            // Case matters: "A" and "a" differ.
+            KeepSharedFields(m_applyFlags, m_model->Entry(first)->Tag, entry->Tag);
+        }
+        ++count;
+        total += entry->Duration;
+    }
+
+    m_applyFlagsAtLoad = m_applyFlags;
+    FeldFarbenAktuallisieren();
+    if (m_fields->Warnung->isHidden() == (count > 1)) {
+        m_fields->Warnung->setVisible(count > 1);
+        Panel6Resize();
+    }
+
+    if (first >= 0) {
+        const TEintragDaten& entry = *m_model->Entry(first);
+        m_shownTag = entry.Tag;
+        EnablePanel(true);
+        ShowLoadedValues();
+        m_fields->CBVorgabe->blockSignals(true);
+        m_fields->CBVorgabe->setChecked(IsTemplate && IsTemplate(entry));
+        m_fields->CBVorgabe->blockSignals(false);
+    } else {
+        ClearPanel(false);
+        EnablePanel(false);
+    }
+    ShowStatus(count, total, first >= 0 ? m_model->Entry(first) : nullptr);
+    m_commands->ScheduleRefresh();
+}
+
+void TEditPanel::ShowSelectionStatus()
+{
+    const QItemSelectionModel* selection = ListView1->selectionModel();
+    int count = 0;
+    std::uint32_t total = 0;
+    const TEintragDaten* first = nullptr;
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        if (!selection->isRowSelected(row, {}))
+            continue;
+        const TEintragDaten* entry = m_model->Entry(row);
+        if (!first)
+            first = entry;
+        ++count;
+        total += entry->Duration;
+    }
+    ShowStatus(count, total, first);
+}
+
+void TEditPanel::ShowStatus(int count, std::uint32_t total, const TEintragDaten* first)
+{
+    if (!first) {
+        m_statusPanel1->clear();
+        return;
+    }
+    const QString length = DurationText(total);
+    m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
+                                             .arg(QFile::decodeName(QByteArray::fromStdString(first->FileName)), length)
+                                       : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
+}
+
+void TEditPanel::ShowLoadedValues()
+{
+    const TFillingGuard filling(m_filling);
+    const std::array<int, 6> flags = {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung, FlagTitelnr};
+    const auto fields = m_fields->TextFields();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        fields[k]->setText(m_applyFlags[static_cast<std::size_t>(flags[k])] ? ShownText(flags[k]) : QString());
+        // Selected whole, ready to be typed over; a field without the focus
+        // would show its selection as if it had it.
+        if (fields[k]->hasFocus())
+            fields[k]->selectAll();
+        fields[k]->setModified(false);
+    }
+    m_fields->EMusikrichtung->setCurrentIndex(
+        m_applyFlags[FlagMusikrichtung] ? m_genres.ItemOfGenre(m_shownTag.Musikrichtung) : 0);
+}
+
+void TEditPanel::StorePanel(int row)
+{
+    TEintragDaten& entry = *m_model->Entry(row);
+    TTypedFields typed {m_fields->ETitel->text(), m_fields->ESaenger->text(), m_fields->EAlbum->text(),
+        m_fields->EJahr->text(), m_fields->EBemerkung->text(), m_fields->ETitelnr->text(), std::nullopt};
+    // Only an edit of the box changes the byte: a byte without a name shows as
+    // "(keine)" and would otherwise turn into 255.
+    if (m_genreByte) {
+        typed.Musikrichtung = m_genreByte;
+    } else if (m_genreEdited) {
+        const int item = m_fields->EMusikrichtung->currentIndex();
+        if (item <= 0)
+            typed.Musikrichtung = kNoGenre;
+        else if (const std::uint8_t genre = m_genres.GenreOfItem(item); genre != kNoGenre)
+            typed.Musikrichtung = genre; // a name outside the table keeps the byte
+    }
+    SaveRow(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags));
+}
+
+bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag)
+{
+    TEintragDaten& entry = *m_model->Entry(row);
+    switch (m_saver.Save(entry, newTag)) {
+    case TTagSaver::TSaveResult::Unchanged:
         return true;
-    }();
-    Q_UNUSED(accessible);
-    EMusikrichtung = new TGenreBox(this);
-    EMusikrichtung->setObjectName(QStringLiteral("EMusikrichtung"));
-    EMusikrichtung->setProperty("Tag", 6);
-    EMusikrichtung->setEditable(false);
-    EMusikrichtung->setMaxVisibleItems(20);
-    UpDown1 = new TUpDown(0, 256, this);
-    UpDown1->setObjectName(QStringLiteral("UpDown1"));
-    UpDown2 = new TUpDown(0, 9999, this);
-    UpDown2->setObjectName(QStringLiteral("UpDown2"));
-    ETitelnr->setText(QStringLiteral("0"));
-    EJahr->setText(QStringLiteral("0"));
-    UpDown1->Associate(ETitelnr);
-    CBVorgabe = new QCheckBox(QStringLiteral("&Vorgabe"), this);
-    CBVorgabe->setObjectName(QStringLiteral("CBVorgabe"));
-
-    Warnung = new TWarnStrip(
-        QStringLiteral(" Achtung: Sie haben mehrere Dateien markiert. Änderungen betreffen alle markierten Dateien!"), this);
-    Warnung->setObjectName(QStringLiteral("Warnung"));
-    Warnung->setFrameStyle(QFrame::Box | QFrame::Plain);
-    Warnung->setWordWrap(true); // never wider than the panel
-    Warnung->hide();
-
-    auto* grid = new QGridLayout;
-    grid->setHorizontalSpacing(4);
-    grid->setVerticalSpacing(4);
-    grid->addWidget(Label(this, "&Titel:", ETitel), 0, 0);
-    grid->addWidget(ETitel, 0, 1);
-    grid->addWidget(Label(this, "&Interpret:", ESaenger), 0, 2);
-    grid->addWidget(ESaenger, 0, 3, 1, 3);
-    grid->addWidget(Label(this, "Alb&um:", EAlbum), 1, 0);
-    grid->addWidget(EAlbum, 1, 1);
-    grid->addWidget(Label(this, "Titel&nummer:", ETitelnr), 1, 2);
-    grid->addWidget(WithUpDown(this, ETitelnr, UpDown1, FontScaled(40, this)), 1, 3);
-    grid->addWidget(Label(this, "&Jahr:", EJahr), 1, 4, Qt::AlignRight);
-    grid->addWidget(WithUpDown(this, EJahr, UpDown2, FontScaled(50, this)), 1, 5);
-    grid->addWidget(Label(this, "Musik&richtung:", EMusikrichtung), 2, 0);
-    grid->addWidget(EMusikrichtung, 2, 1);
-    grid->addWidget(Label(this, "Be&merkung:", EBemerkung), 2, 2);
-    grid->addWidget(EBemerkung, 2, 3, 1, 3);
-    grid->addWidget(CBVorgabe, 3, 1);
-    // Title and artist share the room about evenly: the artist's column also
-    // holds the track number and the year.
-    grid->setColumnStretch(1, 2);
-    grid->setColumnStretch(3, 0);
-    grid->setColumnStretch(5, 1);
-
-    auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(4, 2, 4, 0);
-    layout->setSpacing(4);
-    layout->addWidget(Warnung);
-    layout->addLayout(grid);
-    layout->addStretch(1);
-
-    // Tab goes through the fields in reading order.
-    QWidget::setTabOrder(ETitel, ESaenger);
-    QWidget::setTabOrder(ESaenger, EAlbum);
-    QWidget::setTabOrder(EAlbum, ETitelnr);
-    QWidget::setTabOrder(ETitelnr, EJahr);
-    QWidget::setTabOrder(EJahr, EMusikrichtung);
-    QWidget::setTabOrder(EMusikrichtung, EBemerkung);
-    QWidget::setTabOrder(EBemerkung, CBVorgabe);
+    case TTagSaver::TSaveResult::Written:
+        m_fillRow(row);
+        return true;
+    case TTagSaver::TSaveResult::TooSmall:
+        m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));
+        return false;
+    case TTagSaver::TSaveResult::Failed:
+        break;
+    }
+    return false;
 }
 
-std::array<QWidget*, 7> TEditFields::InFlagOrder() const
+void TEditPanel::ReportTooSmall()
 {
-    return {ETitel, ESaenger, EAlbum, EJahr, EBemerkung, ETitelnr, EMusikrichtung};
+    if (m_tooSmall.isEmpty())
+        return;
+    const QString text = m_tooSmall.size() == 1
+        ? QStringLiteral("Die Datei \"%1\" ist zu klein, um Titelinformationen aufzunehmen.\r"
+                         "Die Änderungen wurden nicht gespeichert.")
+              .arg(m_tooSmall.first())
+        : QStringLiteral("%1 Dateien sind zu klein, um Titelinformationen aufzunehmen, darunter \"%2\".\r"
+                         "Die Änderungen an diesen Dateien wurden nicht gespeichert.")
+              .arg(m_tooSmall.size())
+              .arg(m_tooSmall.first());
+    m_tooSmall.clear();
+    m_dialogs.Message(text, TDialogs::Kind::Information, TDialogs::Ok);
 }
 
-std::array<QLineEdit*, 6> TEditFields::TextFields() const { return {ETitel, ESaenger, EAlbum, EJahr, EBemerkung, ETitelnr}; }
+void TEditPanel::ClearPanel(bool asEdit)
+{
+    {
+        std::optional<TFillingGuard> filling;
+        if (!asEdit)
+            filling.emplace(m_filling);
+        for (QLineEdit* edit : m_fields->TextFields())
+            edit->setText(QString());
+        m_fields->EMusikrichtung->setCurrentIndex(0);
+    }
+    if (asEdit) {
+        // As if the user had emptied every field: all of them apply.
+        for (QLineEdit* edit : {m_fields->ETitel, m_fields->ESaenger, m_fields->EJahr, m_fields->EAlbum, m_fields->EBemerkung}) {
+            ETitelChange(edit);
+            edit->setModified(true);
+        }
+        ETitelChange(m_fields->EMusikrichtung);
+        ETitelChange(m_fields->ETitelnr);
+        m_fields->ETitelnr->setModified(true);
+    }
+    m_fields->CBVorgabe->blockSignals(true);
+    m_fields->CBVorgabe->setChecked(false);
+    m_fields->CBVorgabe->blockSignals(false);
+}
 
-QString TEditFields::DifferingText() { return QStringLiteral("(verschieden)"); }
+void TEditPanel::EnablePanel(bool on)
+{
+    for (QWidget* w : m_fields->InFlagOrder())
+        w->setEnabled(on);
+    m_fields->CBVorgabe->setEnabled(on);
+    m_fields->UpDown1->setEnabled(on);
+    m_fields->UpDown2->setEnabled(on);
+}
+
+void TEditPanel::FeldFarbenAktuallisieren()
+{
+    const QPalette app = QApplication::palette();
+    const auto fields = m_fields->InFlagOrder();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        QWidget* field = fields[k];
+        const bool applies = m_applyFlags[k];
+        const QPalette::ColorRole role = applies || field->hasFocus() ? QPalette::Base : QPalette::Button;
+        QPalette p = field->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            p.setColor(group, QPalette::Base, app.color(group, role));
+            p.setColor(group, QPalette::Button, app.color(group, role));
+        }
+        // Disabled (no row selected), it looks as the palette has disabled fields look.
+        p.setColor(QPalette::Disabled, QPalette::Base, app.color(QPalette::Disabled, QPalette::Base));
+        p.setColor(QPalette::Disabled, QPalette::Button, app.color(QPalette::Disabled, QPalette::Button));
+        if (p != field->palette()) {
+            m_recolouring = true;
+            field->setPalette(p);
+            m_recolouring = false;
+        }
+        // Not by colour alone: an empty differing field says so.
+        const QString placeholder = applies ? QString() : TEditFields::DifferingText();
+        if (auto* edit = qobject_cast<QLineEdit*>(field))
+            edit->setPlaceholderText(placeholder);
+        else if (auto* box = qobject_cast<QComboBox*>(field))
+            box->setPlaceholderText(placeholder);
+    }
+}
+
+void TEditPanel::ETitelChange(QWidget* sender)
+{
+    if (sender == m_fields->EJahr || sender == m_fields->ETitelnr) {
+        const QString text = static_cast<QLineEdit*>(sender)->text();
+        qint64 value = 0;
+        const bool number = IsDecimalInteger(text, &value);
+        (sender == m_fields->EJahr ? m_fields->UpDown2 : m_fields->UpDown1)->SetPosition(number ? static_cast<int>(value) : 0);
+    }
+    if (m_filling)
+        return;
+    if (sender == m_fields->EMusikrichtung) {
+        m_genreEdited = true;
+        m_genreByte.reset();
+    }
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0)
+        m_applyFlags[static_cast<std::size_t>(flag)] = true;
+    FeldFarbenAktuallisieren();
+}
+
+void TEditPanel::ETitelEnter(QWidget* sender)
+{
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
+        // A differing field shows the first selected file's value while it has the focus.
+        const TFillingGuard filling(m_filling);
+        if (auto* edit = qobject_cast<QLineEdit*>(sender)) {
+            if (edit->text() != ShownText(flag)) {
+                edit->setText(ShownText(flag));
+                edit->selectAll();
+            }
+        } else if (sender == m_fields->EMusikrichtung) {
+            m_fields->EMusikrichtung->setCurrentIndex(m_genres.ItemOfGenre(m_shownTag.Musikrichtung));
+        }
+    }
+    FeldFarbenAktuallisieren();
+}
+
+void TEditPanel::ETitelExit(QWidget* sender)
+{
+    const int flag = FlagOfTag(sender->property("Tag").toInt());
+    if (flag >= 0 && !m_applyFlags[static_cast<std::size_t>(flag)]) {
+        const TFillingGuard filling(m_filling);
+        if (auto* edit = qobject_cast<QLineEdit*>(sender))
+            edit->setText(QString());
+        else if (sender == m_fields->EMusikrichtung)
+            m_fields->EMusikrichtung->setCurrentIndex(0);
+    }
+    FeldFarbenAktuallisieren();
+}
+
+void TEditPanel::EJahrExit()
+{
+    const QString text = m_fields->EJahr->text();
+    if (!IsDecimalInteger(text.isEmpty() ? QStringLiteral("0") : text)) {
+        m_fields->EJahr->setFocus();
+        m_dialogs.Message(QStringLiteral("\r\"%1\" ist keine gültige Jahreszahl.").arg(text), TDialogs::Kind::Error, TDialogs::Ok);
+    }
+    ETitelExit(m_fields->EJahr);
+}
+
+void TEditPanel::ETitelnrExit()
+{
+    const QString text = m_fields->ETitelnr->text();
+    qint64 value = 0;
+    if (!IsDecimalInteger(text.isEmpty() ? QStringLiteral("0") : text, &value)) {
+        m_fields->ETitelnr->setFocus();
+        m_dialogs.Message(QStringLiteral("\r\"%1\" ist keine gültige Titelnummer.").arg(text), TDialogs::Kind::Error, TDialogs::Ok);
+    } else if (value < 0 || value > 256) {
+        m_fields->ETitelnr->setFocus();
+        m_dialogs.Message(QStringLiteral("Die Titelnummer muss zwischen 0 und 256 liegen."), TDialogs::Kind::Error, TDialogs::Ok);
+    }
+    ETitelExit(m_fields->ETitelnr);
+}
+
+bool TEditPanel::EJahrKeyPress(QKeyEvent* key)
+{
+    // Only typed characters are filtered: keys with Ctrl or Alt are commands
+    // (paste, copy...), and Delete, Backspace, arrows and Tab edit or move.
+    if (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier))
+        return false;
+    const QString text = key->text();
+    if (text.size() != 1 || !text[0].isPrint())
+        return false;
+    if (text == QLatin1String("j") || text == QLatin1String("J")) {
+        // The current year goes into the year field, as an edit of it.
+        m_fields->EJahr->setText(QString::number(m_today().year()).rightJustified(4, QLatin1Char('0')));
+        m_fields->EJahr->setModified(true);
+        m_fields->EJahr->selectAll();
+        return true;
+    }
+    return !(text.size() == 1 && text[0] >= QLatin1Char('0') && text[0] <= QLatin1Char('9'));
+}
+
+void TEditPanel::ETitelContextPopup(QWidget* field, const QPoint& globalPos)
+{
+    field->setFocus();
+    PopEdit->popup(globalPos);
+}
+
+void TEditPanel::Panel6Resize()
+{
+    // As high as the fields need: the warning strip, when shown, adds its height.
+    Panel5->setFixedHeight(std::max(m_fields->sizeHint().height() + 8, 88));
+}
+
+bool TEditPanel::EditFieldEvent(QWidget* field, QEvent* event)
+{
+    switch (event->type()) {
+    case QEvent::FocusIn:
+        ETitelEnter(field);
+        return false;
+    case QEvent::FocusOut: {
+        // A dialog, a popup or the menu bar taking the focus is no leaving.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+            return false;
+        if (reason == Qt::MenuBarFocusReason) {
+            // As for a popup: the field keeps its selection for the menu's commands.
+            QFocusEvent popup(QEvent::FocusOut, Qt::PopupFocusReason);
+            QCoreApplication::sendEvent(field, &popup);
+            return true;
+        }
+        if (field == m_fields->EJahr)
+            EJahrExit();
+        else if (field == m_fields->ETitelnr)
+            ETitelnrExit();
+        else
+            ETitelExit(field);
+        return false;
+    }
+    case QEvent::KeyPress:
+        if (field == m_fields->EJahr || field == m_fields->ETitelnr)
+            return EJahrKeyPress(static_cast<QKeyEvent*>(event));
+        return false;
+    case QEvent::PaletteChange:
+        // A new palette reaches the fields this way; the colours set here came from the old one.
+        if (!m_recolouring)
+            FeldFarbenAktuallisieren();
+        return false;
+    case QEvent::Wheel:
+        // Turning the wheel over a box the user is not in changes nothing.
+        return field == m_fields->EMusikrichtung && !field->hasFocus();
+    case QEvent::ShortcutOverride:
+        // The commands' keys reach the commands, also inside a field: a line
+        // edit would take Ctrl+Z, Ctrl+U and others for itself.
+        return m_commands->OwnsShortcut(QKeySequence(static_cast<QKeyEvent*>(event)->keyCombination()));
+    default:
+        return false;
+    }
+}
+
+QWidget* TEditPanel::CommandFocus() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    // Opened from the keyboard, the menu bar holds the focus while its menus are open.
+    if (!focus || qobject_cast<QMenuBar*>(focus) || qobject_cast<QMenu*>(focus))
+        return m_commandFocus;
+    return focus;
+}
+
+void TEditPanel::EditSelectAll1Execute()
+{
+    QWidget* focus = CommandFocus();
+    if (focus == ListView1) {
+        ListView1->setUpdatesEnabled(false);
+        ListView1->selectAll();
+        ListView1->setUpdatesEnabled(true);
+    } else if (auto* edit = qobject_cast<QLineEdit*>(focus); edit && IsEditField(edit)) {
+        edit->selectAll();
+    } else {
+        m_dialogs.Beep();
+    }
+}
+
+void TEditPanel::EditCommandExecute(const QString& name)
+{
+    auto* edit = qobject_cast<QLineEdit*>(CommandFocus());
+    if (!edit || !IsEditField(edit))
+        return;
+    if (name == QLatin1String("ActAussschneiden"))
+        edit->cut();
+    else if (name == QLatin1String("ActKopieren"))
+        edit->copy();
+    else if (name == QLatin1String("actEinfuegen"))
+        edit->paste();
+    else if (name == QLatin1String("EditDelete1"))
+        edit->del();
+    else if (name == QLatin1String("ActEditUndo1"))
+        edit->undo();
+}
+
+void TEditPanel::EditCommandsUpdate()
+{
+    QWidget* focus = CommandFocus();
+    auto* edit = qobject_cast<QLineEdit*>(focus);
+    if (edit && !IsEditField(edit))
+        edit = nullptr;
+    const bool selected = edit && edit->hasSelectedText();
+    m_commands->Action(QStringLiteral("ActAussschneiden"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("ActKopieren"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("EditDelete1"))->setEnabled(selected);
+    m_commands->Action(QStringLiteral("actEinfuegen"))->setEnabled(edit && !QApplication::clipboard()->text().isEmpty());
+    m_commands->Action(QStringLiteral("ActEditUndo1"))->setEnabled(edit && edit->isUndoAvailable());
+    m_commands->Action(QStringLiteral("EditSelectAll1"))->setEnabled(edit || focus == ListView1);
+}
+
+bool TEditPanel::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* field = qobject_cast<QWidget*>(watched);
+    if (field && EditFieldEvent(field, event))
+        return true;
+    return QObject::eventFilter(watched, event);
+}
+
+void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text)
+{
+    // Outside Filling, so the change handler counts it as the user's edit.
+    field->setText(text);
+    field->setModified(true);
+    ETitelChange(field);
+}
+
+void TEditPanel::DropEditsAndReload()
+{
+    for (int row = 0; row < m_model->rowCount(); ++row)
+        m_model->Entry(row)->InSelection = 0;
+    ListView1SelectItem();
+}
+
+QWidget* TEditPanel::FocusedField() const
+{
+    QWidget* focus = CommandFocus();
+    for (QWidget* field : m_fields->InFlagOrder())
+        if (focus == field)
+            return field;
+    return nullptr;
+}
+
+void TEditPanel::ClearAsEdit() { ClearPanel(true); }
+
+void TEditPanel::SetGenreAsChosen(std::uint8_t genre, bool exact)
+{
+    m_fields->EMusikrichtung->setCurrentIndex(m_genres.ItemOfGenre(genre));
+    // Also when the item stays: choosing it is an edit.
+    ETitelChange(m_fields->EMusikrichtung);
+    if (exact)
+        m_genreByte = genre;
+}
+
+bool TEditPanel::Enabled() const { return m_fields->ETitel->isEnabled(); }
 
 } // namespace km

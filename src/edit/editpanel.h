@@ -1,71 +1,156 @@
 #pragma once
 
-#include <QWidget>
+#include "edit/storetag.h"
+#include "tags/id3v1tag.h"
+
+#include <QDate>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
 
 #include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
 
-class QCheckBox;
-class QComboBox;
+class QEvent;
+class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
-class QToolButton;
+class QMenu;
+class QTreeView;
 
 namespace km {
 
-// A design size in pixels, grown for the widget's font: the sizes were drawn for an
-// 8-point dialog font at 96 dpi, whose letters advance about 6 pixels on average.
-int FontScaled(int designPixels, const QWidget* widget);
+struct TEintragDaten;
+class TCommandTable;
+class TDialogs;
+class TEditFields;
+class TGenreLists;
+class TListModel;
+class TTagSaver;
 
-// Two small arrows that step the number in an edit field, within a range,
-// without wrapping; Up and Down in the field step it as well.
-class TUpDown : public QWidget {
+// What the edit panel works with; the window owns all of it.
+struct TEditPanelParts {
+    TEditFields* Fields = nullptr;
+    QFrame* Frame = nullptr;       // the panel around the fields (Panel5)
+    QTreeView* List = nullptr;     // ListView1
+    TListModel* Model = nullptr;
+    QLabel* Status = nullptr;      // status bar panel 1
+    QMenu* Popup = nullptr;        // PopEdit
+    const TGenreLists* Genres = nullptr;
+    std::function<void(int row)> FillRow;
+    std::function<void()> Rescan;
+};
+
+// The edit panel: loads the selected rows into the fields, stores what was
+// typed into the entries it came from when the selection changes, handles the
+// fields' events, and runs undo, unsaved edits first.
+class TEditPanel : public QObject {
     Q_OBJECT
 public:
-    TUpDown(int minimum, int maximum, QWidget* parent = nullptr);
-    void Associate(QLineEdit* edit);
-    int Position() const { return m_position; }
-    void SetPosition(int position);
-    int Minimum() const { return m_min; }
-    int Maximum() const { return m_max; }
-    void Step(int delta);
+    TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
+        QObject* parent = nullptr);
+
+    using enum TFlag;
+    const TFieldFlags& ApplyFlags() const { return m_applyFlags; }
+
+    // Stores what the panel holds into the entries it loaded, then loads the
+    // rows now selected: the step before anything else touches the files.
+    void FlushPendingEdits() { ListView1SelectItem(); }
+    TEditFields& Fields() const { return *m_fields; }
+    // Puts `text` into a field as if the user had typed it: the field applies
+    // to every selected file at the next store, even when the text stays.
+    void SetFieldAsTyped(QLineEdit* field, const QString& text);
+    // The genre box shows `genre` as if the user had chosen it. `exact`: the
+    // store writes that very byte, also one without a name (shown "(keine)").
+    void SetGenreAsChosen(std::uint8_t genre, bool exact);
+    // Empties every field as the user would: each applies at the next store.
+    void ClearAsEdit();
+    // The field that has the focus, or had it before a menu took it; none else.
+    QWidget* FocusedField() const;
+    // Tells the load whether a row's entry is the template (check box).
+    std::function<bool(const TEintragDaten&)> IsTemplate;
+    // The save sequence for one row's entry; the row is redrawn after a write.
+    // A file too small for a tag is told at the next load. False when nothing
+    // was written for a change.
+    bool SaveRow(int row, const TID3v1Tag& newTag);
+    // Forgets what was typed and loads the selected rows afresh, for tools
+    // that changed the entries themselves.
+    void DropEditsAndReload();
+    // Says in the status bar what is selected (one file by name); for a row
+    // renamed without a new load.
+    void ShowSelectionStatus();
+    // While set, selection changes are the list's own doing: no store, no load.
+    bool IgnoreSelection = false;
+    // Tests fix the date the J key puts in.
+    void SetToday(std::function<QDate()> today) { m_today = std::move(today); }
+    // The fields show something and take input.
+    bool Enabled() const;
+    void Panel6Resize();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QLineEdit* m_edit = nullptr;
-    QToolButton* m_up;
-    QToolButton* m_down;
-    int m_min;
-    int m_max;
-    int m_position = 0;
-};
+    void ListView1SelectItem();
+    // The fields show what was loaded: an applying field its value, a differing one nothing.
+    void ShowLoadedValues();
+    void ShowStatus(int count, std::uint32_t total, const TEintragDaten* first);
+    void StorePanel(int row);
+    void ReportTooSmall();
+    void ClearPanel(bool asEdit);
+    void EnablePanel(bool on);
+    void FeldFarbenAktuallisieren();
+    void ETitelChange(QWidget* sender);
+    void ETitelEnter(QWidget* sender);
+    void ETitelExit(QWidget* sender);
+    void EJahrExit();
+    void ETitelnrExit();
+    bool EJahrKeyPress(QKeyEvent* key);
+    void ETitelContextPopup(QWidget* field, const QPoint& globalPos);
+    bool EditFieldEvent(QWidget* field, QEvent* event);
+    QString ShownText(int flag) const;
+    bool IsEditField(const QWidget* widget) const;
+    QWidget* CommandFocus() const;
+    void EditSelectAll1Execute();
+    void EditCommandExecute(const QString& name);
+    void EditCommandsUpdate();
+    // panel_undo.cpp
+    bool HasUnsavedEdits() const;
+    void RestoreLoadedPanel();
+    void ActRueckgaengigExecute();
+    void ActRueckgaengigUpdate();
 
-// The fields of the edit panel, laid out; what they do is the main window's business.
-class TEditFields : public QWidget {
-    Q_OBJECT
-public:
-    explicit TEditFields(QWidget* parent = nullptr);
+    TEditFields* m_fields;
+    QFrame* Panel5;
+    QTreeView* ListView1;
+    TListModel* m_model;
+    QLabel* m_statusPanel1;
+    QMenu* PopEdit;
+    const TGenreLists& m_genres;
+    std::function<void(int)> m_fillRow;
+    std::function<void()> m_rescan;
+    TDialogs& m_dialogs;
+    TTagSaver& m_saver;
+    TCommandTable* m_commands;
+    std::function<QDate()> m_today = [] { return QDate::currentDate(); };
 
-    QLineEdit* ETitel;
-    QLineEdit* ESaenger;
-    QLineEdit* EAlbum;
-    QLineEdit* ETitelnr;
-    QLineEdit* EJahr;
-    QComboBox* EMusikrichtung;
-    QLineEdit* EBemerkung;
-    TUpDown* UpDown1;
-    TUpDown* UpDown2;
-    QCheckBox* CBVorgabe;
-    QLabel* Warnung;
-
-    // The seven fields in the order of their flags: Titel, Interpret, Album, Jahr, Bemerkung, Titelnr, Musikrichtung.
-    std::array<QWidget*, 7> InFlagOrder() const;
-    // The text fields among them, in the order the load fills them.
-    std::array<QLineEdit*, 6> TextFields() const;
-
-    // What a field whose values differ among the selected files shows when empty.
-    static QString DifferingText();
+    TFieldFlags m_applyFlags {true, true, true, true, true, true, true};
+    TFieldFlags m_applyFlagsAtLoad {true, true, true, true, true, true, true};
+    TID3v1Tag m_shownTag = EmptyTag();
+    // Set only by the user's own edits of the genre box: without one the
+    // entries keep their genre bytes, also those without a name.
+    bool m_genreEdited = false;
+    // A byte taken whole from the template, until the box is edited again.
+    std::optional<std::uint8_t> m_genreByte;
+    bool m_filling = false;
+    bool m_recolouring = false; // the fields' palette changes are our own
+    // Files a store found too small to hold a tag, told in one message.
+    QStringList m_tooSmall;
+    // The widget that had the focus before a menu took it for the keyboard.
+    QPointer<QWidget> m_commandFocus;
 };
 
 } // namespace km

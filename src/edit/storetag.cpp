@@ -1,6 +1,5 @@
 #include "edit/storetag.h"
 
-#include "browse/cells.h"
 #include "platform/cp1252.h"
 
 namespace km {

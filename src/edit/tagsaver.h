@@ -1,6 +1,6 @@
 #pragma once
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "edit/undorecords.h"
 #include "tags/fileio.h"
 #include "tags/id3v1tag.h"

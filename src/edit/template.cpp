@@ -1,9 +1,9 @@
 #include "edit/template.h"
 
-#include "browse/commandtable.h"
+#include "ui/commandtable.h"
 #include "browse/listmodel.h"
+#include "edit/editfields.h"
 #include "edit/editpanel.h"
-#include "edit/panel.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
 

@@ -1,6 +1,6 @@
 #include "export/exportcommands.h"
 
-#include "browse/commandtable.h"
+#include "ui/commandtable.h"
 #include "browse/listmodel.h"
 #include "export/formplaylist.h"
 #include "export/htmlpage.h"

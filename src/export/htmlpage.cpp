@@ -1,6 +1,6 @@
 #include "export/htmlpage.h"
 
-#include "app/addresses.h"
+#include "model/addresses.h"
 
 namespace km {
 

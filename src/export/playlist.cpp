@@ -1,6 +1,6 @@
 #include "export/playlist.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "platform/cp1252.h"
 
 #include <string_view>

@@ -1,7 +1,7 @@
 #include "export/workbook.h"
 
-#include "browse/cells.h"
-#include "browse/entry.h"
+#include "model/cells.h"
+#include "model/entry.h"
 #include "platform/cp1252.h"
 #include "tags/genres.h"
 

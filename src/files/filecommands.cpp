@@ -1,9 +1,9 @@
 #include "files/filecommands.h"
 
-#include "browse/commandtable.h"
+#include "ui/commandtable.h"
 #include "browse/listmodel.h"
-#include "browse/settings.h"
-#include "edit/panel.h"
+#include "model/settings.h"
+#include "edit/editpanel.h"
 #include "edit/tagsaver.h"
 #include "files/fileprogress.h"
 #include "platform/dialogs.h"

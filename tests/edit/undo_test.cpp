@@ -1,4 +1,4 @@
-#include "browse/settings.h"
+#include "model/settings.h"
 #include "support/editfixture.h"
 
 #include <QAction>

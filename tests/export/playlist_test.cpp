@@ -1,6 +1,6 @@
 #include "export/playlist.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 
 #include <gtest/gtest.h>
 

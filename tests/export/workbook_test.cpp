@@ -1,6 +1,6 @@
 #include "export/workbook.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "support/workbookreader.h"
 #include "tags/mp3bytes.h"
 

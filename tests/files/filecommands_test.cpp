@@ -1,6 +1,6 @@
 #include "support/editfixture.h"
 
-#include "browse/settings.h"
+#include "model/settings.h"
 #include "edit/template.h"
 #include "files/filecommands.h"
 #include "platform/registry.h"

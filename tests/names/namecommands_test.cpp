@@ -1,6 +1,6 @@
 #include "support/editfixture.h"
 
-#include "browse/settings.h"
+#include "model/settings.h"
 #include "platform/registry.h"
 
 #include <QAction>

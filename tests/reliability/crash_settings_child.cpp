@@ -7,7 +7,7 @@
 // PROGRESS is a file of two 64-bit counters shared with the parent: the state
 // whose save has begun and the state whose save has returned. The parent reads
 // them after the kill to know which states the settings file may hold.
-#include "browse/settings.h"
+#include "model/settings.h"
 
 #include <QString>
 

@@ -5,7 +5,7 @@
 // KLANGMAPPE_CRASH_ROUNDS sets the rounds per test (20), KLANGMAPPE_CRASH_SEED
 // the seed of the kill points; a failure names both so it can be replayed.
 // Only the spread of the kill points depends on the machine's speed, never a check.
-#include "browse/settings.h"
+#include "model/settings.h"
 #include "platform/registry.h"
 #include "tags/mp3bytes.h"
 

@@ -4,9 +4,9 @@
 // KLANGMAPPE_FAULT_TABLE=1 prints one line per failed step.
 #include "reliability/faults_layer.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "edit/tagsaver.h"
-#include "names/renamer.h"
+#include "names/namerenamer.h"
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"
 #include "tags/writer.h"

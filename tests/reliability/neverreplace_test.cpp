@@ -4,9 +4,9 @@
 #include "reliability/faults_layer.h"
 #include "reliability/neverreplace_snapshot.h"
 
-#include "browse/entry.h"
+#include "model/entry.h"
 #include "edit/tagsaver.h"
-#include "names/renamer.h"
+#include "names/namerenamer.h"
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"
 

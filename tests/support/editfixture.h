@@ -1,8 +1,8 @@
 // The main window with its edit panel, and the tag a file holds on disk.
 #pragma once
 
+#include "edit/editfields.h"
 #include "edit/editpanel.h"
-#include "edit/panel.h"
 #include "support/windowfixture.h"
 #include "tags/id3v2reader.h"
 

@@ -1,10 +1,10 @@
 // Starts the real main window against a temporary settings folder and music.
 #pragma once
 
-#include "app/icons.h"
-#include "browse/commandtable.h"
+#include "ui/icons.h"
+#include "ui/commandtable.h"
 #include "browse/listmodel.h"
-#include "browse/mainwindow.h"
+#include "app/form1.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"

@@ -1,0 +1,137 @@
+#include "model/sorting.h"
+
+#include "tags/genres.h"
+
+#include <algorithm>
+#include <cstring>
+#include <limits>
+
+namespace km {
+
+namespace {
+template <typename T>
+int Compare(T a, T b)
+{
+    return a < b ? -1 : (a > b ? 1 : 0);
+}
+
+int VersionRank(int version) { return version == 1 || version == 2 ? version : 0; }
+
+int ChannelRank(int mode)
+{
+    switch (mode) {
+    case 3: return 1; // Mono
+    case 1: return 2; // Joint Stereo
+    case 0: return 3; // Stereo
+    case 2: return 4; // Zweikanal
+    default: return 0;
+    }
+}
+} // namespace
+
+int CompareText(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    // Equal bytes are equal folded: a shared folder is passed over at once.
+    const std::size_t same = static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + n, b.begin()).first - a.begin());
+    for (std::size_t i = same; i < n; ++i) {
+        int ca = static_cast<unsigned char>(a[i]);
+        int cb = static_cast<unsigned char>(b[i]);
+        if (ca >= 'a' && ca <= 'z')
+            ca -= 'a' - 'A';
+        if (cb >= 'a' && cb <= 'z')
+            cb -= 'a' - 'A';
+        if (ca != cb)
+            return ca - cb;
+    }
+    return Compare(a.size(), b.size());
+}
+
+int YearValue(std::string_view year)
+{
+    std::size_t i = 0;
+    while (i < year.size() && year[i] == ' ')
+        ++i;
+    bool negative = false;
+    if (i < year.size() && (year[i] == '+' || year[i] == '-'))
+        negative = year[i++] == '-';
+    if (i == year.size())
+        return 0;
+    int value = 0;
+    for (; i < year.size(); ++i) {
+        if (year[i] < '0' || year[i] > '9')
+            return 0;
+        value = value * 10 + (year[i] - '0'); // at most four digits
+    }
+    return negative ? -value : value;
+}
+
+int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2)
+{
+    switch (code) {
+    case 1: return CompareText(e1.FileName, e2.FileName);
+    case 2: return CompareText(FieldView(e1.Tag.Titel), FieldView(e2.Tag.Titel));
+    case 3: return CompareText(FieldView(e1.Tag.Interpret), FieldView(e2.Tag.Interpret));
+    case 4: return CompareText(FieldView(e1.Tag.Album), FieldView(e2.Tag.Album));
+    case 5: return Compare(e1.Tag.Titelnr, e2.Tag.Titelnr);
+    case 6: return Compare(YearValue(FieldView(e1.Tag.Jahr)), YearValue(FieldView(e2.Tag.Jahr)));
+    case 7: return CompareText(FieldView(e1.Tag.Bemerkung), FieldView(e2.Tag.Bemerkung));
+    case 8: return CompareText(GenreName(e1.Tag.Musikrichtung), GenreName(e2.Tag.Musikrichtung));
+    case 9: return CompareText(e1.Folder.str(), e2.Folder.str());
+    case 10: return Compare(e1.FileSize, e2.FileSize);
+    case 11: return Compare(static_cast<std::int32_t>(e1.Attributes), static_cast<std::int32_t>(e2.Attributes));
+    case 12: {
+        const int r = Compare(VersionRank(e1.MP3Info.Version), VersionRank(e2.MP3Info.Version));
+        return r != 0 ? r : Compare(e1.MP3Info.Layer, e2.MP3Info.Layer);
+    }
+    case 13: return Compare(e1.MP3Info.Bitrate, e2.MP3Info.Bitrate);
+    case 14: return Compare(e1.MP3Info.SampleRate, e2.MP3Info.SampleRate);
+    case 15: return Compare(ChannelRank(e1.MP3Info.ChannelMode), ChannelRank(e2.MP3Info.ChannelMode));
+    case 16: return Compare(e1.Duration, e2.Duration);
+    case 17: return Compare(e1.FileTime, e2.FileTime);
+    default: return 0;
+    }
+}
+
+int SortCode(int sortKey)
+{
+    const long long code = sortKey < 0 ? -static_cast<long long>(sortKey) : sortKey;
+    return code > std::numeric_limits<int>::max() ? 0 : static_cast<int>(code);
+}
+
+int CompareRows(int sortKey, std::span<const int> columnIds, const TEintragDaten& e1, const TEintragDaten& e2)
+{
+    int r = CompareByCode(SortCode(sortKey), e1, e2);
+    for (std::size_t k = 0; r == 0 && k < columnIds.size(); ++k)
+        r = CompareByCode(columnIds[k] + 1, e1, e2);
+    // A code without a key of its own sorts by the shown columns, ascending.
+    const int code = SortCode(sortKey);
+    return sortKey < 0 && code >= 1 && code <= 17 ? -r : r;
+}
+
+void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const int> columnIds)
+{
+    std::stable_sort(rows.begin(), rows.end(), [&](const TEintragDaten* a, const TEintragDaten* b) {
+        return CompareRows(sortKey, columnIds, *a, *b) < 0;
+    });
+}
+
+std::size_t SortedPosition(const std::vector<TEintragDaten*>& rows, const TEintragDaten& entry, int sortKey,
+    std::span<const int> columnIds)
+{
+    const auto it = std::upper_bound(rows.begin(), rows.end(), &entry, [&](const TEintragDaten* a, const TEintragDaten* b) {
+        return CompareRows(sortKey, columnIds, *a, *b) < 0;
+    });
+    return static_cast<std::size_t>(it - rows.begin());
+}
+
+int SortKeyAfterColumnClick(int sortKey, int columnId)
+{
+    return SortCode(sortKey) == columnId + 1 ? -sortKey : columnId + 1;
+}
+
+int SortKeyForField(int sortKey, int code) { return sortKey < 0 ? -code : code; }
+
+int SortKeyForDirection(int sortKey, int sign) { return SortCode(sortKey) * (sign < 0 ? -1 : 1); }
+
+} // namespace km

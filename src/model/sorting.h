@@ -1,0 +1,60 @@
+#pragma once
+
+#include "model/entry.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace km {
+
+// Sort key: |key| is the sort code (column id + 1), the sign the direction.
+// Codes 0 and above 17 have no key of their own; the shown columns decide.
+inline constexpr int kDefaultSortKey = 1;
+
+// a-z upper-cased, everything else by its byte value; the difference of the
+// first differing bytes, a prefix first.
+int CompareText(std::string_view a, std::string_view b);
+// The year as the sort sees it: a decimal integer, 0 for anything else.
+int YearValue(std::string_view year);
+
+int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2);
+// The key, then the shown columns left to right; all reversed for a negative key.
+int CompareRows(int sortKey, std::span<const int> columnIds, const TEintragDaten& e1, const TEintragDaten& e2);
+
+void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const int> columnIds);
+
+// std::stable_sort's order, in slices: `serve` runs between two slices, so a
+// long sort leaves the caller's event loop a turn every few milliseconds. The
+// range is whole and in some order whenever `serve` runs.
+template <typename It, typename Less, typename Serve>
+void StableSortInSlices(It first, It last, Less less, Serve serve, std::ptrdiff_t slice = 4096)
+{
+    const std::ptrdiff_t n = last - first;
+    for (std::ptrdiff_t lo = 0; lo < n; lo += slice) {
+        std::stable_sort(first + lo, first + std::min(lo + slice, n), less);
+        serve();
+    }
+    for (std::ptrdiff_t width = slice; width < n; width *= 2) {
+        for (std::ptrdiff_t lo = 0; lo + width < n; lo += 2 * width) {
+            std::inplace_merge(first + lo, first + lo + width, first + std::min(lo + 2 * width, n), less);
+            serve();
+        }
+    }
+}
+// Where a new row goes so the rows stay sorted: after every row it does not precede.
+std::size_t SortedPosition(const std::vector<TEintragDaten*>& rows, const TEintragDaten& entry, int sortKey,
+    std::span<const int> columnIds);
+
+// The key after a click on the header of a data column: the same column
+// flips the direction, another one sorts ascending by it.
+int SortKeyAfterColumnClick(int sortKey, int columnId);
+// A sort field chosen in the menu keeps the direction.
+int SortKeyForField(int sortKey, int code);
+// A direction chosen in the menu keeps the field; sign is +1 or -1.
+int SortKeyForDirection(int sortKey, int sign);
+int SortCode(int sortKey);
+
+} // namespace km
