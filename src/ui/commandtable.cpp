@@ -10,12 +10,28 @@
 
 namespace km {
 
-TCommandTable::TCommandTable(QWidget* owner, std::span<const TActionDef> defs)
+TCommandTable::TCommandTable(QWidget* owner)
     : QObject(owner)
+    , m_owner(owner)
     , m_timer(new QTimer(this))
 {
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(0);
+    connect(m_timer, &QTimer::timeout, this, &TCommandTable::Refresh);
+}
+
+TCommandTable::TCommandTable(QWidget* owner, std::span<const TActionDef> defs)
+    : TCommandTable(owner)
+{
+    Define(defs);
+}
+
+void TCommandTable::Define(std::span<const TActionDef> defs)
+{
     for (const TActionDef& def : defs) {
-        auto* action = new QAction(QString::fromUtf8(def.Caption), owner);
+        if (Action(QLatin1String(def.Name)))
+            qFatal("TCommandTable: the command %s is defined twice", def.Name);
+        auto* action = new QAction(QString::fromUtf8(def.Caption), m_owner);
         action->setObjectName(QLatin1String(def.Name));
         action->setProperty("category", QString::fromUtf8(def.Category));
         action->setIcon(Icons::ForAction(QLatin1String(def.Name)));
@@ -28,14 +44,20 @@ TCommandTable::TCommandTable(QWidget* owner, std::span<const TActionDef> defs)
             action->setShortcutContext(Qt::WindowShortcut);
         }
         action->setEnabled(false);
-        owner->addAction(action);
+        m_owner->addAction(action);
         m_actions[action->objectName()] = action;
         // Every command may change what the others offer.
         connect(action, &QAction::triggered, this, &TCommandTable::ScheduleRefresh);
     }
-    m_timer->setSingleShot(true);
-    m_timer->setInterval(0);
-    connect(m_timer, &QTimer::timeout, this, &TCommandTable::Refresh);
+}
+
+QAction* TCommandTable::Known(const QString& name, const char* use) const
+{
+    // A name nobody defined is a slip of the programmer: it must not pass unseen.
+    QAction* action = Action(name);
+    if (!action)
+        qFatal("TCommandTable::%s: no command is named %s", use, qPrintable(name));
+    return action;
 }
 
 QAction* TCommandTable::Action(const QString& name) const
@@ -46,8 +68,7 @@ QAction* TCommandTable::Action(const QString& name) const
 
 void TCommandTable::On(const QString& name, std::function<void()> handler)
 {
-    QAction* action = Action(name);
-    Q_ASSERT(action);
+    QAction* action = Known(name, "On");
     connect(action, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
     m_handled.insert(action);
     action->setEnabled(true);
@@ -55,7 +76,7 @@ void TCommandTable::On(const QString& name, std::function<void()> handler)
 
 void TCommandTable::OnUpdate(const QString& name, std::function<void()> handler)
 {
-    Q_ASSERT(Action(name));
+    Known(name, "OnUpdate");
     m_updates.push_back(std::move(handler));
 }
 
@@ -88,7 +109,7 @@ void TCommandTable::Fill(QMenu* menu, std::initializer_list<const char*> names)
         if (*name == '-')
             menu->addSeparator();
         else
-            menu->addAction(Action(QLatin1String(name)));
+            menu->addAction(Known(QLatin1String(name), "Fill"));
     }
     RefreshOnShow(menu);
 }
@@ -99,7 +120,7 @@ void TCommandTable::Fill(QToolBar* bar, std::initializer_list<const char*> names
         if (*name == '-')
             bar->addSeparator();
         else
-            bar->addAction(Action(QLatin1String(name)));
+            bar->addAction(Known(QLatin1String(name), "Fill"));
     }
 }
 

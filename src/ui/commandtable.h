@@ -28,15 +28,20 @@ struct TActionDef {
     QKeySequence Shortcut;
 };
 
-// The commands by name: any class registers what a command does and when it
-// is offered, and menus, tool bars and popups are built from name lists. A
-// command nobody handles stays disabled.
+// The commands by name: any class defines its commands and registers what
+// they do and when they are offered, and menus, tool bars and popups are
+// built from name lists. A command nobody handles stays disabled; a name
+// nobody defined stops the program (On, OnUpdate, Fill).
 class TCommandTable : public QObject {
     Q_OBJECT
 public:
     // The actions live on `owner`, so their shortcuts work in its window.
+    explicit TCommandTable(QWidget* owner);
     TCommandTable(QWidget* owner, std::span<const TActionDef> defs);
 
+    // Adds commands; each subsystem defines its own beside its handlers.
+    void Define(std::span<const TActionDef> defs);
+    // The command of that name; none when nobody defined it.
     QAction* Action(const QString& name) const;
     // Runs `handler` when the command is triggered.
     void On(const QString& name, std::function<void()> handler);
@@ -58,6 +63,9 @@ public:
     void RefreshOnShow(QMenu* menu);
 
 private:
+    QAction* Known(const QString& name, const char* use) const;
+
+    QWidget* m_owner;
     std::map<QString, QAction*> m_actions;
     std::set<const QAction*> m_handled;
     std::vector<std::function<void()>> m_updates;

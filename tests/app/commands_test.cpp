@@ -345,33 +345,5 @@ TEST_F(Commands, AnEditPanelThatFloatedIsNoLongerAtTheTop)
     EXPECT_FALSE(s.ET);
 }
 
-TEST_F(Commands, AnyClassRegistersACommandAndAnUnhandledOneStaysDisabled)
-{
-    QWidget owner;
-    const TActionDef defs[] = {{"ActProbe", "Test", "&Probe", "", {}}};
-    TCommandTable table(&owner, defs);
-    QMenu menu;
-    table.Fill(&menu, {"ActProbe"});
-    QAction* probe = table.Action(QStringLiteral("ActProbe"));
-    table.Refresh();
-    EXPECT_FALSE(probe->isEnabled()) << "nobody handles it yet";
-    probe->setEnabled(true);
-    table.Refresh();
-    EXPECT_FALSE(probe->isEnabled()) << "an update cannot bring an unhandled command to life";
-
-    // A handler and an update rule from any class.
-    int runs = 0;
-    bool offered = false;
-    table.On(QStringLiteral("ActProbe"), [&] { ++runs; });
-    table.OnUpdate(QStringLiteral("ActProbe"), [&] { probe->setEnabled(offered); });
-    table.Refresh();
-    EXPECT_FALSE(probe->isEnabled());
-    offered = true;
-    emit menu.aboutToShow(); // a menu refreshes before it opens
-    EXPECT_TRUE(probe->isEnabled());
-    probe->trigger();
-    EXPECT_EQ(runs, 1);
-}
-
 } // namespace
 } // namespace km
