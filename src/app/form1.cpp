@@ -1,23 +1,24 @@
 #include "app/form1.h"
 
-#include "ui/commandtable.h"
-
-#include "help/form4.h"
-#include "ui/icons.h"
-#include "help/formupdate.h"
-#include "model/version.h"
-#include "model/cells.h"
+#include "app/columncommands.h"
+#include "app/folderscan.h"
+#include "browse/commandcontext.h"
 #include "browse/dirbox.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
-#include "model/sorting.h"
 #include "edit/casecommands.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
 #include "edit/template.h"
-#include "files/filecommands.h"
 #include "export/exportcommands.h"
+#include "files/filecommands.h"
+#include "help/form4.h"
+#include "help/formupdate.h"
+#include "model/version.h"
 #include "names/namecommands.h"
 #include "platform/dialogs.h"
+#include "ui/commandtable.h"
+#include "ui/icons.h"
 
 #include <QAction>
 #include <QApplication>
@@ -29,11 +30,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTimer>
-#include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -55,34 +54,19 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     setWindowIcon(Icons::App());
     resize(FontScaled(707, this), FontScaled(567, this));
     setMinimumHeight(350);
-    SetUpListReader(m_reader);
     BuildUi();
-    BuildActions();
+    m_commands = new TCommandTable(this);
+    TFileList::TScan scan;
+    scan.ScannedFolder = [this] { return m_scan->Folder(); };
+    scan.Subfolders = [this] { return m_settings.Unterordner; };
+    scan.ShownFolder = [this] { return DirBox1->Directory(); };
+    scan.Rescan = [this] { ScanFolder(); };
+    m_files = std::make_unique<TFileList>(ListView1, *m_model, std::move(scan));
+    m_context = std::make_unique<TCommandContext>(TCommandContext {*m_commands, m_dialogs, m_shell, *m_files, this});
+    DefineCommands();
+    CreateSubsystems(*m_context);
     BuildMenus();
     BuildToolBars();
-    TEditPanelParts parts;
-    parts.Fields = m_fields;
-    parts.Frame = Panel5;
-    parts.List = ListView1;
-    parts.Model = m_model;
-    parts.Status = m_statusPanel1;
-    parts.Popup = PopEdit;
-    parts.Genres = &m_genres;
-    parts.FillRow = [this](int row) { FillRow(row); };
-    parts.Rescan = [this] { ScanFolder(); };
-    m_panel = new TEditPanel(parts, m_dialogs, m_saver, *m_commands, this);
-    new TCaseCommands(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
-    new TTemplate(*m_commands, *m_panel, m_dialogs, ListView1, *m_model, this);
-    new TUpdateCommand(*m_commands, m_dialogs, m_shell, this);
-    new TInfoCommand(*m_commands, m_shell, this);
-    TExportParts exports {this, ListView1, m_model, [this] { return m_scannedFolder; },
-        [this] { return m_settings.Unterordner; }, [this] { return DirBox1->Directory(); }};
-    new TExportCommands(exports, *m_commands, m_dialogs, m_shell, this);
-    TNameToolsParts names {this, ListView1, m_model, parts.FillRow, [this] { m_saveSettingsOnClose = false; }};
-    new TNameCommands(names, *m_commands, *m_panel, m_dialogs, m_saver, m_settings, this);
-    TFileCommandsParts files {this, ListView1, m_model, [this] { return m_scannedFolder; },
-        [this] { return m_settings.Unterordner; }, [this] { ScanFolder(); }};
-    new TFileCommands(files, *m_commands, *m_panel, m_dialogs, m_saver, m_settings, this);
 
     // The splash window goes at the latest 2500 ms after creation began.
     Timer1 = new QTimer(this);
@@ -99,8 +83,8 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     m_settings = DefaultSettings();
     ReadStoredSettings();
     m_saver.SetDatumBeibehalten(m_settings.DatumBeibehalten);
-    m_sortKey = m_settings.Sort;
-    m_folderBarWidth = m_settings.BW;
+    m_columns->SetSortKey(m_settings.Sort);
+    m_docking->SetFolderBarWidth(m_settings.BW);
     ApplyCommandLine(arguments);
     ApplyColumnLayout(m_settings.Spalten);
     KeepOnScreen();
@@ -112,16 +96,29 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     DirBox1->SetNotify(true);
     connect(DirBox1, &TDirBox::DirChange, this, &TForm1::DirBox1DirChange);
 
-    connect(qApp, &QApplication::focusChanged, this, &TForm1::FocusChanged);
     connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, m_commands, &TCommandTable::ScheduleRefresh);
+    connect(m_scan, &TFolderScan::Finished, this, &TForm1::ScanFinished);
     connect(this, &TForm1::ScanFinished, m_commands, &TCommandTable::ScheduleRefresh);
-    // Rows that go without a scan (moved or deleted files) leave the count true.
-    connect(m_model, &QAbstractItemModel::rowsRemoved, this, [this] {
-        if (!m_scanRunning)
-            m_statusPanel0->setText(FileCountText(m_model->Count()));
-    });
     qApp->installEventFilter(this);
     m_commands->Refresh();
+}
+
+void TForm1::CreateSubsystems(const TCommandContext& context)
+{
+    m_panel = new TEditPanel(context, {m_fields, Panel5, m_statusPanel1, PopEdit, &m_genres}, m_saver);
+    m_docking = new TDocking(context, {PClientBereich, Splitter1, Panel1, DirBox1, Panel4P, m_listArea, Panel5, m_fields});
+    m_columns = new TColumnCommands(context, *m_panel, PopListViewHead);
+    TFolderScanParts scan {statusBar(), Panel4, m_statusPanel0, m_statusPanel1, [this] { return DirBox1->Directory(); },
+        [this] { return m_settings.Unterordner; }, [this] { return m_columns->SortKey(); }};
+    m_scan = new TFolderScan(context, *m_panel, scan);
+    new TCaseCommands(context, *m_panel);
+    new TTemplate(context, *m_panel);
+    new TUpdateCommand(context);
+    new TInfoCommand(context);
+    new TExportCommands(context);
+    auto* names = new TNameCommands(context, *m_panel, m_saver, m_settings);
+    names->SettingsReset = [this] { m_saveSettingsOnClose = false; };
+    new TFileCommands(context, *m_panel, m_saver, m_settings);
 }
 
 TForm1::~TForm1()
@@ -129,6 +126,7 @@ TForm1::~TForm1()
     // Widgets going away move the focus and the selection; nothing of this window may answer then.
     qApp->removeEventFilter(this);
     disconnect(qApp, nullptr, this, nullptr);
+    disconnect(qApp, nullptr, m_docking, nullptr);
     ListView1->selectionModel()->disconnect(this);
     DirBox1->disconnect(this);
     // The rows point into the entries: let the list forget them first.
@@ -140,9 +138,20 @@ void TForm1::SetSplash(QWidget* splash) { m_splash = splash; }
 void TForm1::SetFileLayer(TFileLayer& layer)
 {
     m_saver.SetFileLayer(layer);
-    m_reader.SetFileLayer(layer);
-    m_fileLayer = &layer;
+    m_scan->SetFileLayer(layer);
 }
+
+bool TForm1::ScanRunning() const { return m_scan->Running(); }
+
+int TForm1::SortKey() const { return m_columns->SortKey(); }
+
+const TEntryList& TForm1::EntryList() const { return m_scan->Entries(); }
+
+const QString& TForm1::SelectAfterScan() const { return m_scan->SelectAfterScan(); }
+
+void TForm1::ScanFolder() { m_scan->Run(); }
+
+void TForm1::ApplyColumnLayout(const std::vector<TColumnPair>& pairs) { m_columns->ApplyLayout(pairs); }
 
 void TForm1::BuildUi()
 {
@@ -218,9 +227,6 @@ void TForm1::BuildUi()
     header->setSectionsClickable(true);
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(kMinColumnWidth);
-    header->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(header, &QHeaderView::sectionClicked, this, &TForm1::ListView1ColumnClick);
-    connect(header, &QWidget::customContextMenuRequested, this, &TForm1::ShowHeaderMenu);
     listLayout->addWidget(ListView1, 1);
 
     Panel5 = new QFrame(m_listArea);
@@ -231,9 +237,8 @@ void TForm1::BuildUi()
     auto* editLayout = new QHBoxLayout(Panel5);
     editLayout->setContentsMargins(2, 2, 2, 2);
     m_fields = new TEditFields(Panel5);
-    Panel6 = m_fields;
-    Panel6->setObjectName(QStringLiteral("Panel6"));
-    editLayout->addWidget(Panel6, 1);
+    m_fields->setObjectName(QStringLiteral("Panel6"));
+    editLayout->addWidget(m_fields, 1);
     m_editCorner = new QWidget(Panel5);
     m_editCorner->setObjectName(QStringLiteral("PEcke"));
     auto* cornerLayout = new QVBoxLayout(m_editCorner);
@@ -247,9 +252,8 @@ void TForm1::BuildUi()
     Splitter1->setStretchFactor(0, 0);
     Splitter1->setStretchFactor(1, 1);
     Splitter1->setSizes({m_settings.BW, 600});
-    connect(Splitter1, &QSplitter::splitterMoved, this, [this] { m_folderBarWidth = Panel1->width(); });
 
-    // Status bar: the file count, the file line; the progress strip lies over the second panel.
+    // Status bar: the file count, the file line; the scan's progress strip lies over the second panel.
     auto* status = new QStatusBar(this);
     status->setObjectName(QStringLiteral("StatusBar1"));
     status->setSizeGripEnabled(true);
@@ -267,30 +271,11 @@ void TForm1::BuildUi()
     status->addWidget(m_statusPanel0);
     status->addWidget(m_statusPanel1, 1);
 
-    PWarten = new QFrame(status);
-    PWarten->setObjectName(QStringLiteral("PWarten"));
-    PWarten->setAutoFillBackground(true); // it covers the file line
-    auto* waitLayout = new QHBoxLayout(PWarten);
-    waitLayout->setContentsMargins(2, 0, 2, 0);
-    LWarten = new QLabel(PWarten);
-    LWarten->setObjectName(QStringLiteral("LWarten"));
-    LWarten->setTextFormat(Qt::PlainText);
-    LGefunden = new QLabel(PWarten);
-    LGefunden->setObjectName(QStringLiteral("LGefunden"));
-    PBWarten = new QProgressBar(PWarten);
-    PBWarten->setObjectName(QStringLiteral("PBWarten"));
-    PBWarten->setTextVisible(false);
-    PBWarten->setMaximumHeight(14);
-    SpeedButton2 = new QToolButton(PWarten);
-    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
-    SpeedButton2->setText(QStringLiteral("Abbrechen"));
-    SpeedButton2->setAutoRaise(true);
-    connect(SpeedButton2, &QToolButton::clicked, this, [this] { m_abortRequested = true; });
-    waitLayout->addWidget(LWarten);
-    waitLayout->addWidget(LGefunden);
-    waitLayout->addWidget(PBWarten, 1);
-    waitLayout->addWidget(SpeedButton2);
-    PWarten->hide();
+    // Filled with the menus; the edit panel and the header need them before.
+    PopEdit = new QMenu(this);
+    PopEdit->setObjectName(QStringLiteral("PopEdit"));
+    PopListViewHead = new QMenu(this);
+    PopListViewHead->setObjectName(QStringLiteral("PopListViewHead"));
 }
 
 void TForm1::showEvent(QShowEvent* event)
@@ -306,7 +291,7 @@ void TForm1::showEvent(QShowEvent* event)
 void TForm1::FirstShow()
 {
     m_panel->Panel6Resize();
-    ApplySort();
+    m_columns->ApplySort();
     DirBox1DirChange(DirBox1->Directory());
     m_fields->UpDown2->Associate(m_fields->EJahr);
 }
@@ -317,14 +302,11 @@ void TForm1::closeEvent(QCloseEvent* event)
         event->accept();
         return;
     }
-    if (m_scanRunning) {
-        // The scan closes the window again when it has stopped.
-        m_closePending = true;
-        m_abortRequested = true;
+    // The scan closes the window again when it has stopped.
+    if (m_scan->DeferClose()) {
         event->ignore();
         return;
     }
-    m_closePending = false;
     ListView1->setUpdatesEnabled(false);
     ListView1->selectionModel()->clearSelection();
     m_panel->FlushPendingEdits();
@@ -369,20 +351,10 @@ bool TForm1::HandleFormKey(QKeyEvent* key)
         focusNextChild();
         return true;
     case Qt::Key_Escape:
-        if (m_folderBar == TPlacement::Floating) {
-            Panel1->hide();
-            m_folderBar = TPlacement::Hidden;
-            m_commands->ScheduleRefresh();
+        if (m_docking->HideFloating())
             return true;
-        }
-        if (m_editPanel == TPlacement::Floating) {
-            Panel5->hide();
-            m_editPanel = TPlacement::Hidden;
-            m_commands->ScheduleRefresh();
-            return true;
-        }
-        if (m_scanRunning) {
-            m_abortRequested = true;
+        if (m_scan->Running()) {
+            m_scan->Abort();
             return true;
         }
         return false;

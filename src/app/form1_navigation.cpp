@@ -1,15 +1,13 @@
 // Folder navigation: the histories, up, and the next and previous row.
 #include "app/form1.h"
 
-#include "ui/commandtable.h"
-
 #include "browse/dirbox.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "platform/dialogs.h"
+#include "ui/commandtable.h"
 
-#include <QAction>
 #include <QApplication>
-#include <QFrame>
 #include <QItemSelectionModel>
 #include <QTreeView>
 
@@ -17,10 +15,7 @@ namespace km {
 
 void TForm1::DirBox1DirChange(const QString& folder)
 {
-    if (m_folderBar == TPlacement::Floating && Panel1->isVisible()) {
-        Panel1->hide();
-        m_folderBar = TPlacement::Hidden;
-    }
+    m_docking->HideFloatingFolderBar();
     AddHistory(folder);
     ScanFolder();
 }
@@ -74,43 +69,22 @@ void TForm1::ActAufwaertsExecute()
         DirBox1->SelectPath(parent);
 }
 
-void TForm1::ActNaechstesUpdate()
+void TForm1::StepRow(int delta)
 {
-    const bool rows = m_model->rowCount() > 0;
-    m_commands->Action(QStringLiteral("ActNaechstes"))->setEnabled(rows);
-    m_commands->Action(QStringLiteral("ActVorheriges"))->setEnabled(rows);
-}
-
-void TForm1::ActNaechstesExecute()
-{
-    const int row = FirstSelectedRow();
-    if (row + 1 == m_model->rowCount()) {
+    // Down from no row goes to the first; up from none to the last.
+    const int selected = m_files->FirstSelectedRow();
+    const int row = (selected < 0 && delta < 0 ? m_model->rowCount() : selected) + delta;
+    if (row < 0 || row >= m_model->rowCount()) {
         m_dialogs.Beep();
         return;
     }
-    GoToRow(row + 1);
-}
-
-void TForm1::ActVorherigesExecute()
-{
-    const int selected = FirstSelectedRow();
-    const int row = selected < 0 ? m_model->rowCount() : selected;
-    if (row == 0) {
-        m_dialogs.Beep();
-        return;
-    }
-    GoToRow(row - 1);
-}
-
-void TForm1::GoToRow(int row)
-{
     // The focus stays where it was, so one can edit file after file.
     QWidget* focus = QApplication::focusWidget();
     // One change of the selection: the panel stores once and loads the new row
     // without being disabled in between, so the focused field keeps the focus.
     ListView1->selectionModel()->setCurrentIndex(
         m_model->index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    ScrollRowIntoView(row);
+    ListView1->scrollTo(m_model->index(row, 0), QAbstractItemView::EnsureVisible);
     if (focus)
         focus->setFocus();
 }

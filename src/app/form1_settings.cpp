@@ -2,6 +2,8 @@
 // command line and the window placement.
 #include "app/form1.h"
 
+#include "app/columncommands.h"
+#include "app/folderscan.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
 
@@ -21,7 +23,7 @@ void TForm1::ReadStoredSettings()
     if (!ReadSettings(registry, m_settings))
         return;
     Splitter1->setSizes({m_settings.BW, std::max(100, width() - m_settings.BW)});
-    SetEditPanelTop(m_settings.ET);
+    m_docking->DockEditPanel(m_settings.ET);
     if (m_settings.Placement)
         ApplyPlacement(*m_settings.Placement);
 }
@@ -29,11 +31,11 @@ void TForm1::ReadStoredSettings()
 void TForm1::WriteStoredSettings()
 {
     m_settings.LastDir = DirBox1->Directory();
-    m_settings.BW = m_folderBar == TPlacement::Docked && Panel1->isVisible() ? Panel1->width() : m_folderBarWidth;
+    m_settings.BW = m_docking->FolderBarWidth();
     // Hidden, the edit panel keeps its place; floating, it has none.
-    m_settings.ET = m_editTop && m_editPanel != TPlacement::Floating;
-    m_settings.Sort = m_sortKey;
-    m_settings.Spalten = CurrentColumns();
+    m_settings.ET = m_docking->StoredEditPanelTop();
+    m_settings.Sort = m_columns->SortKey();
+    m_settings.Spalten = m_columns->Current();
     m_settings.Placement = CurrentPlacement();
     TRegistry registry;
     WriteSettings(registry, m_settings);
@@ -56,7 +58,7 @@ void TForm1::ApplyCommandLine(const QStringList& arguments)
             m_settings.LastDir = folder;
     }
     // File names differ by case here, so the row is found by its exact path.
-    m_selectAfterScan = argument;
+    m_scan->SetSelectAfterScan(argument);
 }
 
 void TForm1::KeepOnScreen()

@@ -1,45 +1,53 @@
 #include "edit/casecommands.h"
 
-#include "ui/commandtable.h"
-#include "browse/listmodel.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "edit/casing.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
+#include "model/entry.h"
 #include "platform/dialogs.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
-#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QTreeView>
 
 namespace km {
 
 namespace {
+
+const TActionDef kCommands[] = {
+    {"ActGrossKlein", "Extras", "Groß- und Kleinschreibung", "Groß- und Kleinschreibung ändern", {}},
+    {"ActGrossKlein_GrossKlein", "Extras", "Nur Anfangsbuchstaben groß", "Nur Anfangsbuchstaben großschreiben", {}},
+    {"ActGrossKlein_GrossGross", "Extras", "Alles groß", "Alles groß schreiben", {}},
+    {"ActGrossKlein_KleinKlein", "Extras", "Alles klein", "Alles klein schreiben", {}},
+};
+
 const char* const kModes[] = {"ActGrossKlein_GrossKlein", "ActGrossKlein_GrossGross", "ActGrossKlein_KleinKlein"};
+
 } // namespace
 
-TCaseCommands::TCaseCommands(
-    TCommandTable& commands, TEditPanel& panel, TDialogs& dialogs, QTreeView* list, TListModel& model, QObject* parent)
-    : QObject(parent)
-    , m_commands(commands)
+TCaseCommands::TCaseCommands(const TCommandContext& context, TEditPanel& panel)
+    : QObject(context.Window)
+    , m_commands(context.Commands)
+    , m_dialogs(context.Dialogs)
+    , m_files(context.Files)
     , m_panel(panel)
-    , m_dialogs(dialogs)
-    , m_list(list)
-    , m_model(model)
 {
+    m_commands.Define(kCommands);
     for (int mode = CaseFirstLetters; mode <= CaseLower; ++mode) {
-        QAction* action = commands.Action(QLatin1String(kModes[mode - 1]));
+        QAction* action = m_commands.Action(QLatin1String(kModes[mode - 1]));
         action->setProperty("Tag", mode);
-        commands.On(action->objectName(), [this, action] { Execute(action->property("Tag").toInt()); });
+        m_commands.On(action->objectName(), [this, action] { Execute(action->property("Tag").toInt()); });
     }
     // The parent only carries the three as its menu.
-    commands.On(QStringLiteral("ActGrossKlein"), [] {});
-    commands.OnUpdate(QStringLiteral("ActGrossKlein"), [this] { Update(); });
+    m_commands.On(QStringLiteral("ActGrossKlein"), [] {});
+    m_commands.OnUpdate(QStringLiteral("ActGrossKlein"), [this] { Update(); });
 }
 
 void TCaseCommands::Update()
 {
-    const bool any = m_list->selectionModel()->hasSelection();
+    const bool any = m_files.HasSelection();
     m_commands.Action(QStringLiteral("ActGrossKlein"))->setEnabled(any);
     for (const char* name : kModes)
         m_commands.Action(QLatin1String(name))->setEnabled(any);
@@ -47,13 +55,12 @@ void TCaseCommands::Update()
 
 void TCaseCommands::Execute(int mode)
 {
-    const QItemSelectionModel* selection = m_list->selectionModel();
-    const int selected = static_cast<int>(selection->selectedRows().size());
-    if (selected == 0) {
+    const std::vector<int> rows = m_files.SelectedRows();
+    if (rows.empty()) {
         m_dialogs.Beep();
         return;
     }
-    if (selected == 1) {
+    if (rows.size() == 1) {
         // The panel's texts change as if typed; saving is the panel's business.
         const TEditFields& f = m_panel.Fields();
         for (QLineEdit* field : {f.ETitel, f.ESaenger, f.EAlbum, f.EBemerkung}) {
@@ -64,10 +71,8 @@ void TCaseCommands::Execute(int mode)
         return;
     }
     m_panel.FlushPendingEdits();
-    for (int row = 0; row < m_model.rowCount(); ++row) {
-        if (selection->isRowSelected(row, {}))
-            m_panel.SaveRow(row, ConvertTagCase(m_model.Entry(row)->Tag, mode));
-    }
+    for (const int row : m_files.SelectedRows())
+        m_panel.SaveRow(row, ConvertTagCase(m_files.Entry(row).Tag, mode));
     // The panel shows the converted values and stores nothing of its own.
     m_panel.DropEditsAndReload();
 }

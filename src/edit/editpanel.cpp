@@ -2,9 +2,9 @@
 // fields into the entries they came from, and the fields' own events.
 #include "edit/editpanel.h"
 
-#include "ui/commandtable.h"
-
 #include "model/cells.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "edit/editfields.h"
 #include "edit/storetag.h"
@@ -12,6 +12,7 @@
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
 #include "tags/genres.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
 #include <QApplication>
@@ -62,24 +63,34 @@ int FlagOfTag(int tag)
     }
 }
 
+// Editing commands act on the focused field; undo on the saved changes.
+const TActionDef kCommands[] = {
+    {"ActRueckgaengig", "Bearbeiten", "&Rückgängig", "Rückgängig", QKeySequence(Qt::CTRL | Qt::Key_Z)},
+    {"ActKopieren", "Bearbeiten", "&Kopieren", "Kopieren", QKeySequence(Qt::CTRL | Qt::Key_C)},
+    {"ActAussschneiden", "Bearbeiten", "&Ausschneiden", "Ausschneiden", QKeySequence(Qt::CTRL | Qt::Key_X)},
+    {"actEinfuegen", "Bearbeiten", "&Einfügen", "Einfügen", QKeySequence(Qt::CTRL | Qt::Key_V)},
+    {"EditDelete1", "Bearbeiten", "&Löschen", "", QKeySequence(Qt::Key_Delete)},
+    {"ActEditUndo1", "Bearbeiten", "&Rückgängig", "", {}},
+    {"EditSelectAll1", "Bearbeiten", "Alles &markieren", "", QKeySequence(Qt::CTRL | Qt::Key_A)},
+};
+
 } // namespace
 
-TEditPanel::TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
-    QObject* parent)
-    : QObject(parent)
+TEditPanel::TEditPanel(const TCommandContext& context, const TEditPanelParts& parts, TTagSaver& saver)
+    : QObject(context.Window)
     , m_fields(parts.Fields)
     , Panel5(parts.Frame)
-    , ListView1(parts.List)
-    , m_model(parts.Model)
+    , ListView1(context.Files.View())
+    , m_model(&context.Files.Model())
     , m_statusPanel1(parts.Status)
     , PopEdit(parts.Popup)
     , m_genres(*parts.Genres)
-    , m_fillRow(parts.FillRow)
-    , m_rescan(parts.Rescan)
-    , m_dialogs(dialogs)
+    , m_files(context.Files)
+    , m_dialogs(context.Dialogs)
     , m_saver(saver)
-    , m_commands(&commands)
+    , m_commands(&context.Commands)
 {
+    m_commands->Define(kCommands);
     QStringList items;
     for (const std::string& name : m_genres.ComboItems())
         items << QString::fromStdString(name);
@@ -281,7 +292,7 @@ bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag)
     case TTagSaver::TSaveResult::Unchanged:
         return true;
     case TTagSaver::TSaveResult::Written:
-        m_fillRow(row);
+        m_files.FillRow(row);
         return true;
     case TTagSaver::TSaveResult::TooSmall:
         m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));

@@ -23,25 +23,23 @@ class QTreeView;
 
 namespace km {
 
+struct TCommandContext;
 struct TEintragDaten;
 class TCommandTable;
 class TDialogs;
 class TEditFields;
+class TFileList;
 class TGenreLists;
 class TListModel;
 class TTagSaver;
 
-// What the edit panel works with; the window owns all of it.
+// The window's widgets the edit panel works with; the window owns all of them.
 struct TEditPanelParts {
     TEditFields* Fields = nullptr;
     QFrame* Frame = nullptr;       // the panel around the fields (Panel5)
-    QTreeView* List = nullptr;     // ListView1
-    TListModel* Model = nullptr;
     QLabel* Status = nullptr;      // status bar panel 1
     QMenu* Popup = nullptr;        // PopEdit
     const TGenreLists* Genres = nullptr;
-    std::function<void(int row)> FillRow;
-    std::function<void()> Rescan;
 };
 
 // The edit panel: loads the selected rows into the fields, stores what was
@@ -50,8 +48,7 @@ struct TEditPanelParts {
 class TEditPanel : public QObject {
     Q_OBJECT
 public:
-    TEditPanel(const TEditPanelParts& parts, TDialogs& dialogs, TTagSaver& saver, TCommandTable& commands,
-        QObject* parent = nullptr);
+    TEditPanel(const TCommandContext& context, const TEditPanelParts& parts, TTagSaver& saver);
 
     using enum TFlag;
     const TFieldFlags& ApplyFlags() const { return m_applyFlags; }
@@ -130,8 +127,7 @@ private:
     QLabel* m_statusPanel1;
     QMenu* PopEdit;
     const TGenreLists& m_genres;
-    std::function<void(int)> m_fillRow;
-    std::function<void()> m_rescan;
+    TFileList& m_files;
     TDialogs& m_dialogs;
     TTagSaver& m_saver;
     TCommandTable* m_commands;

@@ -3,6 +3,7 @@
 
 #include "ui/commandtable.h"
 
+#include "browse/filelist.h"
 #include "edit/editfields.h"
 #include "edit/tagsaver.h"
 #include "platform/dialogs.h"
@@ -57,7 +58,7 @@ void TEditPanel::ActRueckgaengigExecute()
         m_dialogs.Beep();
         return;
     }
-    m_rescan();
+    m_files.Rescan();
 }
 
 } // namespace km

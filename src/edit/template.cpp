@@ -1,55 +1,61 @@
 #include "edit/template.h"
 
-#include "ui/commandtable.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QItemSelectionModel>
 #include <QLineEdit>
-#include <QTreeView>
 
 namespace km {
 
-TTemplate::TTemplate(
-    TCommandTable& commands, TEditPanel& panel, TDialogs& dialogs, QTreeView* list, TListModel& model, QObject* parent)
-    : QObject(parent)
-    , m_commands(commands)
+namespace {
+const TActionDef kCommands[] = {
+    {"ActFeldUebernehmen", "Extras", "&Feld von Vorlage übernehmen", "Feld von Vorlage übernehmen", QKeySequence(Qt::CTRL | Qt::Key_F)},
+    {"ActAllesUebernehmen", "Extras", "&Alles von Vorgabe übernehmen", "Alles von Vorgabe übernehmen", QKeySequence(Qt::CTRL | Qt::Key_U)},
+    {"ActAlleFelderloeschen", "Extras", "Alle Felder &löschen", "Alle Felder löschen", QKeySequence(Qt::CTRL | Qt::Key_L)},
+};
+} // namespace
+
+TTemplate::TTemplate(const TCommandContext& context, TEditPanel& panel)
+    : QObject(context.Window)
+    , m_commands(context.Commands)
+    , m_dialogs(context.Dialogs)
+    , m_files(context.Files)
     , m_panel(panel)
-    , m_dialogs(dialogs)
-    , m_list(list)
-    , m_model(model)
 {
     connect(panel.Fields().CBVorgabe, &QCheckBox::clicked, this, &TTemplate::CBVorgabeClick);
     panel.IsTemplate = [this](const TEintragDaten& entry) { return &entry == m_entry; };
     // A scan empties the list, and a row may leave it: the template goes with
     // its row. Other resets (new columns) keep the rows and the template.
+    const TListModel& model = m_files.Model();
     connect(&model, &QAbstractItemModel::modelReset, this, [this] {
-        if (m_entry && m_model.RowOf(m_entry) < 0)
+        if (m_entry && m_files.Model().RowOf(m_entry) < 0)
             m_entry = nullptr;
     });
     connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this](const QModelIndex&, int first, int last) {
-        const int row = m_entry ? m_model.RowOf(m_entry) : -1;
+        const int row = m_entry ? m_files.Model().RowOf(m_entry) : -1;
         if (row >= first && row <= last)
             m_entry = nullptr;
     });
 
-    commands.On(QStringLiteral("ActFeldUebernehmen"), [this] { ActFeldUebernehmenExecute(); });
-    commands.On(QStringLiteral("ActAllesUebernehmen"), [this] { ActAllesUebernehmenExecute(); });
-    commands.On(QStringLiteral("ActAlleFelderloeschen"), [this] { ActAlleFelderloeschenExecute(); });
-    commands.OnUpdate(QStringLiteral("ActFeldUebernehmen"), [this] { Update(); });
+    m_commands.Define(kCommands);
+    m_commands.On(QStringLiteral("ActFeldUebernehmen"), [this] { ActFeldUebernehmenExecute(); });
+    m_commands.On(QStringLiteral("ActAllesUebernehmen"), [this] { ActAllesUebernehmenExecute(); });
+    m_commands.On(QStringLiteral("ActAlleFelderloeschen"), [this] { ActAlleFelderloeschenExecute(); });
+    m_commands.OnUpdate(QStringLiteral("ActFeldUebernehmen"), [this] { Update(); });
 }
-
-bool TTemplate::RowSelected() const { return m_list->selectionModel()->hasSelection(); }
 
 void TTemplate::Update()
 {
-    const bool selected = RowSelected();
+    const bool selected = m_files.HasSelection();
     m_commands.Action(QStringLiteral("ActFeldUebernehmen"))
         ->setEnabled(selected && m_entry && m_panel.FocusedField() != nullptr);
     m_commands.Action(QStringLiteral("ActAllesUebernehmen"))->setEnabled(selected && m_entry);
@@ -58,27 +64,23 @@ void TTemplate::Update()
 
 void TTemplate::Drop()
 {
-    if (const int row = m_entry ? m_model.RowOf(m_entry) : -1; row >= 0)
-        m_model.SetRowIcon(row, TListModel::FileIcon);
+    if (const int row = m_entry ? m_files.Model().RowOf(m_entry) : -1; row >= 0)
+        m_files.Model().SetRowIcon(row, TListModel::FileIcon);
     m_entry = nullptr;
 }
 
 void TTemplate::CBVorgabeClick()
 {
     // The row the panel shows: the first selected one.
-    const QModelIndexList rows = m_list->selectionModel()->selectedRows();
-    int first = -1;
-    for (const QModelIndex& index : rows)
-        if (first < 0 || index.row() < first)
-            first = index.row();
+    const int first = m_files.FirstSelectedRow();
     if (first < 0)
         return;
-    TEintragDaten* entry = m_model.Entry(first);
+    TEintragDaten* entry = &m_files.Entry(first);
     const bool wasTemplate = entry == m_entry;
     Drop();
     if (!wasTemplate) {
         m_entry = entry;
-        m_model.SetRowIcon(first, TListModel::TemplateIcon);
+        m_files.Model().SetRowIcon(first, TListModel::TemplateIcon);
     }
     m_commands.ScheduleRefresh();
 }
@@ -86,7 +88,7 @@ void TTemplate::CBVorgabeClick()
 void TTemplate::ActFeldUebernehmenExecute()
 {
     QWidget* field = m_panel.FocusedField();
-    if (!RowSelected() || !field || !m_entry) {
+    if (!m_files.HasSelection() || !field || !m_entry) {
         m_dialogs.Beep();
         return;
     }
@@ -116,7 +118,7 @@ void TTemplate::ActFeldUebernehmenExecute()
 
 void TTemplate::ActAllesUebernehmenExecute()
 {
-    if (!RowSelected() || !m_entry)
+    if (!m_files.HasSelection() || !m_entry)
         return;
     const TID3v1Tag t = m_entry->Tag;
     const TEditFields& f = m_panel.Fields();
@@ -138,7 +140,7 @@ void TTemplate::ActAllesUebernehmenExecute()
 
 void TTemplate::ActAlleFelderloeschenExecute()
 {
-    if (!RowSelected()) {
+    if (!m_files.HasSelection()) {
         m_dialogs.Beep();
         return;
     }

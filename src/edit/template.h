@@ -2,23 +2,21 @@
 
 #include <QObject>
 
-class QTreeView;
-
 namespace km {
 
+struct TCommandContext;
 struct TEintragDaten;
 class TCommandTable;
 class TDialogs;
 class TEditPanel;
-class TListModel;
+class TFileList;
 
 // One row of the list as the template ("Vorgabe"): its fields can be copied
 // into the edit panel, one or all, as if typed. Nothing here writes a file.
 class TTemplate : public QObject {
     Q_OBJECT
 public:
-    TTemplate(TCommandTable& commands, TEditPanel& panel, TDialogs& dialogs, QTreeView* list, TListModel& model,
-        QObject* parent = nullptr);
+    TTemplate(const TCommandContext& context, TEditPanel& panel);
 
     // The template's entry; its tag is read afresh at each use, so a rewritten
     // template gives its new values. None while there is no template.
@@ -27,17 +25,15 @@ public:
 private:
     void CBVorgabeClick();
     void Drop();
-    bool RowSelected() const;
     void ActFeldUebernehmenExecute();
     void ActAllesUebernehmenExecute();
     void ActAlleFelderloeschenExecute();
     void Update();
 
     TCommandTable& m_commands;
-    TEditPanel& m_panel;
     TDialogs& m_dialogs;
-    QTreeView* m_list;
-    TListModel& m_model;
+    TFileList& m_files;
+    TEditPanel& m_panel;
     TEintragDaten* m_entry = nullptr;
 };
 

@@ -1,6 +1,7 @@
 #include "export/exportcommands.h"
 
-#include "ui/commandtable.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "export/formplaylist.h"
 #include "export/htmlpage.h"
@@ -8,19 +9,25 @@
 #include "export/workbook.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
+#include "ui/commandtable.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QLocale>
 #include <QSaveFile>
 #include <QTemporaryDir>
-#include <QTreeView>
 
 namespace km {
 
 namespace {
+
+const TActionDef kCommands[] = {
+    {"ActExportHTML", "Datei", "&HTML", "", {}},
+    {"ActExportExcel", "Datei", "Microsoft &Excel", "", {}},
+    {"ActExportPlaylist", "Datei", "&Playlist...", "", {}},
+};
+
 QString WithSlash(QString folder)
 {
     if (!folder.endsWith(QLatin1Char('/')))
@@ -29,16 +36,17 @@ QString WithSlash(QString folder)
 }
 } // namespace
 
-TExportCommands::TExportCommands(
-    const TExportParts& parts, TCommandTable& commands, TDialogs& dialogs, TShell& shell, QObject* parent)
-    : QObject(parent)
-    , m_parts(parts)
-    , m_dialogs(dialogs)
-    , m_shell(shell)
+TExportCommands::TExportCommands(const TCommandContext& context)
+    : QObject(context.Window)
+    , m_dialogs(context.Dialogs)
+    , m_shell(context.Shell)
+    , m_files(context.Files)
+    , m_window(context.Window)
 {
-    commands.On(QStringLiteral("ActExportHTML"), [this] { ActExportHTMLExecute(); });
-    commands.On(QStringLiteral("ActExportPlaylist"), [this] { ActExportPlaylistExecute(); });
-    commands.On(QStringLiteral("ActExportExcel"), [this] { ActExportExcelExecute(); });
+    context.Commands.Define(kCommands);
+    context.Commands.On(QStringLiteral("ActExportHTML"), [this] { ActExportHTMLExecute(); });
+    context.Commands.On(QStringLiteral("ActExportPlaylist"), [this] { ActExportPlaylistExecute(); });
+    context.Commands.On(QStringLiteral("ActExportExcel"), [this] { ActExportExcelExecute(); });
 }
 
 QString TExportCommands::AskTarget(const QString& startPath, const QString& filter, const QString& extension)
@@ -69,7 +77,7 @@ void TExportCommands::WriteFile(const QString& path, const QByteArray& bytes)
 void TExportCommands::ActExportHTMLExecute()
 {
     // The name chosen last, else the folder shown.
-    const QString start = m_lastPage.isEmpty() ? m_parts.ShownFolder() : m_lastPage;
+    const QString start = m_lastPage.isEmpty() ? m_files.ShownFolder() : m_lastPage;
     const QString path = AskTarget(start, QStringLiteral("HTML-Dateien (*.htm *.html);;Alle Dateien (*)"),
         QStringLiteral("htm"));
     if (path.isEmpty())
@@ -79,7 +87,7 @@ void TExportCommands::ActExportHTMLExecute()
                               .arg(QFileInfo(path).fileName())))
         return;
 
-    const TListModel& model = *m_parts.Model;
+    const TListModel& model = m_files.Model();
     THtmlList list;
     for (int column = 1; column < model.columnCount(); ++column)
         list.Captions << model.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
@@ -90,8 +98,8 @@ void TExportCommands::ActExportHTMLExecute()
             cells << model.data(model.index(row, column), Qt::DisplayRole).toString();
         list.Rows.push_back(cells);
     }
-    list.Folder = m_parts.ScannedFolder();
-    list.Subfolders = m_parts.Subfolders();
+    list.Folder = m_files.ScannedFolder();
+    list.Subfolders = m_files.Subfolders();
     list.Date = QLocale::system().toString(Today(), QLocale::ShortFormat);
     WriteFile(path, HtmlPage(list).toUtf8());
 }
@@ -101,12 +109,12 @@ void TExportCommands::ActExportPlaylistExecute()
     bool allListed = false;
     bool extended = true;
     {
-        TFormPlaylist form(m_parts.Window);
+        TFormPlaylist form(m_window);
         if (!form.Execute(allListed, extended))
             return;
     }
     // No name offered, but the folder shown, where the paths become relative.
-    const QString path = AskTarget(m_parts.ShownFolder(), QStringLiteral("Playlisten (*.m3u);;alle Dateien (*)"),
+    const QString path = AskTarget(m_files.ShownFolder(), QStringLiteral("Playlisten (*.m3u);;alle Dateien (*)"),
         QStringLiteral("m3u"));
     if (path.isEmpty())
         return;
@@ -117,22 +125,25 @@ void TExportCommands::ActExportPlaylistExecute()
     // Saved into the folder shown, the paths are relative to it.
     const QString playlistFolder = WithSlash(QFileInfo(path).absolutePath());
     std::optional<std::string> relativeTo;
-    if (playlistFolder == WithSlash(m_parts.ShownFolder()))
+    if (playlistFolder == WithSlash(m_files.ShownFolder()))
         relativeTo = QFile::encodeName(playlistFolder).toStdString();
 
-    const QItemSelectionModel* selection = m_parts.List->selectionModel();
     std::vector<const TEintragDaten*> entries;
-    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
-        if (allListed || selection->isRowSelected(row, {}))
-            entries.push_back(m_parts.Model->Entry(row));
+    if (allListed) {
+        for (int row = 0; row < m_files.Model().rowCount(); ++row)
+            entries.push_back(&m_files.Entry(row));
+    } else {
+        for (const int row : m_files.SelectedRows())
+            entries.push_back(&m_files.Entry(row));
+    }
     WriteFile(path, PlaylistText(entries, extended, relativeTo));
 }
 
 void TExportCommands::ActExportExcelExecute()
 {
     std::vector<QStringList> rows;
-    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
-        rows.push_back(WorkbookRow(*m_parts.Model->Entry(row)));
+    for (int row = 0; row < m_files.Model().rowCount(); ++row)
+        rows.push_back(WorkbookRow(m_files.Entry(row)));
     QString message = QStringLiteral("Microsoft Excel konnte nicht gestartet werden.");
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/klangmappe-XXXXXX"));
     const QString path = folder.filePath(QStringLiteral("Klangmappe-Dateiliste.xlsx"));

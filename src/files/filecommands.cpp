@@ -1,6 +1,7 @@
 #include "files/filecommands.h"
 
-#include "ui/commandtable.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "model/settings.h"
 #include "edit/editpanel.h"
@@ -8,11 +9,12 @@
 #include "files/fileprogress.h"
 #include "platform/dialogs.h"
 #include "platform/fileops.h"
+#include "platform/shell.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
 #include <QFile>
 #include <QGuiApplication>
-#include <QItemSelectionModel>
 #include <QTreeView>
 
 #include <sys/stat.h>
@@ -20,37 +22,54 @@
 namespace km {
 
 namespace {
+
+const TActionDef kCommands[] = {
+    {"ActDateioperationen", "Datei", "Datei&operationen", "Dateioperationen", {}},
+    {"ActShellCopy", "Datei", "&Kopieren nach...", "", {}},
+    {"ActShelMove", "Datei", "&Verschieben nach...", "", {}},
+    {"ActShellDelete", "Datei", "&Löschen", "", {}},
+    {"ActShellCopy2", "Datei", "K&opieren nach (leer)", "", {}},
+    {"ActShelMove2", "Datei", "Ve&rschieben nach (leer)", "", {}},
+    {"ActPlay", "Datei", "&Wiedergabe", "Wiedergeben", QKeySequence(Qt::CTRL | Qt::Key_P)},
+};
+
 const QString kBrowseTitle = QStringLiteral("Wählen sie das Ziellaufwerk oder den den Zielordner aus:");
+
 } // namespace
 
-TFileCommands::TFileCommands(const TFileCommandsParts& parts, TCommandTable& commands, TEditPanel& panel,
-    TDialogs& dialogs, TTagSaver& saver, TSettings& settings, QObject* parent)
-    : QObject(parent)
-    , m_parts(parts)
-    , m_commands(commands)
+TFileCommands::TFileCommands(const TCommandContext& context, TEditPanel& panel, TTagSaver& saver, TSettings& settings)
+    : QObject(context.Window)
+    , m_commands(context.Commands)
+    , m_dialogs(context.Dialogs)
+    , m_shell(context.Shell)
+    , m_files(context.Files)
+    , m_window(context.Window)
     , m_panel(panel)
-    , m_dialogs(dialogs)
     , m_saver(saver)
     , m_settings(settings)
     , m_layer(&TFileOpsLayer::Posix())
 {
     setObjectName(QStringLiteral("FileCommands"));
     ShiftHeld = [] { return QGuiApplication::queryKeyboardModifiers().testFlag(Qt::ShiftModifier); };
-    commands.On(QStringLiteral("ActShellCopy"), [this] { Browse(false); });
-    commands.On(QStringLiteral("ActShelMove"), [this] { Browse(true); });
-    commands.On(QStringLiteral("ActShellCopy2"), [this] { Repeat(false); });
-    commands.On(QStringLiteral("ActShelMove2"), [this] { Repeat(true); });
-    commands.On(QStringLiteral("ActShellDelete"), [this] { DeleteSelectedFiles(); });
+    m_commands.Define(kCommands);
+    m_commands.On(QStringLiteral("ActShellCopy"), [this] { Browse(false); });
+    m_commands.On(QStringLiteral("ActShelMove"), [this] { Browse(true); });
+    m_commands.On(QStringLiteral("ActShellCopy2"), [this] { Repeat(false); });
+    m_commands.On(QStringLiteral("ActShelMove2"), [this] { Repeat(true); });
+    m_commands.On(QStringLiteral("ActShellDelete"), [this] { DeleteSelectedFiles(); });
     // Only opens its submenu.
-    commands.On(QStringLiteral("ActDateioperationen"), [] {});
-    commands.OnUpdate(QStringLiteral("ActShellCopy"), [this] { Update(); });
+    m_commands.On(QStringLiteral("ActDateioperationen"), [] {});
+    m_commands.OnUpdate(QStringLiteral("ActShellCopy"), [this] { Update(); });
+    m_commands.On(QStringLiteral("ActPlay"), [this] { ActPlayExecute(); });
+    m_commands.OnUpdate(QStringLiteral("ActPlay"),
+        [this] { m_commands.Action(QStringLiteral("ActPlay"))->setEnabled(m_files.FirstSelectedRow() >= 0); });
+    // A double click plays the row, whatever the update handler last decided.
+    connect(m_files.View(), &QAbstractItemView::doubleClicked, this, &TFileCommands::ActPlayExecute);
 }
-
-bool TFileCommands::RowSelected() const { return m_parts.List->selectionModel()->hasSelection(); }
 
 void TFileCommands::Update()
 {
-    const bool any = RowSelected();
+    const bool any = m_files.HasSelection();
     for (const char* name : {"ActShellCopy", "ActShelMove", "ActShellDelete", "ActDateioperationen"})
         m_commands.Action(QLatin1String(name))->setEnabled(any);
     const auto repeat = [this, any](const char* name, const QString& verb, const QString& folder) {
@@ -67,12 +86,12 @@ void TFileCommands::Update()
 
 void TFileCommands::Browse(bool move)
 {
-    if (!RowSelected()) {
+    if (!m_files.HasSelection()) {
         m_dialogs.Beep();
         return;
     }
     QString& stored = move ? m_settings.MoveTo : m_settings.CopyTo;
-    const QString folder = m_dialogs.FolderName(kBrowseTitle, stored.isEmpty() ? m_parts.ScannedFolder() : stored);
+    const QString folder = m_dialogs.FolderName(kBrowseTitle, stored.isEmpty() ? m_files.ScannedFolder() : stored);
     if (folder.isEmpty())
         return;
     // Remembered even when the operation is then cancelled.
@@ -83,7 +102,7 @@ void TFileCommands::Browse(bool move)
 void TFileCommands::Repeat(bool move)
 {
     const QString folder = move ? m_settings.MoveTo : m_settings.CopyTo;
-    if (!RowSelected() || folder.isEmpty()) {
+    if (!m_files.HasSelection() || folder.isEmpty()) {
         m_dialogs.Beep();
         return;
     }
@@ -94,18 +113,16 @@ TFileOps::TPaths TFileCommands::SelectedFiles() const
 {
     // As the file system spells them: a name that is no UTF-8 keeps its bytes.
     TFileOps::TPaths files;
-    const QItemSelectionModel* selection = m_parts.List->selectionModel();
-    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
-        if (selection->isRowSelected(row, {}))
-            files.push_back(m_parts.Model->Entry(row)->FullPath());
+    for (const int row : m_files.SelectedRows())
+        files.push_back(m_files.Entry(row).FullPath());
     return files;
 }
 
 bool TFileCommands::InScannedTree(const QString& folder) const
 {
     // Names that differ only in case are two folders here.
-    const QString scanned = m_parts.ScannedFolder();
-    return folder == scanned || (m_parts.Unterordner() && folder.size() > scanned.size() && folder.startsWith(scanned));
+    const QString scanned = m_files.ScannedFolder();
+    return folder == scanned || (m_files.Subfolders() && folder.size() > scanned.size() && folder.startsWith(scanned));
 }
 
 void TFileCommands::CopySelectedFiles(const QString& folder) { TransferSelectedFiles(TKind::Copy, folder); }
@@ -124,9 +141,9 @@ void TFileCommands::TransferSelectedFiles(TKind kind, QString folder)
         m_dialogs.Beep();
         return;
     }
-    Run(kind, files, folder, folder == m_parts.ScannedFolder(), false);
+    Run(kind, files, folder, folder == m_files.ScannedFolder(), false);
     if (InScannedTree(folder))
-        m_parts.Rescan();
+        m_files.Rescan();
     else if (kind == TKind::Move)
         RemoveGoneRows(folder);
 }
@@ -149,7 +166,7 @@ void TFileCommands::Run(
     const QString label = kind == TKind::Copy ? QStringLiteral("Kopiere \"%1\"...")
         : kind == TKind::Move                 ? QStringLiteral("Verschiebe \"%1\"...")
                                               : QStringLiteral("Lösche \"%1\"...");
-    TFileProgress progress(m_parts.Window, m_dialogs, label);
+    TFileProgress progress(m_window, m_dialogs, label);
     TFileOps ops(progress, *m_layer);
     ops.Progress = [&progress](int done, int total, const QString& file) { return progress.Report(done, total, file); };
     switch (kind) {
@@ -163,12 +180,9 @@ void TFileCommands::RemoveGoneRows(const QString& folder)
 {
     // The operation may have skipped files or stopped half way: only what is gone goes.
     const std::string destination = QFile::encodeName(folder).toStdString();
-    const QItemSelectionModel* selection = m_parts.List->selectionModel();
     std::vector<int> gone;
-    for (int row = 0; row < m_parts.Model->rowCount(); ++row) {
-        if (!selection->isRowSelected(row, {}))
-            continue;
-        const std::string path = m_parts.Model->Entry(row)->FullPath();
+    for (const int row : m_files.SelectedRows()) {
+        const std::string path = m_files.Entry(row).FullPath();
         struct stat st {};
         if (::lstat(path.c_str(), &st) == 0)
             continue;
@@ -182,12 +196,26 @@ void TFileCommands::RemoveGoneRows(const QString& folder)
         return;
     // The panel holds nothing unsaved: it loads afresh what stays selected.
     m_panel.IgnoreSelection = true;
-    m_parts.List->setUpdatesEnabled(false);
-    m_parts.Model->RemoveRows(gone);
-    m_parts.List->setUpdatesEnabled(true);
+    m_files.View()->setUpdatesEnabled(false);
+    m_files.Model().RemoveRows(gone);
+    m_files.View()->setUpdatesEnabled(true);
     m_panel.IgnoreSelection = false;
     m_panel.DropEditsAndReload();
     m_commands.ScheduleRefresh();
+}
+
+void TFileCommands::ActPlayExecute()
+{
+    const int row = m_files.FirstSelectedRow();
+    if (row < 0) {
+        m_dialogs.Beep();
+        return;
+    }
+    const TEintragDaten& e = m_files.Entry(row);
+    if (!m_shell.OpenDocument(QFile::decodeName(QByteArray::fromStdString(e.FullPath())),
+            QFile::decodeName(QByteArray::fromStdString(e.Folder))))
+        m_dialogs.Message(QStringLiteral("Für MP3-Dateien ist kein Programm zum Abspielen eingerichtet."),
+            TDialogs::Kind::Error, TDialogs::Ok);
 }
 
 } // namespace km

@@ -8,35 +8,25 @@
 #include <functional>
 #include <vector>
 
-class QTreeView;
 class QWidget;
 
 namespace km {
 
+struct TCommandContext;
+struct TSettings;
 class TCommandTable;
 class TDialogs;
 class TEditPanel;
-class TListModel;
+class TFileList;
+class TShell;
 class TTagSaver;
-struct TSettings;
-
-// What the file operations need of the window.
-struct TFileCommandsParts {
-    QWidget* Window = nullptr; // owner of the progress dialog
-    QTreeView* List = nullptr; // ListView1
-    TListModel* Model = nullptr;
-    std::function<QString()> ScannedFolder; // ends in "/"
-    std::function<bool()> Unterordner;
-    std::function<void()> Rescan;
-};
 
 // Copy, move and delete of the selected files, with the remembered
-// destinations, and the list brought up to date afterwards.
+// destinations, and the list brought up to date afterwards; playing a file.
 class TFileCommands : public QObject {
     Q_OBJECT
 public:
-    TFileCommands(const TFileCommandsParts& parts, TCommandTable& commands, TEditPanel& panel, TDialogs& dialogs,
-        TTagSaver& saver, TSettings& settings, QObject* parent = nullptr);
+    TFileCommands(const TCommandContext& context, TEditPanel& panel, TTagSaver& saver, TSettings& settings);
 
     void CopySelectedFiles(const QString& folder);
     void MoveSelectedFiles(const QString& folder);
@@ -50,7 +40,6 @@ public:
 private:
     enum class TKind { Copy, Move, Delete };
 
-    bool RowSelected() const;
     TFileOps::TPaths SelectedFiles() const;
     void TransferSelectedFiles(TKind kind, QString folder);
     void Run(TKind kind, const TFileOps::TPaths& files, const QString& folder, bool renameOnCollision, bool forGood);
@@ -60,11 +49,14 @@ private:
     void Browse(bool move);
     void Repeat(bool move);
     void Update();
+    void ActPlayExecute();
 
-    TFileCommandsParts m_parts;
     TCommandTable& m_commands;
-    TEditPanel& m_panel;
     TDialogs& m_dialogs;
+    TShell& m_shell;
+    TFileList& m_files;
+    QWidget* m_window;
+    TEditPanel& m_panel;
     TTagSaver& m_saver;
     TSettings& m_settings;
     TFileOpsLayer* m_layer;

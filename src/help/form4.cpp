@@ -2,6 +2,7 @@
 
 #include "model/addresses.h"
 #include "ui/icons.h"
+#include "browse/commandcontext.h"
 #include "ui/commandtable.h"
 #include "platform/shell.h"
 
@@ -16,6 +17,12 @@
 namespace km {
 
 namespace {
+
+const TActionDef kCommands[] = {
+    {"ActHomepage", "Hilfe", "Klangmappe - &Homepage", "", {}},
+    {"ActWendmark", "Hilfe", "mehr &Freeware", "", {}},
+    {"ActInfo", "Hilfe", "&Info", "", {}},
+};
 
 const Icons::TInfoLinks kLinks {
     {326, 5, 17, 16},
@@ -179,12 +186,16 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-TInfoCommand::TInfoCommand(TCommandTable& commands, TShell& shell, QWidget* window)
-    : QObject(window)
-    , m_shell(shell)
-    , m_window(window)
+TInfoCommand::TInfoCommand(const TCommandContext& context)
+    : QObject(context.Window)
+    , m_shell(context.Shell)
+    , m_window(context.Window)
 {
+    TCommandTable& commands = context.Commands;
+    commands.Define(kCommands);
     commands.On(QStringLiteral("ActInfo"), [this] { ActInfoExecute(); });
+    commands.On(QStringLiteral("ActHomepage"), [this] { m_shell.OpenAddress(QString::fromLatin1(kHomepageAddress)); });
+    commands.On(QStringLiteral("ActWendmark"), [this] { m_shell.OpenAddress(QString::fromLatin1(kFreewareAddress)); });
 }
 
 void TInfoCommand::ActInfoExecute()

@@ -8,7 +8,7 @@ class QToolButton;
 
 namespace km {
 
-class TCommandTable;
+struct TCommandContext;
 class TShell;
 
 // The maker's address for mail from the about box.
@@ -36,11 +36,11 @@ private:
     QPoint m_dragStart; // on the picture
 };
 
-// The command ActInfo.
+// The commands of the help menu: the about box and the maker's web pages.
 class TInfoCommand : public QObject {
     Q_OBJECT
 public:
-    TInfoCommand(TCommandTable& commands, TShell& shell, QWidget* window);
+    explicit TInfoCommand(const TCommandContext& context);
 
 private:
     void ActInfoExecute();

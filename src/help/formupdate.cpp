@@ -4,6 +4,7 @@
 #include "help/mailto.h"
 #include "help/safepage.h"
 #include "model/version.h"
+#include "browse/commandcontext.h"
 #include "ui/commandtable.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
@@ -30,6 +31,10 @@ const QString kVersionPagePath = QStringLiteral("/Klangmappe/version.htm");
 constexpr qsizetype kMaxVersionFile = 4 * 1024;
 constexpr qsizetype kMaxVersionPage = 1024 * 1024;
 const THttpServer kMakerServer {QStringLiteral("fennwick.example"), 80};
+
+const TActionDef kCommands[] = {
+    {"ActUpdate", "Datei", "auf &Update prüfen...", "", {}},
+};
 
 const char* const kRetryQuestion
     = "Die aktuellen Programminformationen konnten nicht aus dem Internet geladen werden.\n\r"
@@ -265,13 +270,14 @@ bool TFormUpdate::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-TUpdateCommand::TUpdateCommand(TCommandTable& commands, TDialogs& dialogs, TShell& shell, QWidget* window)
-    : QObject(window)
-    , m_dialogs(dialogs)
-    , m_shell(shell)
-    , m_window(window)
+TUpdateCommand::TUpdateCommand(const TCommandContext& context)
+    : QObject(context.Window)
+    , m_dialogs(context.Dialogs)
+    , m_shell(context.Shell)
+    , m_window(context.Window)
 {
-    commands.On(QStringLiteral("ActUpdate"), [this] { ActUpdateExecute(); });
+    context.Commands.Define(kCommands);
+    context.Commands.On(QStringLiteral("ActUpdate"), [this] { ActUpdateExecute(); });
 }
 
 void TUpdateCommand::ActUpdateExecute()

@@ -14,7 +14,7 @@ class QTextBrowser;
 
 namespace km {
 
-class TCommandTable;
+struct TCommandContext;
 class TDialogs;
 class TShell;
 
@@ -76,7 +76,7 @@ private:
 class TUpdateCommand : public QObject {
     Q_OBJECT
 public:
-    TUpdateCommand(TCommandTable& commands, TDialogs& dialogs, TShell& shell, QWidget* window);
+    explicit TUpdateCommand(const TCommandContext& context);
 
     // Tests wait less than a user would.
     void SetTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }

@@ -1,7 +1,7 @@
 #include "names/namecommands.h"
 
-#include "ui/commandtable.h"
-#include "browse/listmodel.h"
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
 #include "edit/tagsaver.h"
@@ -11,58 +11,57 @@
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
 #include "tags/writer.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
 #include <QFile>
-#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QScreen>
-#include <QTreeView>
 
 namespace km {
 
 namespace {
+
+const TActionDef kCommands[] = {
+    {"ActEinstellungen", "Datei", "&Einstellungen...", "Einstellungen", {}},
+    {"ActVonDateinamen", "Extras", "&Titelinformationen aus Dateinamen", "Titelinformationen vom Dateinamen übernehmen", QKeySequence(Qt::CTRL | Qt::Key_T)},
+    {"ActDateinameAusID3", "Extras", "&Dateiname aus Titelinformationen", "Datei nach Titelinformationen umbenennen", QKeySequence(Qt::CTRL | Qt::Key_D)},
+    {"ActRename", "Datei", "&Umbenennen", "", QKeySequence(Qt::Key_F2)},
+};
+
 QString Shown(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
+
 } // namespace
 
-TNameCommands::TNameCommands(const TNameToolsParts& parts, TCommandTable& commands, TEditPanel& panel,
-    TDialogs& dialogs, TTagSaver& saver, TNameStructure& names, QObject* parent)
-    : QObject(parent)
-    , m_parts(parts)
-    , m_commands(commands)
+TNameCommands::TNameCommands(const TCommandContext& context, TEditPanel& panel, TTagSaver& saver, TNameStructure& names)
+    : QObject(context.Window)
+    , m_commands(context.Commands)
+    , m_dialogs(context.Dialogs)
+    , m_files(context.Files)
+    , m_window(context.Window)
     , m_panel(panel)
-    , m_dialogs(dialogs)
     , m_saver(saver)
     , m_names(names)
 {
-    commands.On(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenExecute(); });
-    commands.On(QStringLiteral("ActDateinameAusID3"), [this] { ActDateinameAusID3Execute(); });
-    commands.On(QStringLiteral("ActRename"), [this] { ActRenameExecute(); });
-    commands.On(QStringLiteral("ActEinstellungen"), [this] { ActEinstellungenExecute(); });
-    commands.OnUpdate(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenUpdate(); });
+    m_commands.Define(kCommands);
+    m_commands.On(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenExecute(); });
+    m_commands.On(QStringLiteral("ActDateinameAusID3"), [this] { ActDateinameAusID3Execute(); });
+    m_commands.On(QStringLiteral("ActRename"), [this] { ActRenameExecute(); });
+    m_commands.On(QStringLiteral("ActEinstellungen"), [this] { ActEinstellungenExecute(); });
+    m_commands.OnUpdate(QStringLiteral("ActVonDateinamen"), [this] { ActVonDateinamenUpdate(); });
 }
 
 void TNameCommands::ActVonDateinamenUpdate()
 {
     // One rule for the three commands that need a selected file.
-    const bool any = m_parts.List->selectionModel()->hasSelection();
+    const bool any = m_files.HasSelection();
     for (const char* name : {"ActVonDateinamen", "ActDateinameAusID3", "ActRename"})
         m_commands.Action(QLatin1String(name))->setEnabled(any);
 }
 
-std::vector<int> TNameCommands::SelectedRows() const
-{
-    std::vector<int> rows;
-    const QItemSelectionModel* selection = m_parts.List->selectionModel();
-    for (int row = 0; row < m_parts.Model->rowCount(); ++row)
-        if (selection->isRowSelected(row, {}))
-            rows.push_back(row);
-    return rows;
-}
-
 void TNameCommands::ActVonDateinamenExecute()
 {
-    std::vector<int> rows = SelectedRows();
+    std::vector<int> rows = m_files.SelectedRows();
     if (rows.empty()) {
         m_dialogs.Beep();
         return;
@@ -82,12 +81,12 @@ void TNameCommands::ActVonDateinamenExecute()
             return;
         // What the user typed into fields the names do not set must not be lost.
         m_panel.FlushPendingEdits();
-        rows = SelectedRows();
+        rows = m_files.SelectedRows();
     }
 
     TParsedFields parsed;
     for (const int row : rows) {
-        const TEintragDaten& entry = *m_parts.Model->Entry(row);
+        const TEintragDaten& entry = m_files.Entry(row);
         TID3v1Tag tag = entry.Tag;
         SplitFileName(Shown(entry.FileName), Shown(entry.Folder), m_names.JahrVonDatei ? FileYear(entry.FullPath(), m_saver.FileLayer()) : QString(),
             m_names, tag, parsed);
@@ -118,7 +117,7 @@ void TNameCommands::ActVonDateinamenExecute()
 
 void TNameCommands::ActDateinameAusID3Execute()
 {
-    std::vector<int> rows = SelectedRows();
+    std::vector<int> rows = m_files.SelectedRows();
     if (rows.empty()) {
         m_dialogs.Beep();
         return;
@@ -131,12 +130,12 @@ void TNameCommands::ActDateinameAusID3Execute()
         return;
     // The names come from the tags as saved.
     m_panel.FlushPendingEdits();
-    rows = SelectedRows();
+    rows = m_files.SelectedRows();
 
     TNameRenamer run(m_dialogs, m_saver, m_names);
     QStringList noName;
     for (const int row : rows) {
-        const TNameRenamer::TOutcome outcome = run.Rename(*m_parts.Model->Entry(row));
+        const TNameRenamer::TOutcome outcome = run.Rename(m_files.Entry(row));
         if (outcome == TNameRenamer::TOutcome::Stopped)
             break;
         switch (outcome) {
@@ -144,13 +143,13 @@ void TNameCommands::ActDateinameAusID3Execute()
         case TNameRenamer::TOutcome::Skipped:
             break;
         case TNameRenamer::TOutcome::NoName:
-            noName << Shown(m_parts.Model->Entry(row)->FileName);
-            m_parts.FillRow(row);
+            noName << Shown(m_files.Entry(row).FileName);
+            m_files.FillRow(row);
             break;
         case TNameRenamer::TOutcome::Renamed:
         case TNameRenamer::TOutcome::Kept:
         case TNameRenamer::TOutcome::Failed:
-            m_parts.FillRow(row);
+            m_files.FillRow(row);
             break;
         }
     }
@@ -168,14 +167,14 @@ void TNameCommands::ActDateinameAusID3Execute()
 
 void TNameCommands::ActRenameExecute()
 {
-    const std::vector<int> rows = SelectedRows();
+    const std::vector<int> rows = m_files.SelectedRows();
     if (rows.empty()) {
         m_dialogs.Beep();
         return;
     }
     // Only the name changes: what the panel holds stays pending.
     const int row = rows.front();
-    TEintragDaten& entry = *m_parts.Model->Entry(row);
+    TEintragDaten& entry = m_files.Entry(row);
     const std::string old = entry.FileName;
     const TFileTime time = KnownLastWriteTime(entry.FullPath(), m_saver.FileLayer());
     const std::string now = AskAndRename(m_dialogs, m_saver, entry.Folder, old);
@@ -183,16 +182,16 @@ void TNameCommands::ActRenameExecute()
         return;
     m_saver.PushRenamed(entry.Folder + now, entry.Folder + old, time);
     entry.FileName = now;
-    m_parts.FillRow(row);
+    m_files.FillRow(row);
     m_panel.ShowSelectionStatus();
 }
 
 void TNameCommands::ActEinstellungenExecute()
 {
-    TForm3 form(m_names, m_dialogs, m_parts.Window);
-    form.OnReset = m_parts.SettingsReset;
+    TForm3 form(m_names, m_dialogs, m_window);
+    form.OnReset = SettingsReset;
     // Centred on the screen, not on the window.
-    if (const QScreen* screen = m_parts.Window ? m_parts.Window->screen() : nullptr) {
+    if (const QScreen* screen = m_window ? m_window->screen() : nullptr) {
         form.adjustSize();
         form.move(screen->availableGeometry().center() - form.rect().center());
     }

@@ -1,0 +1,255 @@
+#include "app/folderscan.h"
+
+#include "browse/commandcontext.h"
+#include "browse/filelist.h"
+#include "browse/listmodel.h"
+#include "edit/editpanel.h"
+#include "model/cells.h"
+#include "model/readahead.h"
+#include "platform/dialogs.h"
+#include "ui/commandtable.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeView>
+
+namespace km {
+
+namespace {
+const QString kCancelled = QStringLiteral(" (Abgebrochen!)");
+} // namespace
+
+TFolderScan::TFolderScan(const TCommandContext& context, TEditPanel& panel, const TFolderScanParts& parts)
+    : QObject(context.Window)
+    , m_commands(context.Commands)
+    , m_dialogs(context.Dialogs)
+    , m_files(context.Files)
+    , m_window(context.Window)
+    , m_panel(panel)
+    , m_parts(parts)
+{
+    SetUpListReader(m_reader);
+
+    PWarten = new QFrame(parts.StatusBar);
+    PWarten->setObjectName(QStringLiteral("PWarten"));
+    PWarten->setAutoFillBackground(true); // it covers the file line
+    auto* waitLayout = new QHBoxLayout(PWarten);
+    waitLayout->setContentsMargins(2, 0, 2, 0);
+    LWarten = new QLabel(PWarten);
+    LWarten->setObjectName(QStringLiteral("LWarten"));
+    LWarten->setTextFormat(Qt::PlainText);
+    LGefunden = new QLabel(PWarten);
+    LGefunden->setObjectName(QStringLiteral("LGefunden"));
+    PBWarten = new QProgressBar(PWarten);
+    PBWarten->setObjectName(QStringLiteral("PBWarten"));
+    PBWarten->setTextVisible(false);
+    PBWarten->setMaximumHeight(14);
+    SpeedButton2 = new QToolButton(PWarten);
+    SpeedButton2->setObjectName(QStringLiteral("SpeedButton2"));
+    SpeedButton2->setText(QStringLiteral("Abbrechen"));
+    SpeedButton2->setAutoRaise(true);
+    connect(SpeedButton2, &QToolButton::clicked, this, [this] { m_abortRequested = true; });
+    waitLayout->addWidget(LWarten);
+    waitLayout->addWidget(LGefunden);
+    waitLayout->addWidget(PBWarten, 1);
+    waitLayout->addWidget(SpeedButton2);
+    PWarten->hide();
+
+    // Rows that go without a scan (moved or deleted files) leave the count true.
+    connect(&m_files.Model(), &QAbstractItemModel::rowsRemoved, this, [this] {
+        if (!m_running)
+            m_parts.Count->setText(FileCountText(m_files.Model().Count()));
+    });
+}
+
+void TFolderScan::SetFileLayer(TFileLayer& layer)
+{
+    m_reader.SetFileLayer(layer);
+    m_fileLayer = &layer;
+}
+
+bool TFolderScan::DeferClose()
+{
+    if (!m_running) {
+        m_closePending = false;
+        return false;
+    }
+    m_closePending = true;
+    m_abortRequested = true;
+    return true;
+}
+
+void TFolderScan::ServeEvents(bool always)
+{
+    // A turn of the event loop costs more than reading a small file; a few
+    // milliseconds between turns keep the window just as responsive.
+    if (!always && m_serveClock.isValid() && m_serveClock.elapsed() < 4)
+        return;
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_serveClock.start();
+}
+
+void TFolderScan::ShowProgress(bool on)
+{
+    if (on) {
+        m_parts.FileLine->setFrameStyle(QFrame::NoFrame);
+        const int left = m_parts.Count->width() + 2;
+        QStatusBar* bar = m_parts.StatusBar;
+        PWarten->setGeometry(left, 2, std::max(50, bar->width() - left - 24), bar->height() - 4);
+        PBWarten->hide();
+        LGefunden->setText(QStringLiteral("0 gefunden"));
+        LGefunden->show();
+        LWarten->setText(QStringLiteral("Suche Mp3-Dateien..."));
+        PWarten->show();
+        PWarten->raise();
+    } else {
+        PWarten->hide();
+        m_parts.FileLine->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    }
+}
+
+void TFolderScan::Run()
+{
+    if (m_running) {
+        // The running scan stops at its next check and starts again.
+        m_rescanPending = true;
+        m_abortRequested = true;
+        return;
+    }
+    m_running = true;
+    m_commands.Refresh();
+    m_abortRequested = false;
+    m_unreadable = {};
+    QString error;
+    try {
+        Read();
+    } catch (const std::exception& e) {
+        // The finish below must run whatever stopped the scan.
+        error = QString::fromUtf8(e.what());
+    }
+    Finish();
+    m_running = false;
+    emit Finished();
+    // Shown before a pending close or rescan can take the window away.
+    if (!error.isEmpty())
+        m_dialogs.ShowError(error);
+    // Only for a list that stands: not after a cancel, nor before a rescan or close.
+    if (m_unreadable.Count() > 0 && !m_abortRequested && !m_rescanPending && !m_closePending) {
+        QString first = QFile::decodeName(QByteArray::fromStdString(m_unreadable.First()));
+        if (first.size() > 1 && first.endsWith(QLatin1Char('/')))
+            first.chop(1);
+        const std::string text = TUnreadableFolders::Message(m_unreadable.Count(), first.toStdString());
+        m_dialogs.Message(QString::fromStdString(text), TDialogs::Kind::Warning, TDialogs::Ok);
+    }
+    if (m_rescanPending) {
+        m_rescanPending = false;
+        Run();
+    }
+    if (m_closePending)
+        m_window->close();
+}
+
+bool TFolderScan::Cancelled()
+{
+    if (m_abortRequested)
+        m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
+    return m_abortRequested;
+}
+
+void TFolderScan::Read()
+{
+    m_folder = m_parts.Folder();
+    ShowProgress(true);
+    int found = 0;
+    QString caption = QStringLiteral("MP3-Dateien in ") + m_folder;
+    if (m_parts.Subfolders())
+        caption += QStringLiteral(" (mit Unterordnern)");
+    m_parts.Caption->setText(caption);
+    ServeEvents(true);
+
+    // Whatever the panel holds reaches the files before the entries go.
+    QTreeView* view = m_files.View();
+    TListModel& model = m_files.Model();
+    view->selectionModel()->clearSelection();
+    m_panel.FlushPendingEdits();
+    // A large list goes in slices, with the window served in between.
+    const std::function<void()> serve = [this] { ServeEvents(); };
+    model.Clear(serve);
+    TEntryList old;
+    old.swap(m_entries);
+    FreeInSlices(old, serve);
+    model.BeginBatch();
+
+    RefreshLocalZone();
+    TCollectProgress progress;
+    progress.ServeEvents = [this] { ServeEvents(); };
+    progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
+    progress.AbortRequested = [this] { return m_abortRequested; };
+    progress.Unreadable = [this](const std::string& folder, int err) { m_unreadable.Add(folder, err); };
+    if (!CollectFiles(QFile::encodeName(m_folder).toStdString(), m_parts.Subfolders(), m_entries, progress, found)) {
+        m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
+        return;
+    }
+    ServeEvents(true);
+    if (Cancelled())
+        return;
+
+    view->setEnabled(!m_entries.empty());
+    PBWarten->setValue(0);
+    PBWarten->setMaximum(static_cast<int>(m_entries.size()));
+    PBWarten->show();
+    LGefunden->hide();
+    LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
+
+    // A layer a test put in need not bear several threads.
+    TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0);
+    const int sortKey = m_parts.SortKey();
+    for (std::size_t k = 0; k < m_entries.size(); ++k) {
+        TEintragDaten& entry = ahead.Next();
+        entry.InSelection = 0;
+        model.InsertSorted(&entry, TListModel::FileIcon, sortKey);
+        ServeEvents();
+        if (Cancelled())
+            return;
+        PBWarten->setValue(static_cast<int>(k + 1));
+    }
+
+    model.EndBatch(serve);
+    if (!m_selectAfterScan.isEmpty()) {
+        for (int row = 0; row < model.Count(); ++row) {
+            if (QFile::decodeName(QByteArray::fromStdString(model.Entry(row)->FullPath())) == m_selectAfterScan) {
+                SelectRow(row);
+                break;
+            }
+        }
+        m_selectAfterScan.clear();
+    }
+}
+
+void TFolderScan::Finish()
+{
+    ShowProgress(false);
+    TListModel& model = m_files.Model();
+    model.EndBatch();
+    const int rows = model.Count();
+    if (rows > 0 && m_files.FirstSelectedRow() < 0)
+        SelectRow(0);
+    if (const int selected = m_files.FirstSelectedRow(); selected >= 0)
+        m_files.View()->scrollTo(model.index(selected, 0), QAbstractItemView::EnsureVisible);
+    m_parts.Count->setText(FileCountText(rows));
+}
+
+void TFolderScan::SelectRow(int row)
+{
+    m_files.View()->selectionModel()->setCurrentIndex(
+        m_files.Model().index(row, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+} // namespace km

@@ -1,0 +1,101 @@
+#pragma once
+
+#include "model/collect.h"
+#include "model/entry.h"
+#include "tags/id3v2reader.h"
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class QFrame;
+class QLabel;
+class QProgressBar;
+class QStatusBar;
+class QToolButton;
+class QWidget;
+
+namespace km {
+
+struct TCommandContext;
+class TCommandTable;
+class TDialogs;
+class TEditPanel;
+class TFileList;
+
+// What the scan shows and asks of the window.
+struct TFolderScanParts {
+    QStatusBar* StatusBar = nullptr; // the progress strip lies over its file line
+    QLabel* Caption = nullptr;       // Panel4: "MP3-Dateien in ..."
+    QLabel* Count = nullptr;         // status bar panel 0
+    QLabel* FileLine = nullptr;      // status bar panel 1
+    std::function<QString()> Folder; // the folder tree's folder, ending in "/"
+    std::function<bool()> Subfolders;
+    std::function<int()> SortKey;
+};
+
+// The folder scan on screen: it collects and reads the files of the folder
+// tree's folder into the list, with progress and "Abbrechen", serving the
+// window between files. Another scan asked for meanwhile stops this one and
+// starts afresh; a close waits until the scan has stopped.
+class TFolderScan : public QObject {
+    Q_OBJECT
+public:
+    TFolderScan(const TCommandContext& context, TEditPanel& panel, const TFolderScanParts& parts);
+
+    void Run();
+    bool Running() const { return m_running; }
+    // The running scan stops at its next check.
+    void Abort() { m_abortRequested = true; }
+    // Closing during a scan: the scan stops and closes the window then. False when none runs.
+    bool DeferClose();
+    // The folder of the last scan, ending in "/".
+    const QString& Folder() const { return m_folder; }
+    // The file whose row the next scan selects (from the command line).
+    const QString& SelectAfterScan() const { return m_selectAfterScan; }
+    void SetSelectAfterScan(const QString& path) { m_selectAfterScan = path; }
+    const TEntryList& Entries() const { return m_entries; }
+    // Tests make file access fail.
+    void SetFileLayer(TFileLayer& layer);
+
+signals:
+    void Finished();
+
+private:
+    void Read();
+    void Finish();
+    void ShowProgress(bool on);
+    void ServeEvents(bool always = false);
+    void SelectRow(int row);
+    bool Cancelled();
+
+    TCommandTable& m_commands;
+    TDialogs& m_dialogs;
+    TFileList& m_files;
+    QWidget* m_window;
+    TEditPanel& m_panel;
+    TFolderScanParts m_parts;
+
+    TEntryList m_entries;
+    TID3v2Reader m_reader;
+    TFileLayer* m_fileLayer = &TFileLayer::Posix();
+    bool m_running = false;
+    bool m_abortRequested = false;
+    bool m_rescanPending = false;
+    bool m_closePending = false;
+    QString m_folder;
+    QString m_selectAfterScan;
+    TUnreadableFolders m_unreadable; // of the last scan
+    QElapsedTimer m_serveClock;
+
+    // The progress strip, named as the program knows it.
+    QFrame* PWarten;
+    QLabel* LWarten;
+    QLabel* LGefunden;
+    QProgressBar* PBWarten;
+    QToolButton* SpeedButton2;
+};
+
+} // namespace km
