@@ -7,10 +7,10 @@
 #include "model/cells.h"
 #include "model/readahead.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "ui/commandtable.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -142,7 +142,7 @@ void TFolderScan::Run()
         m_dialogs.ShowError(error);
     // Only for a list that stands: not after a cancel, nor before a rescan or close.
     if (m_unreadable.Count() > 0 && !m_abortRequested && !m_rescanPending && !m_closePending) {
-        QString first = QFile::decodeName(QByteArray::fromStdString(m_unreadable.First()));
+        QString first = Shown(m_unreadable.First());
         if (first.size() > 1 && first.endsWith(QLatin1Char('/')))
             first.chop(1);
         const std::string text = TUnreadableFolders::Message(m_unreadable.Count(), first.toStdString());
@@ -193,7 +193,7 @@ void TFolderScan::Read()
     progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
     progress.AbortRequested = [this] { return m_abortRequested; };
     progress.Unreadable = [this](const std::string& folder, int err) { m_unreadable.Add(folder, err); };
-    if (!CollectFiles(QFile::encodeName(m_folder).toStdString(), m_parts.Subfolders(), m_entries, progress, found)) {
+    if (!CollectFiles(OnDisk(m_folder), m_parts.Subfolders(), m_entries, progress, found)) {
         m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
         return;
     }
@@ -224,7 +224,7 @@ void TFolderScan::Read()
     model.EndBatch(serve);
     if (!m_selectAfterScan.isEmpty()) {
         for (int row = 0; row < model.Count(); ++row) {
-            if (QFile::decodeName(QByteArray::fromStdString(model.Entry(row)->FullPath())) == m_selectAfterScan) {
+            if (Shown(model.Entry(row)->FullPath()) == m_selectAfterScan) {
                 SelectRow(row);
                 break;
             }

@@ -1,11 +1,11 @@
 // Klangmappe: edits the ID3v1 tags of MP3 files.
 
-#include "ui/icons.h"
-#include "app/startform.h"
 #include "app/form1.h"
+#include "app/startform.h"
 #include "platform/qtdialogs.h"
 #include "platform/qtshell.h"
 #include "tags/persistent.h"
+#include "ui/icons.h"
 
 #include <QApplication>
 #include <QLibraryInfo>

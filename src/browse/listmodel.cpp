@@ -1,8 +1,8 @@
 #include "browse/listmodel.h"
 
-#include "ui/icons.h"
 #include "model/cells.h"
 #include "model/sorting.h"
+#include "ui/icons.h"
 
 #include <algorithm>
 #include <numeric>

@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 #include "cli/saving.h"
-
 #include "edit/casing.h"
 
 namespace km::cli {

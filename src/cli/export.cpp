@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 #include "cli/listing.h"
 #include "cli/saving.h"
-
-#include "model/cells.h"
 #include "export/htmlpage.h"
 #include "export/playlist.h"
 #include "export/workbook.h"
+#include "model/cells.h"
+#include "platform/paths.h"
 
 #include <QDate>
 #include <QFile>
@@ -53,8 +53,6 @@ const char* const kExportHelp =
     "falschem Aufruf.\n";
 
 namespace {
-
-QString Shown(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 std::string Normalised(const std::string& path)
 {
@@ -168,7 +166,7 @@ int RunExport(const std::vector<std::string>& args)
         QTemporaryDir folder;
         const QString book = folder.filePath(QStringLiteral("liste.xlsx"));
         QFile file(book);
-        if (folder.isValid() && WriteWorkbook(QFile::encodeName(book).toStdString(), rows) && file.open(QIODevice::ReadOnly))
+        if (folder.isValid() && WriteWorkbook(OnDisk(book), rows) && file.open(QIODevice::ReadOnly))
             written = Write(output, file.readAll(), force);
         else
             PrintError("Die Datei \"" + output + "\" konnte nicht geschrieben werden.");

@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 #include "cli/json.h"
-
 #include "platform/cp1252.h"
 #include "tags/id3v2reader.h"
 

@@ -1,7 +1,6 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "cli/listing.h"
-
 #include "model/cells.h"
 #include "model/columns.h"
 

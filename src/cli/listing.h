@@ -1,8 +1,8 @@
 #pragma once
 
+#include "cli/options.h"
 #include "model/columns.h"
 #include "model/entry.h"
-#include "cli/options.h"
 
 #include <string>
 #include <vector>

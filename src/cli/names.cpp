@@ -1,13 +1,12 @@
 #include "cli/commands.h"
 #include "cli/saving.h"
-
-#include "model/entry.h"
 #include "edit/tagsaver.h"
-#include "names/namerenamer.h"
+#include "model/entry.h"
 #include "model/structure.h"
+#include "names/namerenamer.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 
-#include <QFile>
 #include <QString>
 
 #include <fcntl.h>
@@ -99,7 +98,6 @@ const char* const kToNameHelp =
 namespace {
 
 QString Utf8(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-QString Shown(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
 
 // The options both commands share; everything else keeps TNameStructure's defaults.
 void StructureOptions(TOptionParser& options, TNameStructure& names)

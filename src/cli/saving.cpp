@@ -1,7 +1,7 @@
 #include "cli/saving.h"
 
-#include "model/entry.h"
 #include "edit/tagsaver.h"
+#include "model/entry.h"
 #include "platform/dialogs.h"
 #include "tags/id3v2reader.h"
 

@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 #include "cli/saving.h"
-
 #include "edit/storetag.h"
 #include "tags/genres.h"
 

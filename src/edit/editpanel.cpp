@@ -2,15 +2,16 @@
 // fields into the entries they came from, and the fields' own events.
 #include "edit/editpanel.h"
 
-#include "model/cells.h"
 #include "browse/commandcontext.h"
 #include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "edit/editfields.h"
 #include "edit/storetag.h"
 #include "edit/tagsaver.h"
+#include "model/cells.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "tags/genres.h"
 #include "ui/commandtable.h"
 
@@ -19,7 +20,6 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QComboBox>
-#include <QFile>
 #include <QFocusEvent>
 #include <QFrame>
 #include <QItemSelectionModel>
@@ -221,20 +221,11 @@ void TEditPanel::ListView1SelectItem()
 
 void TEditPanel::ShowSelectionStatus()
 {
-    const QItemSelectionModel* selection = ListView1->selectionModel();
-    int count = 0;
+    const std::vector<int> rows = m_files.SelectedRows();
     std::uint32_t total = 0;
-    const TEintragDaten* first = nullptr;
-    for (int row = 0; row < m_model->rowCount(); ++row) {
-        if (!selection->isRowSelected(row, {}))
-            continue;
-        const TEintragDaten* entry = m_model->Entry(row);
-        if (!first)
-            first = entry;
-        ++count;
-        total += entry->Duration;
-    }
-    ShowStatus(count, total, first);
+    for (const int row : rows)
+        total += m_files.Entry(row).Duration;
+    ShowStatus(static_cast<int>(rows.size()), total, rows.empty() ? nullptr : &m_files.Entry(rows.front()));
 }
 
 void TEditPanel::ShowStatus(int count, std::uint32_t total, const TEintragDaten* first)
@@ -245,7 +236,7 @@ void TEditPanel::ShowStatus(int count, std::uint32_t total, const TEintragDaten*
     }
     const QString length = DurationText(total);
     m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
-                                             .arg(QFile::decodeName(QByteArray::fromStdString(first->FileName)), length)
+                                             .arg(Shown(first->FileName), length)
                                        : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
 }
 
@@ -295,7 +286,7 @@ bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag)
         m_files.FillRow(row);
         return true;
     case TTagSaver::TSaveResult::TooSmall:
-        m_tooSmall << QFile::decodeName(QByteArray::fromStdString(entry.FileName));
+        m_tooSmall << Shown(entry.FileName);
         return false;
     case TTagSaver::TSaveResult::Failed:
         break;

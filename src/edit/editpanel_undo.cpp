@@ -1,17 +1,15 @@
 // Undo: unsaved panel edits first, then the saved changes, newest first.
 #include "edit/editpanel.h"
 
-#include "ui/commandtable.h"
-
 #include "browse/filelist.h"
 #include "edit/editfields.h"
 #include "edit/tagsaver.h"
 #include "platform/dialogs.h"
 #include "tags/genres.h"
+#include "ui/commandtable.h"
 
 #include <QAction>
 #include <QComboBox>
-#include <QFile>
 #include <QLineEdit>
 #include <QTreeView>
 
@@ -19,7 +17,7 @@ namespace km {
 
 bool TEditPanel::HasUnsavedEdits() const
 {
-    if (ListView1->selectionModel()->selectedRows().isEmpty())
+    if (!m_files.HasSelection())
         return false;
     for (const QLineEdit* edit : m_fields->TextFields())
         if (edit->isModified())

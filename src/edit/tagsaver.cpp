@@ -1,9 +1,9 @@
 #include "edit/tagsaver.h"
 
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 
 #include <QByteArray>
-#include <QFile>
 #include <QFileInfo>
 
 namespace km {
@@ -11,7 +11,7 @@ namespace km {
 namespace {
 QString NameOf(const std::string& path)
 {
-    const QString full = QFile::decodeName(QByteArray::fromStdString(path));
+    const QString full = Shown(path);
     return full.mid(full.lastIndexOf(QLatin1Char('/')) + 1);
 }
 } // namespace
@@ -153,7 +153,7 @@ bool TTagSaver::UndoTop()
 
 void TTagSaver::UndoRename(const TRueckgaengig& record)
 {
-    if (!QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(record.Path))))
+    if (!QFileInfo::exists(Shown(record.Path)))
         m_dialogs.Message(QStringLiteral("Die Datei \"%1\" konnte nicht mehr gefunden werden.").arg(NameOf(record.Path)),
             TDialogs::Kind::Error, TDialogs::Ok);
     while (m_layer->RenameNoReplace(record.Path, record.OldPath) != 0) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "model/entry.h"
 #include "edit/undorecords.h"
+#include "model/entry.h"
 #include "tags/fileio.h"
 #include "tags/id3v1tag.h"
 #include "tags/id3v2reader.h"

@@ -8,11 +8,11 @@
 #include "export/playlist.h"
 #include "export/workbook.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "platform/shell.h"
 #include "ui/commandtable.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
@@ -126,7 +126,7 @@ void TExportCommands::ActExportPlaylistExecute()
     const QString playlistFolder = WithSlash(QFileInfo(path).absolutePath());
     std::optional<std::string> relativeTo;
     if (playlistFolder == WithSlash(m_files.ShownFolder()))
-        relativeTo = QFile::encodeName(playlistFolder).toStdString();
+        relativeTo = OnDisk(playlistFolder);
 
     std::vector<const TEintragDaten*> entries;
     if (allListed) {
@@ -147,7 +147,7 @@ void TExportCommands::ActExportExcelExecute()
     QString message = QStringLiteral("Microsoft Excel konnte nicht gestartet werden.");
     QTemporaryDir folder(QDir::tempPath() + QStringLiteral("/klangmappe-XXXXXX"));
     const QString path = folder.filePath(QStringLiteral("Klangmappe-Dateiliste.xlsx"));
-    if (folder.isValid() && WriteWorkbook(QFile::encodeName(path).toStdString(), rows)) {
+    if (folder.isValid() && WriteWorkbook(OnDisk(path), rows)) {
         // Kept: the spreadsheet program opens it after we are done, and without
         // one the user still has the list.
         folder.setAutoRemove(false);

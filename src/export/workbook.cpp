@@ -3,9 +3,9 @@
 #include "model/cells.h"
 #include "model/entry.h"
 #include "platform/cp1252.h"
+#include "platform/paths.h"
 #include "tags/genres.h"
 
-#include <QFile>
 
 #include <xlsxwriter.h>
 
@@ -16,8 +16,8 @@ QStringList WorkbookRow(const TEintragDaten& e)
     const TID3v1Tag& tag = e.Tag;
     const TMP3Info& info = e.MP3Info;
     return {
-        QFile::decodeName(QByteArray::fromStdString(e.Folder)),
-        QFile::decodeName(QByteArray::fromStdString(e.FileName)),
+        Shown(e.Folder),
+        Shown(e.FileName),
         Cp1252ToQString(FieldView(tag.Titel)),
         Cp1252ToQString(FieldView(tag.Interpret)),
         Cp1252ToQString(FieldView(tag.Album)),

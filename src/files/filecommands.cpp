@@ -3,17 +3,17 @@
 #include "browse/commandcontext.h"
 #include "browse/filelist.h"
 #include "browse/listmodel.h"
-#include "model/settings.h"
 #include "edit/editpanel.h"
 #include "edit/tagsaver.h"
 #include "files/fileprogress.h"
+#include "model/settings.h"
 #include "platform/dialogs.h"
 #include "platform/fileops.h"
+#include "platform/paths.h"
 #include "platform/shell.h"
 #include "ui/commandtable.h"
 
 #include <QAction>
-#include <QFile>
 #include <QGuiApplication>
 #include <QTreeView>
 
@@ -170,8 +170,8 @@ void TFileCommands::Run(
     TFileOps ops(progress, *m_layer);
     ops.Progress = [&progress](int done, int total, const QString& file) { return progress.Report(done, total, file); };
     switch (kind) {
-    case TKind::Copy: ops.Copy(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;
-    case TKind::Move: ops.Move(files, QFile::encodeName(folder).toStdString(), renameOnCollision); break;
+    case TKind::Copy: ops.Copy(files, OnDisk(folder), renameOnCollision); break;
+    case TKind::Move: ops.Move(files, OnDisk(folder), renameOnCollision); break;
     case TKind::Delete: ops.Delete(files, forGood); break;
     }
 }
@@ -179,7 +179,7 @@ void TFileCommands::Run(
 void TFileCommands::RemoveGoneRows(const QString& folder)
 {
     // The operation may have skipped files or stopped half way: only what is gone goes.
-    const std::string destination = QFile::encodeName(folder).toStdString();
+    const std::string destination = OnDisk(folder);
     std::vector<int> gone;
     for (const int row : m_files.SelectedRows()) {
         const std::string path = m_files.Entry(row).FullPath();
@@ -212,8 +212,8 @@ void TFileCommands::ActPlayExecute()
         return;
     }
     const TEintragDaten& e = m_files.Entry(row);
-    if (!m_shell.OpenDocument(QFile::decodeName(QByteArray::fromStdString(e.FullPath())),
-            QFile::decodeName(QByteArray::fromStdString(e.Folder))))
+    if (!m_shell.OpenDocument(Shown(e.FullPath()),
+            Shown(e.Folder)))
         m_dialogs.Message(QStringLiteral("Für MP3-Dateien ist kein Programm zum Abspielen eingerichtet."),
             TDialogs::Kind::Error, TDialogs::Ok);
 }

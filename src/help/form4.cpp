@@ -1,10 +1,10 @@
 #include "help/form4.h"
 
-#include "model/addresses.h"
-#include "ui/icons.h"
 #include "browse/commandcontext.h"
-#include "ui/commandtable.h"
+#include "model/addresses.h"
 #include "platform/shell.h"
+#include "ui/commandtable.h"
+#include "ui/icons.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>

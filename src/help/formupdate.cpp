@@ -1,13 +1,13 @@
 #include "help/formupdate.h"
 
-#include "model/addresses.h"
+#include "browse/commandcontext.h"
 #include "help/mailto.h"
 #include "help/safepage.h"
+#include "model/addresses.h"
 #include "model/version.h"
-#include "browse/commandcontext.h"
-#include "ui/commandtable.h"
 #include "platform/dialogs.h"
 #include "platform/shell.h"
+#include "ui/commandtable.h"
 
 #include <QEvent>
 #include <QGridLayout>

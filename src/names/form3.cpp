@@ -1,9 +1,9 @@
 #include "names/form3.h"
 
-#include "ui/icons.h"
 #include "model/settings.h"
 #include "names/launcher.h"
 #include "platform/registry.h"
+#include "ui/icons.h"
 
 #include <QCheckBox>
 #include <QComboBox>

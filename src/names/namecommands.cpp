@@ -5,16 +5,16 @@
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
 #include "edit/tagsaver.h"
+#include "model/structure.h"
 #include "names/form3.h"
 #include "names/namerenamer.h"
-#include "model/structure.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "tags/writer.h"
 #include "ui/commandtable.h"
 
 #include <QAction>
-#include <QFile>
 #include <QLineEdit>
 #include <QScreen>
 
@@ -28,8 +28,6 @@ const TActionDef kCommands[] = {
     {"ActDateinameAusID3", "Extras", "&Dateiname aus Titelinformationen", "Datei nach Titelinformationen umbenennen", QKeySequence(Qt::CTRL | Qt::Key_D)},
     {"ActRename", "Datei", "&Umbenennen", "", QKeySequence(Qt::Key_F2)},
 };
-
-QString Shown(const std::string& bytes) { return QFile::decodeName(QByteArray::fromStdString(bytes)); }
 
 } // namespace
 

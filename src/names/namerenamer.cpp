@@ -1,21 +1,18 @@
 #include "names/namerenamer.h"
 
-#include "model/entry.h"
 #include "edit/tagsaver.h"
+#include "model/entry.h"
 #include "platform/cp1252.h"
+#include "platform/paths.h"
 #include "tags/writer.h"
 
 #include <QDate>
-#include <QFile>
 
 #include <fcntl.h>
 
 namespace km {
 
 namespace {
-
-QString Shown(const std::string& name) { return QFile::decodeName(QByteArray::fromStdString(name)); }
-std::string OnDisk(const QString& name) { return QFile::encodeName(name).toStdString(); }
 
 bool IsEmpty(std::string_view field) { return field.empty(); }
 

@@ -1,9 +1,9 @@
 #include "platform/fileops.h"
 
 #include "platform/dialogs.h"
+#include "platform/paths.h"
 #include "platform/trash.h"
 
-#include <QFile>
 #include <QRandomGenerator>
 
 #include <cerrno>
@@ -21,8 +21,6 @@ constexpr std::size_t kChunk = 1 << 20;
 // Not an errno: the copy did not come out as long as its source.
 constexpr int kIncomplete = -100001;
 constexpr int kAborted = -100002;
-
-QString Shown(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 std::string BaseOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "tags/fileio.h"
-#include "tags/id3v2reader.h"
 #include "tags/id3v1tag.h"
+#include "tags/id3v2reader.h"
 
 #include <functional>
 #include <string>
