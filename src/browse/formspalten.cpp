@@ -61,33 +61,33 @@ int ColumnWidthOfText(const QString& text)
 
 TFormSpalten::TFormSpalten(const std::vector<TColumnPair>& shown, TDialogs& dialogs, QWidget* parent)
     : QDialog(parent)
-    , mDialogs(dialogs)
+    , m_dialogs(dialogs)
 {
     setWindowTitle(QStringLiteral("Spalteneinstellungen"));
 
     auto* hint = new QLabel(QStringLiteral("Setzen Sie einen Haken vor die Spalten, die Sie anzeigen möchten."), this);
 
-    mList = new QListWidget(this);
-    mList->setObjectName(QStringLiteral("CheckListBox1"));
-    mList->setSelectionMode(QAbstractItemView::SingleSelection);
-    mList->setUniformItemSizes(true);
+    m_list = new QListWidget(this);
+    m_list->setObjectName(QStringLiteral("CheckListBox1"));
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setUniformItemSizes(true);
 
-    mEdit = new QLineEdit(this);
-    mEdit->setObjectName(QStringLiteral("Edit1"));
-    mEdit->setMaximumWidth(mEdit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
-    mEdit->installEventFilter(this);
+    m_edit = new QLineEdit(this);
+    m_edit->setObjectName(QStringLiteral("Edit1"));
+    m_edit->setMaximumWidth(m_edit->fontMetrics().horizontalAdvance(QStringLiteral("00000000")) + 16);
+    m_edit->installEventFilter(this);
     auto* widthLabel = new QLabel(QStringLiteral("&Spaltenbreite:"), this);
-    widthLabel->setBuddy(mEdit);
+    widthLabel->setBuddy(m_edit);
 
     auto* widthRow = new QHBoxLayout;
     widthRow->addWidget(widthLabel);
-    widthRow->addWidget(mEdit);
+    widthRow->addWidget(m_edit);
     widthRow->addWidget(new QLabel(QStringLiteral("Pixel"), this));
     widthRow->addStretch();
 
     auto* left = new QVBoxLayout;
     left->addWidget(hint);
-    left->addWidget(mList, 1);
+    left->addWidget(m_list, 1);
     left->addLayout(widthRow);
 
     QPushButton* ok = MakeButton(QStringLiteral("OK"), "BtnOK", this);
@@ -111,7 +111,7 @@ TFormSpalten::TFormSpalten(const std::vector<TColumnPair>& shown, TDialogs& dial
     main->addLayout(left, 1);
     main->addLayout(right);
 
-    connect(mList, &QListWidget::currentRowChanged, this, &TFormSpalten::CurrentRowChanged);
+    connect(m_list, &QListWidget::currentRowChanged, this, &TFormSpalten::CurrentRowChanged);
     connect(up, &QPushButton::clicked, this, [this] { Move(-1); });
     connect(down, &QPushButton::clicked, this, [this] { Move(+1); });
     connect(reset, &QPushButton::clicked, this, &TFormSpalten::BtnZuruecksetzenClick);
@@ -120,7 +120,7 @@ TFormSpalten::TFormSpalten(const std::vector<TColumnPair>& shown, TDialogs& dial
 
     Fill(shown);
     // Tall enough to show every column without scrolling.
-    mList->setMinimumHeight(mList->sizeHintForRow(0) * kColumnCount + 2 * mList->frameWidth() + 4);
+    m_list->setMinimumHeight(m_list->sizeHintForRow(0) * kColumnCount + 2 * m_list->frameWidth() + 4);
 }
 
 void TFormSpalten::Fill(const std::vector<TColumnPair>& checked)
@@ -139,58 +139,58 @@ void TFormSpalten::Fill(const std::vector<TColumnPair>& checked)
             rows.push_back({{id, ColumnInfos[static_cast<std::size_t>(id)].DefaultWidth}, false});
 
     {
-        const QSignalBlocker blocker(mList);
-        mList->clear();
-        mWidths.clear();
+        const QSignalBlocker blocker(m_list);
+        m_list->clear();
+        m_widths.clear();
         for (const auto& [pair, isChecked] : rows) {
-            auto* item = new QListWidgetItem(ColumnCaption(pair.Id), mList);
+            auto* item = new QListWidgetItem(ColumnCaption(pair.Id), m_list);
             item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
             item->setCheckState(isChecked ? Qt::Checked : Qt::Unchecked);
-            mWidths.push_back(pair.Width);
+            m_widths.push_back(pair.Width);
         }
-        mCurrent = -1;
+        m_current = -1;
     }
-    mList->setCurrentRow(0);
+    m_list->setCurrentRow(0);
 }
 
 void TFormSpalten::StoreWidthField()
 {
-    if (mCurrent >= 0 && mCurrent < static_cast<int>(mWidths.size()))
-        mWidths[static_cast<std::size_t>(mCurrent)] = ColumnWidthOfText(mEdit->text());
+    if (m_current >= 0 && m_current < static_cast<int>(m_widths.size()))
+        m_widths[static_cast<std::size_t>(m_current)] = ColumnWidthOfText(m_edit->text());
 }
 
 void TFormSpalten::CurrentRowChanged(int row)
 {
-    if (row == mCurrent)
+    if (row == m_current)
         return;
     StoreWidthField();
-    mCurrent = row;
+    m_current = row;
     if (row >= 0)
-        mEdit->setText(QString::number(mWidths[static_cast<std::size_t>(row)]));
+        m_edit->setText(QString::number(m_widths[static_cast<std::size_t>(row)]));
 }
 
 void TFormSpalten::Move(int step)
 {
-    const int row = mList->currentRow();
+    const int row = m_list->currentRow();
     const int target = row + step;
-    if (row < 0 || target < 0 || target >= mList->count()) {
-        mDialogs.Beep();
+    if (row < 0 || target < 0 || target >= m_list->count()) {
+        m_dialogs.Beep();
         return;
     }
-    QListWidgetItem* moved = mList->item(row);
-    QListWidgetItem* other = mList->item(target);
+    QListWidgetItem* moved = m_list->item(row);
+    QListWidgetItem* other = m_list->item(target);
     const QString caption = moved->text();
     const Qt::CheckState state = moved->checkState();
     moved->setText(other->text());
     moved->setCheckState(other->checkState());
     other->setText(caption);
     other->setCheckState(state);
-    std::swap(mWidths[static_cast<std::size_t>(row)], mWidths[static_cast<std::size_t>(target)]);
+    std::swap(m_widths[static_cast<std::size_t>(row)], m_widths[static_cast<std::size_t>(target)]);
 
     // The field's text still belongs to the moved item: follow it to its new place.
-    if (mCurrent == row)
-        mCurrent = target;
-    mList->setCurrentRow(target);
+    if (m_current == row)
+        m_current = target;
+    m_list->setCurrentRow(target);
 }
 
 void TFormSpalten::BtnZuruecksetzenClick() { Fill(DefaultColumnLayout()); }
@@ -198,23 +198,23 @@ void TFormSpalten::BtnZuruecksetzenClick() { Fill(DefaultColumnLayout()); }
 void TFormSpalten::BtnOKClick()
 {
     StoreWidthField();
-    mResult.clear();
-    for (int row = 0; row < mList->count(); ++row) {
-        const QListWidgetItem* item = mList->item(row);
+    m_result.clear();
+    for (int row = 0; row < m_list->count(); ++row) {
+        const QListWidgetItem* item = m_list->item(row);
         if (item->checkState() != Qt::Checked)
             continue;
         const int id = ColumnOfCaption(item->text());
         if (id >= 0)
-            mResult.push_back({id, mWidths[static_cast<std::size_t>(row)]});
+            m_result.push_back({id, m_widths[static_cast<std::size_t>(row)]});
     }
     accept();
 }
 
 bool TFormSpalten::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == mEdit && event->type() == QEvent::KeyPress
+    if (watched == m_edit && event->type() == QEvent::KeyPress
         && !PassesWidthField(*static_cast<QKeyEvent*>(event))) {
-        mDialogs.Beep();
+        m_dialogs.Beep();
         return true;
     }
     return QDialog::eventFilter(watched, event);

@@ -20,7 +20,7 @@ public:
     // `shown`: the data columns now shown, in display order, with their current widths.
     TFormSpalten(const std::vector<TColumnPair>& shown, TDialogs& dialogs, QWidget* parent = nullptr);
     // The checked columns in list order with their stored widths; valid after accept().
-    std::vector<TColumnPair> Result() const { return mResult; }
+    std::vector<TColumnPair> Result() const { return m_result; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -33,14 +33,14 @@ private:
     void BtnZuruecksetzenClick();
     void BtnOKClick();
 
-    TDialogs& mDialogs;
-    QListWidget* mList = nullptr;
-    QLineEdit* mEdit = nullptr;
+    TDialogs& m_dialogs;
+    QListWidget* m_list = nullptr;
+    QLineEdit* m_edit = nullptr;
     // One width per list position.
-    std::vector<int> mWidths;
+    std::vector<int> m_widths;
     // The position whose width the width field shows; -1 for none.
-    int mCurrent = -1;
-    std::vector<TColumnPair> mResult;
+    int m_current = -1;
+    std::vector<TColumnPair> m_result;
 };
 
 // The width a text typed into the width field stands for: empty or not a

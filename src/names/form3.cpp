@@ -71,8 +71,8 @@ constexpr std::array<TVorgabe, 3> kVorgaben {{
 
 TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
     : QDialog(parent)
-    , mNames(names)
-    , mDialogs(dialogs)
+    , m_names(names)
+    , m_dialogs(dialogs)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("Einstellungen"));
@@ -215,28 +215,28 @@ TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
 
 void TForm3::FormCreate()
 {
-    ETrennzeichen1->setText(mNames.TZ1);
-    ETrennzeichen2->setText(mNames.TZ2);
-    ShowKind(ET1, mNames.DNAufbau[0]);
-    ShowKind(ET2, mNames.DNAufbau[1]);
-    ShowKind(ET3, mNames.DNAufbau[2]);
-    CBOrdner->setChecked(mNames.DirAlbum);
+    ETrennzeichen1->setText(m_names.TZ1);
+    ETrennzeichen2->setText(m_names.TZ2);
+    ShowKind(ET1, m_names.DNAufbau[0]);
+    ShowKind(ET2, m_names.DNAufbau[1]);
+    ShowKind(ET3, m_names.DNAufbau[2]);
+    CBOrdner->setChecked(m_names.DirAlbum);
     // Checking CBDatum runs CBDatumClick, which remembers the keep-date box as
     // it is now; only then that box gets the stored value.
-    CBDatum->setChecked(mNames.JahrVonDatei);
-    CDDatumBeibehalten->setChecked(mNames.DatumBeibehalten);
-    CBTitel0->setChecked(mNames.keinTitel0);
+    CBDatum->setChecked(m_names.JahrVonDatei);
+    CDDatumBeibehalten->setChecked(m_names.DatumBeibehalten);
+    CBTitel0->setChecked(m_names.keinTitel0);
 }
 
 void TForm3::Button2Click()
 {
-    mNames.TZ1 = ETrennzeichen1->text();
-    mNames.TZ2 = ETrennzeichen2->text();
-    mNames.DNAufbau = {KindOf(ET1), KindOf(ET2), KindOf(ET3)};
-    mNames.DirAlbum = CBOrdner->isChecked();
-    mNames.JahrVonDatei = CBDatum->isChecked();
-    mNames.DatumBeibehalten = CDDatumBeibehalten->isChecked();
-    mNames.keinTitel0 = CBTitel0->isChecked();
+    m_names.TZ1 = ETrennzeichen1->text();
+    m_names.TZ2 = ETrennzeichen2->text();
+    m_names.DNAufbau = {KindOf(ET1), KindOf(ET2), KindOf(ET3)};
+    m_names.DirAlbum = CBOrdner->isChecked();
+    m_names.JahrVonDatei = CBDatum->isChecked();
+    m_names.DatumBeibehalten = CDDatumBeibehalten->isChecked();
+    m_names.keinTitel0 = CBTitel0->isChecked();
     accept();
 }
 
@@ -268,18 +268,18 @@ void TForm3::CBDatumClick()
 {
     // A year taken from the file date must not be lost by a tag write changing that date.
     if (CBDatum->isChecked()) {
-        mDatumBeibehaltenGemerkt = CDDatumBeibehalten->isChecked();
+        m_datumBeibehaltenGemerkt = CDDatumBeibehalten->isChecked();
         CDDatumBeibehalten->setChecked(true);
         CDDatumBeibehalten->setEnabled(false);
     } else {
         CDDatumBeibehalten->setEnabled(true);
-        CDDatumBeibehalten->setChecked(mDatumBeibehaltenGemerkt);
+        CDDatumBeibehalten->setChecked(m_datumBeibehaltenGemerkt);
     }
 }
 
 void TForm3::BitBtn2Click()
 {
-    if (mDialogs.Message(QStringLiteral("Wollen Sie wirklich alle Einstellungen zurücksetzen?\rHinweis: Die "
+    if (m_dialogs.Message(QStringLiteral("Wollen Sie wirklich alle Einstellungen zurücksetzen?\rHinweis: Die "
                                         "ursprünglichen Einstellungen werden erst nach einem Neustart des "
                                         "Programms aktiv."),
             TDialogs::Kind::Warning, TDialogs::Yes | TDialogs::No, TDialogs::No)
@@ -302,7 +302,7 @@ void TForm3::Button4Click() { ShortcutInto(ApplicationsFolder()); }
 void TForm3::ShortcutInto(const QString& folder)
 {
     if (folder.isEmpty() || !CreateShortcut(folder))
-        mDialogs.Message(
+        m_dialogs.Message(
             QStringLiteral("Es konnte keine Verknüpfung erstellt werden."), TDialogs::Kind::Information, TDialogs::Ok);
 }
 

@@ -39,8 +39,8 @@ private:
     void Button4Click();
     void ShortcutInto(const QString& folder);
 
-    TNameStructure& mNames;
-    TDialogs& mDialogs;
+    TNameStructure& m_names;
+    TDialogs& m_dialogs;
 
     QComboBox* ET1 = nullptr;
     QComboBox* ET2 = nullptr;
@@ -55,7 +55,7 @@ private:
     QMenu* PMVorgaben = nullptr;
 
     // The check CDDatumBeibehalten gets back when it is enabled again.
-    bool mDatumBeibehaltenGemerkt = false;
+    bool m_datumBeibehaltenGemerkt = false;
 };
 
 } // namespace km

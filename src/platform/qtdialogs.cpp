@@ -63,18 +63,18 @@ QString MessageBoxTitle()
 }
 
 TQtDialogs::TQtDialogs(QWidget* parent)
-    : mParent(parent)
+    : m_parent(parent)
 {
 }
 
-void TQtDialogs::SetParent(QWidget* parent) { mParent = parent; }
+void TQtDialogs::SetParent(QWidget* parent) { m_parent = parent; }
 
 TDialogs::Result TQtDialogs::Message(const QString& text, Kind kind, unsigned buttons, unsigned defaultButton)
 {
     if ((buttons & (Yes | No | Ok | Cancel | YesToAll | NoToAll | All)) == 0)
         buttons = Ok;
 
-    QMessageBox box(mParent);
+    QMessageBox box(m_parent);
     box.setWindowTitle(MessageBoxTitle());
     box.setIcon(IconOfKind(kind));
     box.setTextFormat(Qt::PlainText);
@@ -121,7 +121,7 @@ void TQtDialogs::ShowError(const QString& text) { Message(text, Kind::Error, Ok)
 
 bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
-    QInputDialog dialog(mParent);
+    QInputDialog dialog(m_parent);
     dialog.setWindowTitle(caption);
     dialog.setLabelText(prompt);
     dialog.setInputMode(QInputDialog::TextInput);
@@ -137,12 +137,12 @@ bool TQtDialogs::InputQuery(const QString& caption, const QString& prompt, QStri
 QString TQtDialogs::SaveFileName(const QString& caption, const QString& startPath, const QString& filter)
 {
     // The program asks about an existing file in its own words.
-    return QFileDialog::getSaveFileName(mParent, caption, startPath, filter, nullptr, QFileDialog::DontConfirmOverwrite);
+    return QFileDialog::getSaveFileName(m_parent, caption, startPath, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
 QString TQtDialogs::FolderName(const QString& caption, const QString& startFolder)
 {
-    QString folder = QFileDialog::getExistingDirectory(mParent, caption, startFolder);
+    QString folder = QFileDialog::getExistingDirectory(m_parent, caption, startFolder);
     while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
         folder.chop(1);
     return folder;

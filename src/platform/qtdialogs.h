@@ -26,7 +26,7 @@ public:
     void Beep() override;
 
 private:
-    QPointer<QWidget> mParent;
+    QPointer<QWidget> m_parent;
 };
 
 // The title every message box carries: the application's display name.

@@ -21,7 +21,7 @@ TDialogs::Result TScriptedDialogs::Message(const QString& text, Kind kind, unsig
     calls.push_back({QStringLiteral("Message"), text, {}, kind, buttons, defaultButton, {}, {}});
     if (WhileAsked)
         WhileAsked();
-    return TakeOr(mResults, Result::None, unanswered);
+    return TakeOr(m_results, Result::None, unanswered);
 }
 
 void TScriptedDialogs::ShowError(const QString& text)
@@ -32,7 +32,7 @@ void TScriptedDialogs::ShowError(const QString& text)
 bool TScriptedDialogs::InputQuery(const QString& caption, const QString& prompt, QString& value)
 {
     calls.push_back({QStringLiteral("InputQuery"), prompt, caption, Kind::Information, Ok | Cancel, 0, value, {}});
-    const auto [ok, answer] = TakeOr(mInputs, std::pair<bool, QString>(false, QString()), unanswered);
+    const auto [ok, answer] = TakeOr(m_inputs, std::pair<bool, QString>(false, QString()), unanswered);
     if (ok)
         value = answer;
     return ok;
@@ -41,13 +41,13 @@ bool TScriptedDialogs::InputQuery(const QString& caption, const QString& prompt,
 QString TScriptedDialogs::SaveFileName(const QString& caption, const QString& startPath, const QString& filter)
 {
     calls.push_back({QStringLiteral("SaveFileName"), {}, caption, Kind::Information, 0, 0, startPath, filter});
-    return TakeOr(mPaths, QString(), unanswered);
+    return TakeOr(m_paths, QString(), unanswered);
 }
 
 QString TScriptedDialogs::FolderName(const QString& caption, const QString& startFolder)
 {
     calls.push_back({QStringLiteral("FolderName"), {}, caption, Kind::Information, 0, 0, startFolder, {}});
-    return TakeOr(mFolders, QString(), unanswered);
+    return TakeOr(m_folders, QString(), unanswered);
 }
 
 QStringList TScriptedDialogs::TextsOf(const QString& what) const
@@ -61,7 +61,7 @@ QStringList TScriptedDialogs::TextsOf(const QString& what) const
 
 bool TScriptedDialogs::AllAnswersUsed() const
 {
-    return mResults.empty() && mInputs.empty() && mPaths.empty() && mFolders.empty();
+    return m_results.empty() && m_inputs.empty() && m_paths.empty() && m_folders.empty();
 }
 
 } // namespace km::test

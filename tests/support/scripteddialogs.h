@@ -24,10 +24,10 @@ struct TDialogCall {
 // Answers every dialog from a script and records what was asked.
 class TScriptedDialogs : public TDialogs {
 public:
-    void QueueResult(Result result) { mResults.push_back(result); }
-    void QueueInput(bool ok, QString value) { mInputs.emplace_back(ok, std::move(value)); }
-    void QueuePath(QString path) { mPaths.push_back(std::move(path)); }
-    void QueueFolder(QString folder) { mFolders.push_back(std::move(folder)); }
+    void QueueResult(Result result) { m_results.push_back(result); }
+    void QueueInput(bool ok, QString value) { m_inputs.emplace_back(ok, std::move(value)); }
+    void QueuePath(QString path) { m_paths.push_back(std::move(path)); }
+    void QueueFolder(QString folder) { m_folders.push_back(std::move(folder)); }
 
     Result Message(const QString& text, Kind kind, unsigned buttons, unsigned defaultButton = 0) override;
     void ShowError(const QString& text) override;
@@ -49,10 +49,10 @@ public:
     int unanswered = 0;
 
 private:
-    std::deque<Result> mResults;
-    std::deque<std::pair<bool, QString>> mInputs;
-    std::deque<QString> mPaths;
-    std::deque<QString> mFolders;
+    std::deque<Result> m_results;
+    std::deque<std::pair<bool, QString>> m_inputs;
+    std::deque<QString> m_paths;
+    std::deque<QString> m_folders;
 };
 
 } // namespace km::test
