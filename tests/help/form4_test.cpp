@@ -2,27 +2,25 @@
 
 #include "model/addresses.h"
 #include "ui/icons.h"
-#include "support/windowfixture.h"
+#include "support/commandfixture.h"
 
+#include <QSignalSpy>
+#include <QTest>
 #include <QAccessible>
 #include <QToolButton>
 
 namespace km {
 namespace {
 
-class About : public test::WindowTest {
+class About : public test::CommandTest {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
+        CommandTest::SetUp();
         form = std::make_unique<TForm4>(shell);
         form->show();
     }
-    void TearDown() override
-    {
-        form.reset();
-        WindowTest::TearDown();
-    }
+    void TearDown() override { form.reset(); }
     QToolButton* Button(const char* name) const { return form->findChild<QToolButton*>(name); }
     // A mouse event as the picture receives it, at `at` on the picture.
     void Mouse(QEvent::Type type, QPoint at, Qt::MouseButton button) const
@@ -100,7 +98,7 @@ TEST_F(About, EnterAndEscapeCloseOtherKeysDoNot)
 TEST_F(About, ActInfoShowsTheWindowModallyAndFreesIt)
 {
     form.reset();
-    Start({QString::fromStdString(music)});
+    new TInfoCommand(context);
     QPointer<QDialog> shown;
     bool modal = false;
     QPoint centre;
@@ -112,7 +110,7 @@ TEST_F(About, ActInfoShowsTheWindowModallyAndFreesIt)
     });
     Trigger("ActInfo");
     EXPECT_TRUE(modal);
-    EXPECT_LE((centre - window->screen()->geometry().center()).manhattanLength(), 2);
+    EXPECT_LE((centre - window.screen()->geometry().center()).manhattanLength(), 2);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(shown.isNull());
 }

@@ -2,9 +2,12 @@
 
 #include "model/addresses.h"
 
-#include "support/windowfixture.h"
+#include "support/commandfixture.h"
 
+#include <QSignalSpy>
+#include <QTest>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QPointer>
 #include <QPushButton>
 #include <QTcpServer>
@@ -72,18 +75,14 @@ private:
     std::map<QTcpSocket*, QByteArray> m_pending;
 };
 
-class Update : public test::WindowTest {
+class Update : public test::CommandTest {
 protected:
     void SetUp() override
     {
-        WindowTest::SetUp();
+        CommandTest::SetUp();
         ::setenv("KLANGMAPPE_UPDATE_URL", server.Url().toLatin1().constData(), 1);
     }
-    void TearDown() override
-    {
-        ::unsetenv("KLANGMAPPE_UPDATE_URL");
-        WindowTest::TearDown();
-    }
+    void TearDown() override { ::unsetenv("KLANGMAPPE_UPDATE_URL"); }
 
     // A window of its own, shown, until its check has ended.
     std::unique_ptr<TFormUpdate> Check(std::chrono::milliseconds timeout = 5s)
@@ -122,7 +121,7 @@ TEST_F(Update, ActUpdateShowsTheWindowFirstThenTheNewestVersionAndItsPage)
     server.Serve("/Klangmappe/version.htm",
         "<html><body><p>Neu in Version 2.07: schnellere Suche.</p>"
         "<img src=\"bild.png\"></body></html>");
-    Start({QString::fromStdString(music)});
+    new TUpdateCommand(context);
 
     // When the request reaches the server, the window is up in its first state.
     QStringList firstState;
@@ -222,7 +221,7 @@ TEST_F(Update, ASilentServerNeitherHangsTheWindowNorOutlivesIt)
 
     // OK while the check waits closes the window at once; nothing is asked afterwards.
     dialogs.calls.clear();
-    Start({QString::fromStdString(music)});
+    new TUpdateCommand(context);
     QPointer<QDialog> shown;
     WhenDialogShows([&](QDialog* f) {
         shown = f;

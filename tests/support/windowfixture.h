@@ -5,6 +5,7 @@
 #include "ui/commandtable.h"
 #include "browse/listmodel.h"
 #include "app/form1.h"
+#include "support/dialogwatch.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
 #include "tags/mp3bytes.h"
@@ -127,18 +128,7 @@ protected:
     QAction* Action(const char* name) const { return Child<QAction>(name); }
 
     // A modal dialog of the program's own is answered once it shows.
-    void WhenDialogShows(std::function<void(QDialog*)> answer)
-    {
-        auto* poll = new QTimer(window.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [poll, answer] {
-            if (auto* form = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
-                poll->stop();
-                poll->deleteLater();
-                answer(form);
-            }
-        });
-        poll->start(10);
-    }
+    void WhenDialogShows(std::function<void(QDialog*)> answer) { AnswerWhenShown(window.get(), std::move(answer)); }
 
     TempDir dir;
     std::string music;
