@@ -3,7 +3,6 @@
 #include "app/docking.h"
 #include "browse/listmodel.h"
 #include "edit/tagsaver.h"
-#include "model/collect.h"
 #include "model/entry.h"
 #include "model/history.h"
 #include "model/settings.h"
