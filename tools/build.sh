@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (programs in build/bin/).
+# Configures and builds into build/ (programs in build/bin/) with the dev
+# preset: the programs, the tests and the benchmarks.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-cmake -S . -B build -G Ninja >/dev/null
-cmake --build build
+cmake --preset dev >/dev/null
+cmake --build --preset dev

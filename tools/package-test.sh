@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package in build-pkg/, checks it (contents, dependencies,
-# lintian, the launcher, the AppStream data, the manual pages), installs it
-# with apt-get, runs the installed programs and removes the package again.
+# Builds the Debian package in build-pkg/ (the package preset), checks it
+# (contents, dependencies, lintian, the launcher, the AppStream data, the
+# manual pages), installs it with apt-get, runs the installed programs and
+# removes the package again.
 # It really installs into /usr for a moment: meant for root on a throwaway
 # machine (or sudo). Exits non-zero on any failure; lintian warnings are shown
 # but only its errors fail.
@@ -26,9 +27,10 @@ step "Bauen"
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
 cxxflags="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)"
 cxxflags=$(echo " $cxxflags " | sed -e 's/ -g / /g')
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKLANGMAPPE_BENCHMARKS=OFF \
-  -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
-cmake --build "$build" --target klangmappe klangmappe-cli
+cd "$root"
+cmake --preset package -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  >/dev/null
+cmake --build --preset package
 rm -f "$build"/klangmappe_*.deb
 (cd "$build" && cpack -G DEB)
 deb=$(echo "$build"/klangmappe_*_*.deb)
