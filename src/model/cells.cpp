@@ -1,6 +1,7 @@
 #include "model/cells.h"
 
 #include "model/columns.h"
+#include "model/id3v2compare.h"
 #include "platform/cp1252.h"
 #include "tags/genres.h"
 
@@ -146,6 +147,7 @@ QString CellText(int columnId, const TEintragDaten& e, const QLocale& locale)
     case ColStereoMono: return ChannelText(e.MP3Info.ChannelMode);
     case ColLaenge: return DurationText(e.Duration);
     case ColDateidatum: return FileDateText(e.FileTime, locale);
+    case ColID3v2: return QString::fromStdString(ID3v2CellText(e));
     default: return QString();
     }
 }

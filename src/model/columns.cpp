@@ -22,6 +22,7 @@ const std::array<TColumnInfo, kColumnCount> ColumnInfos = {{
     {"Stereo/Mono", 80, Qt::AlignLeft},
     {"Länge", 60, Qt::AlignRight},
     {"Dateidatum", 110, Qt::AlignLeft},
+    {"ID3v2", 60, Qt::AlignLeft},
 }};
 
 QString ColumnCaption(int id)

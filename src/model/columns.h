@@ -11,7 +11,7 @@
 
 namespace km {
 
-// The seventeen data columns; the sort code of a column is its id + 1.
+// The eighteen data columns; the sort code of a column is its id + 1.
 enum ColumnId : int {
     ColDateiname = 0,
     ColTitel,
@@ -30,8 +30,9 @@ enum ColumnId : int {
     ColStereoMono,
     ColLaenge,
     ColDateidatum,
+    ColID3v2, // the ID3v2 tag beside the ID3v1 block
 };
-inline constexpr int kColumnCount = 17;
+inline constexpr int kColumnCount = 18;
 inline constexpr int kIconColumnTag = -1;
 inline constexpr int kIconColumnWidth = 20;
 

@@ -50,6 +50,12 @@ struct TEintragDaten {
     std::uint32_t Attributes = 0;
     TFileTime FileTime = 0;     // last write, UTC
     std::uint8_t InSelection = 0;
+    // The first leading ID3v2 tag beside the ID3v1 block, once read (the
+    // list reads it only where it shows it): its major version byte, 0 for
+    // none, and a bit for each field in which the two disagree.
+    bool ID3v2Known = false;
+    std::uint8_t ID3v2Version = 0;
+    std::uint8_t ID3v2Differs = 0;
 
     std::string FullPath() const { return Folder.str() + FileName; }
 };
@@ -70,7 +76,8 @@ void FreeInSlices(std::vector<T>& items, const std::function<void()>& serve)
 }
 
 // Refreshes an entry from its file. A file that is gone leaves the entry as it
-// was; one that cannot be read throws TFileError.
+// was; one that cannot be read throws TFileError. The ID3v2 tag is read with
+// the reader's ReadFields, and always for an entry that knew it.
 void ReadEntry(TID3v2Reader& reader, const std::string& path, TEintragDaten& entry);
 
 // The reader as the list uses it: leading ID3v2 frames are skipped, not decoded.

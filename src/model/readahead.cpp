@@ -42,8 +42,10 @@ TReadAhead::TReadAhead(const TEntryList& entries, TID3v2Reader& reader, int work
         return;
     m_state = std::make_unique<std::atomic<std::uint8_t>[]>(m_items.size());
     m_readers.assign(count, reader);
-    for (TID3v2Reader& own : m_readers)
+    for (TID3v2Reader& own : m_readers) {
         SetUpListReader(own);
+        own.ReadFields = reader.ReadFields;
+    }
     m_threads.reserve(count);
     try {
         for (TID3v2Reader& own : m_readers)

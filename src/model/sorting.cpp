@@ -1,5 +1,7 @@
 #include "model/sorting.h"
 
+#include "model/columns.h"
+#include "model/id3v2compare.h"
 #include "tags/genres.h"
 
 #include <algorithm>
@@ -89,6 +91,7 @@ int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2)
     case 15: return Compare(ChannelRank(e1.MP3Info.ChannelMode), ChannelRank(e2.MP3Info.ChannelMode));
     case 16: return Compare(e1.Duration, e2.Duration);
     case 17: return Compare(e1.FileTime, e2.FileTime);
+    case 18: return CompareText(ID3v2CellText(e1), ID3v2CellText(e2));
     default: return 0;
     }
 }
@@ -106,7 +109,7 @@ int CompareRows(int sortKey, std::span<const int> columnIds, const TEintragDaten
         r = CompareByCode(columnIds[k] + 1, e1, e2);
     // A code without a key of its own sorts by the shown columns, ascending.
     const int code = SortCode(sortKey);
-    return sortKey < 0 && code >= 1 && code <= 17 ? -r : r;
+    return sortKey < 0 && code >= 1 && code <= kColumnCount ? -r : r;
 }
 
 void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const int> columnIds)

@@ -2,6 +2,7 @@
 
 #include "fileio.h"
 #include "id3frame.h"
+#include "id3v2fields.h"
 #include "id3v1tag.h"
 #include "mp3info.h"
 
@@ -28,6 +29,8 @@ public:
     // Off: no frame is decoded or built at all, for callers that never look at
     // Frames (the file list); everything else comes out the same.
     bool DecodeFrames = true;
+    // Reads what the first leading ID3v2 tag holds of the ID3v1 fields into ID3v2Fields.
+    bool ReadFields = false;
 
     // Results, reset by every ReadTags.
     bool FileExists = false; // false: a missing path or a folder, everything below stays cleared
@@ -42,6 +45,7 @@ public:
     TFileInformation FileInformation;
     std::int64_t ID3v2Offset = 0;
     std::int32_t ID3v2Size = 0; // header and footer included
+    TID3v2Fields ID3v2Fields;   // with ReadFields; Version 0 without a leading tag
 
     // The last 128 bytes as read (zeros in front for a shorter file): what a
     // write puts back when it fails halfway.

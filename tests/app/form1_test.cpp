@@ -102,7 +102,7 @@ TEST_F(Window, StoredSettingsComeBack)
     s.ET = true;
     s.BW = 222;
     s.TZ1 = "#";
-    s.Spalten = {{1, 130}, {0, 3}, {17, 50}, {16, 900}};
+    s.Spalten = {{1, 130}, {0, 3}, {18, 50}, {16, 900}};
     Store(s);
 
     Start({});

@@ -84,7 +84,7 @@ TEST(FormSpalten, OpensWithShownColumnsFirstThenTheRestInIdOrder)
     EXPECT_EQ(c.Captions(),
         QStringList({"Titel", "Dateiname", "Länge", "Interpret", "Album", "Titelnr", "Jahr", "Bemerkung",
             "Musikrichtung", "Ordner", "Größe", "Attribute", "MPEG-Version", "Bitrate", "Frequenz", "Stereo/Mono",
-            "Dateidatum"}));
+            "Dateidatum", "ID3v2"}));
     EXPECT_EQ(c.Checked(), QStringList({"Titel", "Dateiname", "Länge"}));
     EXPECT_EQ(c.List->currentRow(), 0);
     EXPECT_EQ(c.Edit->text(), QStringLiteral("120"));
@@ -181,11 +181,11 @@ TEST(FormSpalten, MovingSwapsWithTheNeighbourAndBeepsAtTheEnds)
     const QStringList before = c.Captions();
     c.Click("BtnNachOben");
     EXPECT_EQ(c.Dialogs.beeps, 1);
-    c.Select(16);
+    c.Select(17);
     c.Click("BtnNachUnten");
     EXPECT_EQ(c.Dialogs.beeps, 2);
     EXPECT_EQ(c.Captions(), before);
-    EXPECT_EQ(c.List->currentRow(), 16);
+    EXPECT_EQ(c.List->currentRow(), 17);
 
     // Titelnr (checked) down past Länge (checked) and Ordner (unchecked).
     c.Select(4);
@@ -247,7 +247,7 @@ TEST(FormSpalten, ResetRestoresTheDefaultLayoutAndWidths)
     EXPECT_EQ(c.Captions(),
         QStringList({"Dateiname", "Titel", "Interpret", "Album", "Titelnr", "Jahr", "Bemerkung", "Musikrichtung",
             "Länge", "Ordner", "Größe", "Attribute", "MPEG-Version", "Bitrate", "Frequenz", "Stereo/Mono",
-            "Dateidatum"}));
+            "Dateidatum", "ID3v2"}));
     EXPECT_EQ(c.Checked(), c.Captions().mid(0, 9));
     EXPECT_EQ(c.List->currentRow(), 0);
     EXPECT_EQ(c.Edit->text(), QStringLiteral("150"));

@@ -61,7 +61,7 @@ TEST_F(CliExport, PageFollowsColumnsAndSortAndNeverReplacesUnasked)
     EXPECT_EQ(Cli(dir, {"export", "pdf", "--output", page, folder}).code, 2);
     r = Cli(dir, {"export", "html", "--columns", "0,-1", "--output", dir.Path() + "/neu.htm", folder});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "Unbekannte Spalte: -1 (0 bis 16)\n");
+    EXPECT_EQ(r.err, "Unbekannte Spalte: -1 (0 bis 17)\n");
     EXPECT_FALSE(std::filesystem::exists(dir.Path() + "/neu.htm"));
 }
 

@@ -125,10 +125,10 @@ TEST_F(CliList, MissingFolderAndBadCalls)
     EXPECT_EQ(Cli(dir, {"list"}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--sort", "x", root}).code, 2);
     EXPECT_EQ(Cli(dir, {"list", "--columns", "1,,2", root}).code, 2);
-    const auto unknown = Cli(dir, {"list", "--columns", "0,17", root});
+    const auto unknown = Cli(dir, {"list", "--columns", "0,18", root});
     EXPECT_EQ(unknown.code, 2);
     EXPECT_EQ(unknown.out, "");
-    EXPECT_EQ(unknown.err, "Unbekannte Spalte: 17 (0 bis 16)\n");
+    EXPECT_EQ(unknown.err, "Unbekannte Spalte: 18 (0 bis 17)\n");
     EXPECT_EQ(Cli(dir, {"list", root, root}).code, 2);
     const auto help = Cli(dir, {"list", "--help"});
     EXPECT_EQ(help.code, 0);

@@ -142,11 +142,22 @@ TEST(Cells, EveryColumnOfAnEntry)
     e.MP3Info.ChannelMode = 1;
     e.Duration = 200'500;
     const char* expected[] = {"Lied ä.mp3", "TTTTTTTTTTTTTTTTTTTTTTTTTTTTTT", "Grüße", "Album", "7", "1999", "€ 5", "Rock",
-        "/musik/", "2 KB", "R", "MPEG 1 Layer 3", "192 kbps", "44 kHz", "Joint Stereo", "0:03:20", ""};
+        "/musik/", "2 KB", "R", "MPEG 1 Layer 3", "192 kbps", "44 kHz", "Joint Stereo", "0:03:20", "", ""};
     for (int id = 0; id < kColumnCount; ++id)
         EXPECT_EQ(CellText(id, e, kGerman), QString::fromUtf8(expected[id])) << id;
     EXPECT_EQ(CellText(-1, e, kGerman), "");
-    EXPECT_EQ(CellText(17, e, kGerman), "");
+    EXPECT_EQ(CellText(18, e, kGerman), "");
+    // The ID3v2 column once the tag was read: its version, and whether it disagrees.
+    e.ID3v2Known = true;
+    e.ID3v2Version = 3;
+    EXPECT_EQ(CellText(ColID3v2, e, kGerman), "2.3");
+    e.ID3v2Version = 4;
+    e.ID3v2Differs = 1;
+    EXPECT_EQ(CellText(ColID3v2, e, kGerman), QString::fromUtf8("2.4 \u2260"));
+    e.ID3v2Version = 9;
+    EXPECT_EQ(CellText(ColID3v2, e, kGerman), QString::fromUtf8("2.? \u2260"));
+    e.ID3v2Version = 0;
+    EXPECT_EQ(CellText(ColID3v2, e, kGerman), "") << "no tag";
 
     // Nothing known of the stream, no track, no genre.
     TEintragDaten bare;
@@ -165,8 +176,8 @@ TEST(Columns, TableAndLayoutRules)
 {
     const char* captions[] = {"Dateiname", "Titel", "Interpret", "Album", "Titelnr", "Jahr", "Bemerkung",
         "Musikrichtung", "Ordner", "Größe", "Attribute", "MPEG-Version", "Bitrate", "Frequenz", "Stereo/Mono",
-        "Länge", "Dateidatum"};
-    const int widths[] = {150, 100, 100, 100, 45, 40, 100, 80, 150, 65, 55, 95, 80, 60, 80, 60, 110};
+        "Länge", "Dateidatum", "ID3v2"};
+    const int widths[] = {150, 100, 100, 100, 45, 40, 100, 80, 150, 65, 55, 95, 80, 60, 80, 60, 110, 60};
     const std::set<int> right = {ColTitelnr, ColGroesse, ColBitrate, ColFrequenz, ColLaenge};
     for (int id = 0; id < kColumnCount; ++id) {
         EXPECT_EQ(ColumnCaption(id), QString::fromUtf8(captions[id]));
@@ -184,7 +195,7 @@ TEST(Columns, TableAndLayoutRules)
         EXPECT_EQ(def[k].Width, widths[ids[k]]);
     }
 
-    const auto cols = ColumnsOfLayout({{17, 100}, {-1, 100}, {1, 3}, {2, 900}, {1, 10}, {16, 500}});
+    const auto cols = ColumnsOfLayout({{18, 100}, {-1, 100}, {1, 3}, {2, 900}, {1, 10}, {16, 500}});
     EXPECT_EQ(cols, (std::vector<TColumnPair> {{1, 10}, {2, 500}, {1, 10}, {16, 500}}));
 }
 

@@ -108,7 +108,7 @@ TEST(Sorting, EveryCode)
 
     both([](auto& x, auto& y) { x.FileName = "a"; y.FileName = "b"; });
     EXPECT_EQ(CompareByCode(0, a, b), 0);
-    EXPECT_EQ(CompareByCode(18, a, b), 0);
+    EXPECT_EQ(CompareByCode(19, a, b), 0);
     EXPECT_EQ(CompareByCode(-1, a, b), 0);
 }
 
@@ -126,14 +126,14 @@ TEST(Sorting, TieBreaksAndDirection)
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"b.mp3", "a.mp3", "c.mp3"}))
         << "descending reverses the tie-break too";
 
-    // Code 0 or above 17: only the shown columns, ascending.
+    // Code 0 or above 18: only the shown columns, ascending.
     SortRows(rows, 0, std::vector<int> {1, 0});
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"c.mp3", "a.mp3", "b.mp3"}));
     SortRows(rows, 99, std::vector<int> {0});
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"}));
     SortRows(rows, -99, std::vector<int> {0});
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"})) << "no key: ascending whatever the sign";
-    SortRows(rows, -18, std::vector<int> {0});
+    SortRows(rows, -19, std::vector<int> {0});
     EXPECT_EQ(Names(rows), (std::vector<std::string> {"a.mp3", "b.mp3", "c.mp3"}));
     // No shown columns and no key: everything is equal.
     EXPECT_EQ(CompareRows(0, {}, *a, *c), 0);
@@ -180,7 +180,7 @@ TEST(Sorting, InsertingAtTheSortedPlaceEqualsSortingAfterwards)
         entries.push_back(std::move(e));
     }
     for (const std::vector<int>& shown : {std::vector<int> {1, 9, 0, 4}, std::vector<int> {}}) {
-        for (int key = -18; key <= 18; ++key) {
+        for (int key = -19; key <= 19; ++key) {
             std::vector<TEintragDaten*> inserted;
             std::vector<TEintragDaten*> found;
             for (const auto& e : entries) {

@@ -517,5 +517,85 @@ TEST(Reader, FileLayerErrorsCarryThePathAndClose)
     }
 }
 
+// The fields an ID3v1 block stands beside, from the first leading tag, each
+// version walked with its own frame sizes and text encodings.
+TEST(Reader, ID3v2FieldsOfEveryVersion)
+{
+    test::TempDir dir;
+    const auto fields = [&](const Bytes& tag, TFileLayer& layer) {
+        TID3v2Reader r(layer);
+        r.FileName = dir.Write("f.mp3", Cat({tag, test::Header(), Audio(2000), test::V1("v1")}));
+        r.ReadID3v2 = false;
+        r.DecodeFrames = false;
+        r.ReadFields = true;
+        r.ReadTags();
+        return r.ID3v2Fields;
+    };
+    const auto frame3 = [](std::string_view id, const Bytes& body, std::uint8_t format = 0) {
+        return Cat({Str(id), test::BigEndian(static_cast<std::uint32_t>(body.size())), {0, format}, body});
+    };
+    TFileLayer& posix = TFileLayer::Posix();
+
+    // 2.4: synchsafe sizes, UTF-8 and UTF-16, TDRC for the year, the first
+    // comment without description, a second tag behind that does not count.
+    const Bytes v24 = test::Tag(Cat({test::Frame("TIT2", Cat({{3}, Str("Gr\xc3\xbc\xc3\x9f" "e")})),
+        test::Frame("TPE1", Cat({{1, 0xFF, 0xFE}, Str(std::string("B\0a\0n\0d\0", 8))})),
+        test::Frame("TYER", Cat({{0}, Str("1999")})), test::Frame("TDRC", Cat({{0}, Str("2004-05-06")})),
+        test::Frame("COMM", Cat({{0}, Str("deu"), Str("Beschr"), {0}, Str("nein")})),
+        test::Frame("COMM", Cat({{0}, Str("deu"), {0}, Str("ja")})), test::Frame("TRCK", Cat({{0}, Str("7/12")})),
+        test::Frame("TCON", Cat({{0}, Str("(17)Rock")})), Fill(30)}));
+    TID3v2Fields f = fields(Cat({v24, test::Tag(test::TextFrame("TIT2", "Zweiter"))}), posix);
+    EXPECT_EQ(f.Version, 4);
+    EXPECT_EQ(f.Texts[V2Title], "Gr\xc3\xbc\xc3\x9f" "e");
+    EXPECT_EQ(f.Texts[V2Artist], "Band");
+    EXPECT_EQ(f.Texts[V2Album], std::nullopt);
+    EXPECT_EQ(f.Texts[V2Year], "2004-05-06");
+    EXPECT_EQ(f.Texts[V2Comment], "ja");
+    EXPECT_EQ(f.Texts[V2Track], "7/12");
+    EXPECT_EQ(f.Texts[V2Genre], "(17)Rock");
+
+    // 2.3: plain sizes; a large picture before the text frames is skipped, not read.
+    const Bytes picture = Fill(300'000, 0x55);
+    TCountingLayer counting;
+    f = fields(test::Tag(Cat({frame3("APIC", picture), frame3("TIT2", Cat({{0}, Str("Titel \xe4")})),
+                             frame3("TALB", Cat({{1, 0xFE, 0xFF}, Str(std::string("\0A\0l\xd8\x3d\xde\x00", 8))}))}),
+                   0, 3),
+        counting);
+    EXPECT_EQ(f.Version, 3);
+    EXPECT_EQ(f.Texts[V2Title], "Titel \xc3\xa4") << "ISO-8859-1";
+    EXPECT_EQ(f.Texts[V2Album], "Al\xf0\x9f\x98\x80") << "UTF-16 with a surrogate pair";
+    EXPECT_LT(counting.bytes, 40'000u) << "the picture stays unread";
+
+    // 2.2: three-letter ids and sizes.
+    const auto frame2 = [](std::string_view id, const Bytes& body) {
+        const auto n = static_cast<std::uint32_t>(body.size());
+        return Cat({Str(id), {std::uint8_t(n >> 16), std::uint8_t(n >> 8), std::uint8_t(n)}, body});
+    };
+    f = fields(test::Tag(Cat({frame2("TT2", Cat({{0}, Str("Alt")})), frame2("COM", Cat({{0}, Str("eng"), {0}, Str("Kom")})),
+                             frame2("TYE", Cat({{0}, Str("1987")}))}),
+                   0, 2),
+        posix);
+    EXPECT_EQ(f.Version, 2);
+    EXPECT_EQ(f.Texts[V2Title], "Alt");
+    EXPECT_EQ(f.Texts[V2Comment], "Kom");
+    EXPECT_EQ(f.Texts[V2Year], "1987");
+
+    // 2.3 unsynchronised as a whole, with an extended header: the frame's size
+    // counts "ÿÿ" as it is, the file holds FF 00 FF 00.
+    const Bytes ext = Cat({test::BigEndian(6), Fill(6)});
+    f = fields(test::Tag(Cat({ext, Str("TIT2"), test::BigEndian(3), {0, 0}, {0, 0xFF, 0x00, 0xFF, 0x00}}), 0xC0, 3), posix);
+    EXPECT_EQ(f.Texts[V2Title], "\xc3\xbf\xc3\xbf");
+    // 2.4: a frame of its own unsynchronisation and data length; an encrypted one counts as missing.
+    f = fields(test::Tag(Cat({test::Frame("TIT2", Cat({test::Synchsafe(3), {0}, {0xFF, 0x00, 0xFF, 0x00}}), 0, 0x03),
+                             test::Frame("TALB", Cat({{0x80}, {0}, Str("geheim")}), 0, 0x04)})),
+        posix);
+    EXPECT_EQ(f.Texts[V2Title], "\xc3\xbf\xc3\xbf");
+    EXPECT_EQ(f.Texts[V2Album], std::nullopt);
+
+    // No leading tag: nothing, not even an appended one.
+    f = fields(Bytes(), posix);
+    EXPECT_EQ(f.Version, 0);
+}
+
 } // namespace
 } // namespace km
