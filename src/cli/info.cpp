@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 #include "cli/json.h"
+#include "model/id3v2compare.h"
 #include "platform/cp1252.h"
 #include "tags/id3v2reader.h"
 
@@ -21,6 +22,11 @@ const char* const kInfoHelp =
     "  hasAudioFrame  ein MPEG-Frame-Kopf wurde gefunden\n"
     "  id3v2Offset    Position des (letzten gefundenen) ID3v2-Tags\n"
     "  id3v2Size      seine Größe samt Kopf und Fußzeile\n"
+    "  id3v2Version   Hauptversion des ersten führenden ID3v2-Tags (2, 3 oder 4;\n"
+    "                 0 ohne einen solchen Tag)\n"
+    "  id3v2Differs   die Felder, in denen dieser Tag vom ID3v1-Block abweicht,\n"
+    "                 als Liste aus title, artist, album, year, comment, track\n"
+    "                 und genre\n"
     "  duration       Spieldauer in Millisekunden\n"
     "  version        MPEG-Version (1, 2; 0 = unbekannt)\n"
     "  layer          Layer (1 bis 3; 0 = unbekannt)\n"
@@ -47,6 +53,21 @@ const char* const kInfoHelp =
 
 namespace {
 
+// The fields in which the first leading ID3v2 tag disagrees with the ID3v1 block, by their keys.
+std::string DiffersList(const TID3v2Reader& r)
+{
+    const std::uint8_t differs = ID3v2Differences(r.ID3v2Fields, TagFromInfos(r.ID3v1));
+    std::string list = "[";
+    for (int k = 0; k < kID3v2FieldCount; ++k) {
+        if (!(differs & (1u << k)))
+            continue;
+        if (list.size() > 1)
+            list += ',';
+        list += JsonQuote(ID3v2FieldKeys[static_cast<std::size_t>(k)]);
+    }
+    return list + "]";
+}
+
 // Written piece by piece: frame data may be tens of MiB, and a line built
 // in memory first would hold it several times over.
 void PrintInfoLine(const std::string& path, const TID3v2Reader& r)
@@ -62,6 +83,8 @@ void PrintInfoLine(const std::string& path, const TID3v2Reader& r)
         .Bool("hasAudioFrame", r.HasAudioFrame)
         .Num("id3v2Offset", r.ID3v2Offset)
         .Num("id3v2Size", r.ID3v2Size)
+        .Num("id3v2Version", r.ID3v2Fields.Version)
+        .Raw("id3v2Differs", DiffersList(r))
         .Num("duration", r.Duration)
         .Num("version", r.MP3Info.Version)
         .Num("layer", r.MP3Info.Layer)
@@ -103,6 +126,7 @@ int RunInfo(const std::vector<std::string>& args)
     TID3v2Reader reader;
     reader.ReadID3v2 = readId3v2;
     reader.CopyID3v2IfEmptyFromID3v1 = true;
+    reader.ReadFields = true;
     int result = 0;
     for (const std::string& path : files) {
         reader.FileName = path;

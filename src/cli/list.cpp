@@ -27,7 +27,7 @@ const char* const kListHelp =
     "                 2 Interpret      8 Ordner         14 Stereo/Mono\n"
     "                 3 Album          9 Größe          15 Länge\n"
     "                 4 Titelnr       10 Attribute      16 Dateidatum\n"
-    "                 5 Jahr          11 MPEG-Version\n"
+    "                 5 Jahr          11 MPEG-Version   17 ID3v2\n"
     "  --sort CODE   Spalte + 1, negativ für absteigend (Vorgabe: 1, Dateiname);\n"
     "                bei gleichen Werten entscheiden die gezeigten Spalten von links\n"
     "  --json        ein JSON-Array von Objekten mit den Spaltentiteln als Schlüsseln;\n"

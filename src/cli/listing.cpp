@@ -1,10 +1,12 @@
 #include "cli/listing.h"
 
 #include "model/collect.h"
+#include "model/columns.h"
 #include "model/readahead.h"
 #include "model/sorting.h"
 #include "tags/id3v2reader.h"
 
+#include <algorithm>
 #include <dirent.h>
 #include <filesystem>
 
@@ -109,6 +111,8 @@ TListing ReadListing(const std::string& folder, bool recursive, int sortKey, con
     // Read in the order found.
     TID3v2Reader reader;
     SetUpListReader(reader);
+    // The ID3v2 tag only where its column is shown or sorts.
+    reader.ReadFields = SortCode(sortKey) == ColID3v2 + 1 || std::find(ids.begin(), ids.end(), int(ColID3v2)) != ids.end();
     listing.Rows.reserve(listing.Entries.size());
     {
         TReadAhead ahead(listing.Entries, reader, ScanWorkers());

@@ -30,7 +30,8 @@ TEST(CliInfo, PrintsTheReadersFindingsAsOneJsonLine)
     const std::string jsonPath = dir.Path() + "/Lied \\\"1\\\".mp3";
     EXPECT_EQ(plain.out,
         "{\"path\":\"" + jsonPath + "\",\"fileSize\":4153,\"hasID3v1\":true,\"hasID3v2\":true,"
-        "\"hasAudioFrame\":true,\"id3v2Offset\":0,\"id3v2Size\":25,\"duration\":250,\"version\":1,\"layer\":3,"
+        "\"hasAudioFrame\":true,\"id3v2Offset\":0,\"id3v2Size\":25,\"id3v2Version\":4,"
+        "\"id3v2Differs\":[\"title\",\"artist\",\"album\",\"year\",\"comment\",\"track\",\"genre\"],\"duration\":250,\"version\":1,\"layer\":3,"
         "\"bitrate\":128,\"sampleRate\":44100,\"channelMode\":0,\"vbr\":false,\"title\":\"Grüße\",\"artist\":\"Band\","
         "\"album\":\"Platte\",\"year\":\"1999\",\"comment\":\"Tab\\there\",\"track\":5,\"genreIndex\":17,"
         "\"genre\":\"(17)Rock\",\"frames\":[]}\n");
@@ -56,7 +57,7 @@ TEST(CliInfo, SynthesisedFramesMissingFilesAndExitCodes)
     std::getline(lines, second);
     EXPECT_EQ(first,
         "{\"path\":\"" + missing + "\",\"fileSize\":0,\"hasID3v1\":false,\"hasID3v2\":false,"
-        "\"hasAudioFrame\":false,\"id3v2Offset\":0,\"id3v2Size\":0,\"duration\":0,\"version\":0,\"layer\":0,"
+        "\"hasAudioFrame\":false,\"id3v2Offset\":0,\"id3v2Size\":0,\"id3v2Version\":0,\"id3v2Differs\":[],\"duration\":0,\"version\":0,\"layer\":0,"
         "\"bitrate\":0,\"sampleRate\":0,\"channelMode\":3,\"vbr\":false,\"title\":\"\",\"artist\":\"\","
         "\"album\":\"\",\"year\":\"\",\"comment\":\"\",\"track\":0,\"genreIndex\":255,\"genre\":\"\",\"frames\":[]}");
     EXPECT_NE(second.find("\"frames\":[{\"id\":\"TIT2\",\"data\":\"0054\"}]"), std::string::npos) << second;

@@ -71,6 +71,18 @@ TEST_F(CliList, ChosenColumnsSubfoldersAndDirection)
 
 // An unreadable subfolder is named on stderr and fails the run; the other
 // files are still listed, and export behaves alike.
+TEST_F(CliList, TheID3v2ColumnReadsTheLeadingTag)
+{
+    dir.Write("f.mp3", Cat({test::Tag(test::TextFrame("TIT2", "Zebra")), test::Header(), Fill(1000, 0x11),
+                           test::V1("Zebra")}));
+    dir.Write("g.mp3", Cat({test::Tag(test::TextFrame("TIT2", "Anders"), 0, 3), test::Header(), Fill(1000, 0x11),
+                           test::V1("Zebra")}));
+    const auto r = Cli(dir, {"list", "--columns", "0,17", "--sort", "-18", root}, kGerman);
+    EXPECT_EQ(r.code, 0) << r.err;
+    // Descending by the cell texts; the rows without a tag last, their tie broken by the name, reversed too.
+    EXPECT_EQ(r.out, "Dateiname\tID3v2\nf.mp3\t2.4\ng.mp3\t2.3 \u2260\nb.mp3\t\na.MP3\t\n");
+}
+
 TEST_F(CliList, UnreadableSubfoldersAreToldAndFail)
 {
     std::filesystem::create_directories(root + "zu");
