@@ -161,6 +161,9 @@ void TColumnCommands::SetColumns(std::vector<TListModel::TColumn> columns, const
     }
     ApplySort();
     view->setUpdatesEnabled(true);
+    const std::vector<int> ids = m_files.Model().ColumnIds();
+    if (ID3v2Shown && std::find(ids.begin(), ids.end(), int(ColID3v2)) != ids.end())
+        ID3v2Shown();
 }
 
 std::vector<TColumnPair> TColumnCommands::Current() const

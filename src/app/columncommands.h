@@ -5,6 +5,7 @@
 
 #include <QObject>
 
+#include <functional>
 #include <vector>
 
 class QAction;
@@ -35,6 +36,8 @@ public:
     void ApplySort();
     // The data columns as shown: ids and current widths in display order.
     std::vector<TColumnPair> Current() const;
+    // Called when a change of columns shows the ID3v2 column.
+    std::function<void()> ID3v2Shown;
 
 private:
     void SetColumns(std::vector<TListModel::TColumn> columns, const std::vector<int>& widths);

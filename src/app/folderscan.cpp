@@ -5,6 +5,7 @@
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
 #include "model/cells.h"
+#include "model/id3v2compare.h"
 #include "model/readahead.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -148,12 +149,64 @@ void TFolderScan::Run()
         const std::string text = TUnreadableFolders::Message(m_unreadable.Count(), first.toStdString());
         m_dialogs.Message(QString::fromStdString(text), TDialogs::Kind::Warning, TDialogs::Ok);
     }
+    AfterRun();
+}
+
+// What was asked for while the list was busy.
+void TFolderScan::AfterRun()
+{
     if (m_rescanPending) {
         m_rescanPending = false;
         Run();
     }
-    if (m_closePending)
+    if (m_closePending) {
         m_window->close();
+        return;
+    }
+    if (m_id3v2Pending && !m_running) {
+        m_id3v2Pending = false;
+        ReadID3v2Tags();
+    }
+}
+
+void TFolderScan::ReadID3v2Tags()
+{
+    if (m_running) {
+        m_id3v2Pending = true;
+        return;
+    }
+    std::vector<TEintragDaten*> unread;
+    for (const auto& entry : m_entries)
+        if (!entry->ID3v2Known)
+            unread.push_back(entry.get());
+    if (unread.empty())
+        return;
+    // As a scan: another scan or a close waits until the entries are read.
+    m_running = true;
+    m_abortRequested = false;
+    m_commands.Refresh();
+    ShowProgress(true);
+    LGefunden->hide();
+    PBWarten->setValue(0);
+    PBWarten->setMaximum(static_cast<int>(unread.size()));
+    PBWarten->show();
+    LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
+    TID3v2Reader reader(*m_fileLayer);
+    SetUpListReader(reader);
+    for (std::size_t k = 0; k < unread.size() && !m_abortRequested; ++k) {
+        try {
+            ReadEntryID3v2(reader, *unread[k]);
+        } catch (const TFileError&) {
+            // Shown empty, as a file without a tag; the next scan tells what is wrong.
+        }
+        PBWarten->setValue(static_cast<int>(k + 1));
+        ServeEvents();
+    }
+    ShowProgress(false);
+    m_running = false;
+    m_files.Model().FillAllRows();
+    emit ID3v2Read();
+    AfterRun();
 }
 
 bool TFolderScan::Cancelled()
@@ -208,6 +261,7 @@ void TFolderScan::Read()
     LGefunden->hide();
     LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
 
+    m_reader.ReadFields = m_parts.WantsID3v2 && m_parts.WantsID3v2();
     // A layer a test put in need not bear several threads.
     TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0);
     const int sortKey = m_parts.SortKey();

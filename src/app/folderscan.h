@@ -34,6 +34,7 @@ struct TFolderScanParts {
     std::function<QString()> Folder; // the folder tree's folder, ending in "/"
     std::function<bool()> Subfolders;
     std::function<int()> SortKey;
+    std::function<bool()> WantsID3v2; // the ID3v2 column is shown or sorts
 };
 
 // The folder scan on screen: it collects and reads the files of the folder
@@ -46,6 +47,10 @@ public:
     TFolderScan(const TCommandContext& context, TEditPanel& panel, const TFolderScanParts& parts);
 
     void Run();
+    // Reads the ID3v2 tags of the listed files that lack them (the ID3v2
+    // column has just been shown), serving the window as a scan does; after a
+    // running scan when one runs.
+    void ReadID3v2Tags();
     bool Running() const { return m_running; }
     // The running scan stops at its next check.
     void Abort() { m_abortRequested = true; }
@@ -62,10 +67,12 @@ public:
 
 signals:
     void Finished();
+    void ID3v2Read();
 
 private:
     void Read();
     void Finish();
+    void AfterRun();
     void ShowProgress(bool on);
     void ServeEvents(bool always = false);
     void SelectRow(int row);
@@ -85,6 +92,7 @@ private:
     bool m_abortRequested = false;
     bool m_rescanPending = false;
     bool m_closePending = false;
+    bool m_id3v2Pending = false;
     QString m_folder;
     QString m_selectAfterScan;
     TUnreadableFolders m_unreadable; // of the last scan

@@ -14,6 +14,7 @@
 #include "files/filecommands.h"
 #include "help/form4.h"
 #include "help/formupdate.h"
+#include "model/sorting.h"
 #include "model/version.h"
 #include "names/namecommands.h"
 #include "platform/dialogs.h"
@@ -109,8 +110,15 @@ void TForm1::CreateSubsystems(const TCommandContext& context)
     m_docking = new TDocking(context, {PClientBereich, Splitter1, Panel1, DirBox1, Panel4P, m_listArea, Panel5, m_fields});
     m_columns = new TColumnCommands(context, *m_panel, PopListViewHead);
     TFolderScanParts scan {statusBar(), Panel4, m_statusPanel0, m_statusPanel1, [this] { return DirBox1->Directory(); },
-        [this] { return m_settings.Unterordner; }, [this] { return m_columns->SortKey(); }};
+        [this] { return m_settings.Unterordner; }, [this] { return m_columns->SortKey(); }, [this] {
+            const std::vector<int> ids = m_model->ColumnIds();
+            return SortCode(m_columns->SortKey()) == ColID3v2 + 1
+                || std::find(ids.begin(), ids.end(), int(ColID3v2)) != ids.end();
+        }};
     m_scan = new TFolderScan(context, *m_panel, scan);
+    // Shown after a scan, the ID3v2 column fills without one.
+    m_columns->ID3v2Shown = [this] { m_scan->ReadID3v2Tags(); };
+    connect(m_scan, &TFolderScan::ID3v2Read, m_columns, &TColumnCommands::ApplySort);
     new TCaseCommands(context, *m_panel);
     new TTemplate(context, *m_panel);
     new TUpdateCommand(context);

@@ -258,6 +258,10 @@ TEditFields::TEditFields(QWidget* parent)
     Warnung->setFrameStyle(QFrame::Box | QFrame::Plain);
     Warnung->setWordWrap(true); // never wider than the panel
     Warnung->hide();
+    ID3v2Abweichung = new QLabel(this);
+    ID3v2Abweichung->setObjectName(QStringLiteral("ID3v2Abweichung"));
+    ID3v2Abweichung->setTextFormat(Qt::PlainText);
+    ID3v2Abweichung->hide();
 
     auto* grid = new QGridLayout;
     grid->setHorizontalSpacing(4);
@@ -277,6 +281,7 @@ TEditFields::TEditFields(QWidget* parent)
     grid->addWidget(Label(this, "Be&merkung:", EBemerkung), 2, 2);
     grid->addWidget(EBemerkung, 2, 3, 1, 3);
     grid->addWidget(CBVorgabe, 3, 1);
+    grid->addWidget(ID3v2Abweichung, 4, 0, 1, 6);
     // Title and artist share the room about evenly: the artist's column also
     // holds the track number and the year.
     grid->setColumnStretch(1, 2);

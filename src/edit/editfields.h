@@ -58,6 +58,8 @@ public:
     TUpDown* UpDown2;
     QCheckBox* CBVorgabe;
     QLabel* Warnung;
+    // Under the fields: where one file's ID3v2 tag disagrees with what they show.
+    QLabel* ID3v2Abweichung;
 
     // The seven fields in the order of their flags: Titel, Interpret, Album, Jahr, Bemerkung, Titelnr, Musikrichtung.
     std::array<QWidget*, 7> InFlagOrder() const;

@@ -9,6 +9,7 @@
 #include "edit/storetag.h"
 #include "edit/tagsaver.h"
 #include "model/cells.h"
+#include "model/id3v2compare.h"
 #include "platform/cp1252.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -203,6 +204,7 @@ void TEditPanel::ListView1SelectItem()
         Panel6Resize();
     }
 
+    ShowID3v2Differences(count == 1 ? m_model->Entry(first) : nullptr);
     if (first >= 0) {
         const TEintragDaten& entry = *m_model->Entry(first);
         m_shownTag = entry.Tag;
@@ -217,6 +219,35 @@ void TEditPanel::ListView1SelectItem()
     }
     ShowStatus(count, total, first >= 0 ? m_model->Entry(first) : nullptr);
     m_commands->ScheduleRefresh();
+}
+
+void TEditPanel::ShowID3v2Differences(TEintragDaten* entry)
+{
+    QString line;
+    if (entry) {
+        // Read for the one file shown, where the list has not read it.
+        if (!entry->ID3v2Known) {
+            TID3v2Reader reader(m_saver.FileLayer());
+            SetUpListReader(reader);
+            try {
+                ReadEntryID3v2(reader, *entry);
+            } catch (const TFileError&) {
+                // Nothing to say about a file that cannot be read.
+            }
+        }
+        QStringList fields;
+        for (int k = 0; k < kID3v2FieldCount; ++k)
+            if (entry->ID3v2Differs & (1u << k))
+                fields << QString::fromUtf8(ID3v2FieldCaptions[static_cast<std::size_t>(k)]);
+        if (!fields.isEmpty())
+            line = QStringLiteral("ID3v2-Tag weicht ab: %1 \u2013 Player zeigen meist den ID3v2-Tag.")
+                       .arg(fields.join(QStringLiteral(", ")));
+    }
+    m_fields->ID3v2Abweichung->setText(line);
+    if (m_fields->ID3v2Abweichung->isHidden() != line.isEmpty()) {
+        m_fields->ID3v2Abweichung->setVisible(!line.isEmpty());
+        Panel6Resize();
+    }
 }
 
 void TEditPanel::ShowSelectionStatus()
@@ -476,7 +507,7 @@ void TEditPanel::ETitelContextPopup(QWidget* field, const QPoint& globalPos)
 
 void TEditPanel::Panel6Resize()
 {
-    // As high as the fields need: the warning strip, when shown, adds its height.
+    // As high as the fields need: the warning strip or the ID3v2 line, when shown, adds its height.
     Panel5->setFixedHeight(std::max(m_fields->sizeHint().height() + 8, 88));
 }
 

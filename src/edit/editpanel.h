@@ -95,6 +95,8 @@ private:
     // The fields show what was loaded: an applying field its value, a differing one nothing.
     void ShowLoadedValues();
     void ShowStatus(int count, std::uint32_t total, const TEintragDaten* first);
+    // The line under the fields for the one file shown; none for several.
+    void ShowID3v2Differences(TEintragDaten* entry);
     void StorePanel(int row);
     void ReportTooSmall();
     void ClearPanel(bool asEdit);

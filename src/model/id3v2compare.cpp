@@ -112,4 +112,23 @@ std::string ID3v2CellText(const TEintragDaten& entry)
     return text;
 }
 
+void ReadEntryID3v2(TID3v2Reader& reader, TEintragDaten& entry)
+{
+    reader.FileName = entry.FullPath();
+    const bool fields = reader.ReadFields;
+    reader.ReadFields = true;
+    try {
+        reader.ReadTags();
+    } catch (...) {
+        reader.ReadFields = fields;
+        throw;
+    }
+    reader.ReadFields = fields;
+    if (!reader.FileExists)
+        return;
+    entry.ID3v2Known = true;
+    entry.ID3v2Version = reader.ID3v2Fields.Version;
+    entry.ID3v2Differs = ID3v2Differences(reader.ID3v2Fields, entry.Tag);
+}
+
 } // namespace km

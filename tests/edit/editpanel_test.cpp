@@ -27,6 +27,45 @@ protected:
     }
 };
 
+// The ID3v2 tag players show: its column fills when shown, and the panel
+// says where one file's tag disagrees with the fields.
+TEST_F(EditPanel, TheID3v2TagBesideTheFields)
+{
+    using test::Bytes;
+    using test::Cat;
+    const Bytes audio = Cat({test::Header(), test::Fill(4000, 0x11)});
+    Put("musik/a.mp3", Cat({test::Tag(Cat({test::TextFrame("TIT2", "Anders"), test::TextFrame("TALB", "Platte")})), audio,
+                           test::V1("Lied", "", "Platte", "", "", 3)}));
+    Put("musik/b.mp3", Cat({test::Tag(test::TextFrame("TIT2", "Lied"), 0, 3), audio, test::V1("Lied")}));
+    Put("musik/c.mp3", Song("ohne"));
+    Start({QString::fromStdString(music)});
+    EXPECT_FALSE(Model().Entry(RowOf("b.mp3"))->ID3v2Known) << "not read while nobody shows it";
+
+    window->ApplyColumnLayout({{0, 100}, {17, 60}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ScanRunning(); }, 5000));
+    const auto cell = [&](const char* name) { return Model().data(Model().index(RowOf(name), 2), Qt::DisplayRole).toString(); };
+    EXPECT_EQ(cell("a.mp3"), QString::fromUtf8("2.4 \u2260"));
+    EXPECT_EQ(cell("b.mp3"), "2.3");
+    EXPECT_EQ(cell("c.mp3"), "");
+    EXPECT_EQ(finished->count(), 1) << "filled without a scan";
+
+    QLabel* line = Child<QLabel>("ID3v2Abweichung");
+    SelectRows({RowOf("a.mp3")});
+    EXPECT_TRUE(line->isVisibleTo(window.get()));
+    EXPECT_EQ(line->text(), QString::fromUtf8("ID3v2-Tag weicht ab: Titel, Titelnummer \u2013 Player zeigen meist den ID3v2-Tag."));
+    SelectRows({RowOf("b.mp3")});
+    EXPECT_FALSE(line->isVisibleTo(window.get()));
+    SelectRows({RowOf("a.mp3"), RowOf("b.mp3")});
+    EXPECT_FALSE(line->isVisibleTo(window.get())) << "one file only";
+
+    // Typing the ID3v2 title makes the two agree on it.
+    SelectRows({RowOf("a.mp3")});
+    Type(Edit("ETitel"), "Anders");
+    SelectRows({RowOf("c.mp3")});
+    SelectRows({RowOf("a.mp3")});
+    EXPECT_EQ(line->text(), QString::fromUtf8("ID3v2-Tag weicht ab: Titelnummer \u2013 Player zeigen meist den ID3v2-Tag."));
+}
+
 TEST_F(EditPanel, FieldsLabelsAndLimits)
 {
     Songs();
