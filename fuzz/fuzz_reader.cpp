@@ -111,13 +111,14 @@ void ReadAllModes(const std::uint8_t* data, std::size_t size)
     TMemoryLayer layer(data, size);
     km::TID3v2Reader first(layer);
     km::TID3v2Reader reader(layer);
-    // Bit 0: ReadID3v2, bit 1: CopyID3v2IfEmptyFromID3v1, bit 2: DecodeFrames.
-    for (unsigned mode = 0; mode < 8; ++mode) {
+    // Bit 0: ReadID3v2, bit 1: CopyID3v2IfEmptyFromID3v1, bit 2: DecodeFrames, bit 3: ReadFields.
+    for (unsigned mode = 0; mode < 16; ++mode) {
         km::TID3v2Reader& r = mode == 0 ? first : reader;
         r.FileName = "/musik/lied.mp3";
         r.ReadID3v2 = mode & 1;
         r.CopyID3v2IfEmptyFromID3v1 = mode & 2;
         r.DecodeFrames = mode & 4;
+        r.ReadFields = mode & 8;
         r.ReadTags(); // the memory layer never fails, so neither may this
         Expect(r.FileExists, "the file was not found", mode);
         Expect(r.FileSize == static_cast<std::int64_t>(size), "wrong file size", mode);
@@ -130,6 +131,8 @@ void ReadAllModes(const std::uint8_t* data, std::size_t size)
                 "the ID3v2 tag starts outside the file", mode);
         if (r.HasID3v1)
             Expect(size >= km::kID3v1BlockSize, "an ID3v1 block in a short file", mode);
+        if (r.ReadFields)
+            Expect(r.ID3v2Fields.Version == 0 || r.HasID3v2, "ID3v2 fields without a tag", mode);
     }
 }
 

@@ -202,10 +202,11 @@ TID3v2Fields ReadID3v2Fields(const TReadBytes& readFile, std::int64_t offset, st
         if (skip > frameSize)
             continue;
         const auto stored = static_cast<std::size_t>(frameSize - skip);
-        std::vector<std::uint8_t> body(compressed ? stored : std::min(stored, kMostBody));
         if (compressed && stored > kMostWholeTag)
             continue;
-        read(bodyAt + skip, body.data(), body.size());
+        std::vector<std::uint8_t> body(compressed ? stored : std::min(stored, kMostBody));
+        if (!body.empty())
+            read(bodyAt + skip, body.data(), body.size());
         if (version == 4 && (format & 0x02))
             body = RemoveUnsynchronisation(body);
         if (compressed) {

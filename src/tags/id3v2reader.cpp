@@ -255,8 +255,8 @@ void TID3v2Reader::ReadFrom(int fd)
     const auto onTag = [&](std::int64_t offset, std::int64_t size, bool fits) {
         // The first leading tag is the one players read; a damaged one is read as far as the file goes.
         if (ReadFields && !HasID3v2)
-            ID3v2Fields = ReadID3v2Fields(
-                [&src](std::int64_t at, std::uint8_t* dst, std::size_t n) { src.Read(at, dst, n); }, offset, size);
+            ID3v2Fields = ReadID3v2Fields([&src](std::int64_t at, std::uint8_t* dst, std::size_t n) { src.Read(at, dst, n); },
+                offset, std::min(size, FileSize - offset));
         HasID3v2 = true;
         ID3v2Offset = offset;
         ID3v2Size = static_cast<std::int32_t>(size);
