@@ -1,5 +1,7 @@
 #pragma once
 
+#include "tags/utf8.h"
+
 #include <QList>
 #include <QString>
 
@@ -18,11 +20,6 @@ int UnicodeToCp1252(char32_t c);
 std::string Cp1252ToUtf8(std::string_view bytes);
 // Characters Windows-1252 cannot hold, and broken UTF-8, become "?".
 std::string Utf8ToCp1252(std::string_view utf8);
-
-// Decodes the UTF-8 character at i and steps past it; broken input gives
-// U+FFFD and a step of one byte.
-char32_t NextUtf8(std::string_view s, std::size_t& i);
-void AppendUtf8(std::string& out, char32_t c);
 
 QString Cp1252ToQString(std::string_view bytes);
 std::string QStringToCp1252(const QString& text);

@@ -1,6 +1,7 @@
 #include "id3v2fields.h"
 
 #include "id3v2reader.h"
+#include "utf8.h"
 
 #include <algorithm>
 #include <cstring>
@@ -24,25 +25,6 @@ std::uint32_t BigEndian(const std::uint8_t* b, int n)
     for (int i = 0; i < n; ++i)
         v = (v << 8) | b[i];
     return v;
-}
-
-void AppendUtf8(std::string& out, char32_t c)
-{
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // One string of the given encoding from the start of `text`; `used` how many bytes it took with its terminator.
