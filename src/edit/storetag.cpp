@@ -1,6 +1,7 @@
 #include "edit/storetag.h"
 
 #include "platform/cp1252.h"
+#include "tags/genres.h"
 
 namespace km {
 
@@ -14,6 +15,55 @@ void StoreTypedText(char* field, std::size_t width, const QString& text)
     while (end > begin && static_cast<unsigned char>(bytes[end - 1]) <= 0x20)
         --end;
     StoreField(field, width, std::string_view(bytes).substr(begin, end - begin));
+}
+
+namespace {
+std::string Trimmed(std::string text)
+{
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 0x20; };
+    while (!text.empty() && blank(text.back()))
+        text.pop_back();
+    std::size_t begin = 0;
+    while (begin < text.size() && blank(text[begin]))
+        ++begin;
+    return text.substr(begin);
+}
+} // namespace
+
+std::string ID3v2TypedText(const QString& text)
+{
+    QString t = text;
+    while (!t.isEmpty() && t.back().unicode() <= 0x20)
+        t.chop(1);
+    qsizetype begin = 0;
+    while (begin < t.size() && t[begin].unicode() <= 0x20)
+        ++begin;
+    return t.mid(begin).toStdString();
+}
+
+TID3v2Changes ID3v2ChangesOf(const TID3v1Tag& old, const TID3v1Tag& now, const TID3v2Changes& whole)
+{
+    TID3v2Changes changes;
+    const auto text = [&](TID3v2Field field, std::string_view before, std::string_view after) {
+        if (before == after)
+            return;
+        changes[field] = whole[field] ? *whole[field] : TID3v2Change {Trimmed(Cp1252ToUtf8(after)), {}};
+    };
+    text(V2Title, FieldView(old.Titel), FieldView(now.Titel));
+    text(V2Artist, FieldView(old.Interpret), FieldView(now.Interpret));
+    text(V2Album, FieldView(old.Album), FieldView(now.Album));
+    text(V2Year, FieldView(old.Jahr), FieldView(now.Jahr));
+    text(V2Comment, FieldView(old.Bemerkung), FieldView(now.Bemerkung));
+    if (old.Titelnr != now.Titelnr)
+        changes[V2Track] = TID3v2Change {now.Titelnr == 0 ? std::string() : std::to_string(now.Titelnr), {}};
+    if (old.Musikrichtung != now.Musikrichtung) {
+        const std::string_view name = GenreName(now.Musikrichtung);
+        changes[V2Genre] = TID3v2Change {now.Musikrichtung == kNoGenre ? std::string()
+                : name.empty() ? "(" + std::to_string(now.Musikrichtung) + ")"
+                               : Cp1252ToUtf8(name),
+            {}};
+    }
+    return changes;
 }
 
 void KeepSharedFields(TFieldFlags& flags, const TID3v1Tag& base, const TID3v1Tag& t)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 
 #include <QString>
 
@@ -37,6 +38,14 @@ struct TTypedFields {
 };
 // `tag` with each field whose flag is set taken from what was typed.
 TID3v1Tag ApplyTypedFields(TID3v1Tag tag, const TTypedFields& typed, const TFieldFlags& apply);
+
+// The ID3v2 side of a change from `old` to `now`: each field whose ID3v1
+// bytes changed, with its whole text from `whole` where given there, else
+// its new ID3v1 text (blanks at the ends dropped; a track without "/total",
+// a genre by its name). Fields that stayed are left alone, whatever `whole` says.
+TID3v2Changes ID3v2ChangesOf(const TID3v1Tag& old, const TID3v1Tag& now, const TID3v2Changes& whole = {});
+// Typed text as the ID3v2 frame takes it: whole, without the blanks at its ends.
+std::string ID3v2TypedText(const QString& text);
 
 // The decimal value of a text, as the checks of the year and track fields read it.
 bool IsDecimalInteger(const QString& text, qint64* value = nullptr);

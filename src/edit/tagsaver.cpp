@@ -1,5 +1,6 @@
 #include "edit/tagsaver.h"
 
+#include "edit/storetag.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 
@@ -47,15 +48,42 @@ TWriteQuestions TTagSaver::WriteQuestions(const std::string& path) const
     return ask;
 }
 
-TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& tag)
+std::optional<TID3v2Job> TTagSaver::JobFor(const TID3v1Tag& old, const TID3v1Tag& tag, const TID3v2Changes& whole) const
+{
+    if (!m_id3v2Mitschreiben)
+        return std::nullopt;
+    TID3v2Job job;
+    job.Change = [changes = ID3v2ChangesOf(old, tag, whole)](std::span<const std::uint8_t> bytes) {
+        return PatchID3v2Tag(bytes, changes);
+    };
+    return job;
+}
+
+QString TTagSaver::ID3v2RefusalText(const std::vector<TID3v2Refusal>& refusals)
+{
+    if (refusals.empty())
+        return {};
+    const TID3v2Refusal& first = refusals.front();
+    if (refusals.size() == 1)
+        return QStringLiteral("Der ID3v2-Tag von \"%1\" wurde nicht geändert (%2). Die ID3v1-Felder wurden gespeichert.")
+            .arg(NameOf(first.Path), QString::fromStdString(first.Reason));
+    return QStringLiteral("Die ID3v2-Tags von %1 Dateien wurden nicht geändert, darunter \"%2\" (%3). Die "
+                          "ID3v1-Felder wurden gespeichert.")
+        .arg(refusals.size())
+        .arg(NameOf(first.Path), QString::fromStdString(first.Reason));
+}
+
+TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& tag, const TID3v2Changes& whole)
 {
     if (SameTag(tag, entry.Tag))
         return TSaveResult::Unchanged;
     const std::string path = entry.FullPath();
     // Read before the write, so that undo can put it back.
     const TFileTime time = ReadLastWriteTime(path, *m_layer);
-    const TWriteResult written = WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(path), *m_layer);
-    const TSaveResult result = Conclude(written, path, entry.Tag, tag, time);
+    std::optional<TID3v2Job> job = JobFor(entry.Tag, tag, whole);
+    const TWriteResult written
+        = WriteID3v1Block(path, tag, m_datumBeibehalten, WriteQuestions(path), *m_layer, job ? &*job : nullptr);
+    const TSaveResult result = Conclude(written, path, entry.Tag, tag, time, job ? &*job : nullptr);
     if (result != TSaveResult::Written)
         return result;
     try {
@@ -68,7 +96,7 @@ TTagSaver::TSaveResult TTagSaver::Save(TEintragDaten& entry, const TID3v1Tag& ta
     return TSaveResult::Written;
 }
 
-TTagSaver::TSaveResult TTagSaver::Save(TTagFile& file, const TID3v1Tag& tag)
+TTagSaver::TSaveResult TTagSaver::Save(TTagFile& file, const TID3v1Tag& tag, const TID3v2Changes& whole)
 {
     // Without a read there is no old tag to compare with or to put back.
     if (!file.IsRead())
@@ -82,12 +110,15 @@ TTagSaver::TSaveResult TTagSaver::Save(TTagFile& file, const TID3v1Tag& tag)
     TFileTime time = read.FileInformation.LastWriteTime;
     if (time == 0)
         time = ReadLastWriteTime(path, *m_layer);
-    return Conclude(file.Write(tag, m_datumBeibehalten, WriteQuestions(path)), path, old, tag, time);
+    std::optional<TID3v2Job> job = JobFor(old, tag, whole);
+    TID3v2Job* v2 = job ? &*job : nullptr;
+    return Conclude(file.Write(tag, m_datumBeibehalten, WriteQuestions(path), v2), path, old, tag, time, v2);
 }
 
 TTagSaver::TSaveResult TTagSaver::Conclude(TWriteResult written, const std::string& path, const TID3v1Tag& old,
-    const TID3v1Tag& tag, TFileTime time)
+    const TID3v1Tag& tag, TFileTime time, TID3v2Job* job)
 {
+    bool id3v2 = job && job->Changed;
     switch (written) {
     case TWriteResult::Written:
         break;
@@ -101,24 +132,34 @@ TTagSaver::TSaveResult TTagSaver::Conclude(TWriteResult written, const std::stri
     case TWriteResult::Failed:
         // A write can fail after the block went in (a failing close, a date
         // not set back): the undo list follows the file.
-        if (!HoldsTag(path, tag))
+        if (!HoldsTag(path, tag, job, &id3v2))
             return TSaveResult::Failed;
         break;
     }
-    m_undo.PushTagWritten(path, old, time);
+    if (job && !job->Refused.empty())
+        m_id3v2Refusals.push_back({path, job->Refused});
+    m_undo.PushTagWritten(path, old, time, id3v2 ? std::move(job->Undo) : TID3v2Undo {});
     return TSaveResult::Written;
 }
 
-bool TTagSaver::HoldsTag(const std::string& path, const TID3v1Tag& tag)
+bool TTagSaver::HoldsTag(const std::string& path, const TID3v1Tag& tag, const TID3v2Job* job, bool* id3v2)
 {
     TEintragDaten now;
+    const bool checkID3v2 = job && job->Changed && id3v2;
+    if (id3v2)
+        *id3v2 = false;
+    m_reader.ReadFields = checkID3v2;
     try {
         ReadEntry(m_reader, path, now);
     } catch (const TFileError&) {
+        m_reader.ReadFields = false;
         return false;
     }
+    m_reader.ReadFields = false;
     if (!m_reader.FileExists)
         return false;
+    if (checkID3v2)
+        *id3v2 = m_reader.ID3v2Fields.Texts == job->Expected.Texts;
     // The empty tag is written by taking the block out.
     if (IsEmptyTag(tag))
         return !m_reader.HasID3v1;
@@ -138,10 +179,21 @@ bool TTagSaver::UndoTop()
     // A copy: while a question is open, other commands may change the list.
     const TRueckgaengig record = *top;
     if (record.Kind == TRueckgaengig::TagWritten) {
+        // The ID3v2 frames the save replaced go back with the block.
+        std::optional<TID3v2Job> job;
+        if (!record.ID3v2.Empty()) {
+            job.emplace();
+            job->Change = [&undo = record.ID3v2](std::span<const std::uint8_t> bytes) {
+                return RestoreID3v2Tag(bytes, undo);
+            };
+        }
         // The record goes either way; the old date only with the old tag.
-        if (WriteID3v1Tag(record.Path, record.Tag, m_datumBeibehalten, WriteQuestions(record.Path), *m_layer)
-            || HoldsTag(record.Path, record.Tag))
+        const TWriteResult written = WriteID3v1Block(record.Path, record.Tag, m_datumBeibehalten,
+            WriteQuestions(record.Path), *m_layer, job ? &*job : nullptr);
+        if (written == TWriteResult::Written || written == TWriteResult::TooSmall || HoldsTag(record.Path, record.Tag))
             WriteLastWriteTime(record.Path, record.FileTime, *m_layer);
+        if (job && !job->Refused.empty() && written == TWriteResult::Written)
+            m_id3v2Refusals.push_back({record.Path, job->Refused});
     } else if (record.Kind == TRueckgaengig::Renamed) {
         UndoRename(record);
     } else {

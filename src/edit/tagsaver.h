@@ -9,7 +9,10 @@
 
 #include <QString>
 
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace km {
 
@@ -38,12 +41,28 @@ public:
     bool DatumBeibehalten() const { return m_datumBeibehalten; }
     void SetDatumBeibehalten(bool on) { m_datumBeibehalten = on; }
 
+    // Carry each change into the file's leading ID3v2 tag as well.
+    bool ID3v2Mitschreiben() const { return m_id3v2Mitschreiben; }
+    void SetID3v2Mitschreiben(bool on) { m_id3v2Mitschreiben = on; }
+
     // Writes `tag` into the entry's file when it differs from the entry's tag.
-    TSaveResult Save(TEintragDaten& entry, const TID3v1Tag& tag);
+    // With ID3v2Mitschreiben, the fields that changed go into the ID3v2 tag
+    // too, with the whole texts `whole` holds (see ID3v2ChangesOf).
+    TSaveResult Save(TEintragDaten& entry, const TID3v1Tag& tag, const TID3v2Changes& whole = {});
     // Writes `tag` into the opened file when it differs from the tag read
     // there, through the same handle; nothing is read back. For callers that
     // keep no entry (the command line). Failed, untold, for a file not read.
-    TSaveResult Save(TTagFile& file, const TID3v1Tag& tag);
+    TSaveResult Save(TTagFile& file, const TID3v1Tag& tag, const TID3v2Changes& whole = {});
+
+    // The files whose ID3v2 tag a save or undo left as it was, and why.
+    struct TID3v2Refusal {
+        std::string Path;
+        std::string Reason;
+    };
+    // Those since the last call, which forgets them.
+    std::vector<TID3v2Refusal> TakeID3v2Refusals() { return std::exchange(m_id3v2Refusals, {}); }
+    // The window's one message for them; empty for none.
+    static QString ID3v2RefusalText(const std::vector<TID3v2Refusal>& refusals);
 
     // Takes back the newest saved change and drops its record. False when
     // there was nothing to take back.
@@ -60,14 +79,19 @@ private:
     TWriteQuestions WriteQuestions(const std::string& path) const;
     // Tells what the write did and records it for undo (`old`, `time`: the file before).
     TSaveResult Conclude(TWriteResult written, const std::string& path, const TID3v1Tag& old, const TID3v1Tag& tag,
-        TFileTime time);
-    // Whether the file now holds `tag`, read afresh.
-    bool HoldsTag(const std::string& path, const TID3v1Tag& tag);
+        TFileTime time, TID3v2Job* job);
+    // A job for the changes from `old` to `tag`; none while ID3v2 is not written.
+    std::optional<TID3v2Job> JobFor(const TID3v1Tag& old, const TID3v1Tag& tag, const TID3v2Changes& whole) const;
+    // Whether the file now holds `tag`, read afresh; `id3v2` whether its
+    // ID3v2 tag holds what `job` wrote (false without a change).
+    bool HoldsTag(const std::string& path, const TID3v1Tag& tag, const TID3v2Job* job = nullptr, bool* id3v2 = nullptr);
     void UndoRename(const TRueckgaengig& record);
 
     TDialogs& m_dialogs;
     TFileLayer* m_layer;
     bool m_datumBeibehalten = true;
+    bool m_id3v2Mitschreiben = false;
+    std::vector<TID3v2Refusal> m_id3v2Refusals;
     TID3v2Reader m_reader;
     TUndoList m_undo;
 };

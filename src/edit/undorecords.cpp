@@ -7,13 +7,14 @@ namespace km {
 
 void TUndoList::Push(TRueckgaengig record) { m_records.push_back(std::move(record)); }
 
-void TUndoList::PushTagWritten(const std::string& path, const TID3v1Tag& oldTag, TFileTime time)
+void TUndoList::PushTagWritten(const std::string& path, const TID3v1Tag& oldTag, TFileTime time, TID3v2Undo id3v2)
 {
     TRueckgaengig r;
     r.Kind = TRueckgaengig::TagWritten;
     r.Path = path;
     r.Tag = oldTag;
     r.FileTime = time;
+    r.ID3v2 = std::move(id3v2);
     Push(std::move(r));
 }
 

@@ -2,6 +2,7 @@
 
 #include "tags/fileio.h"
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 
 #include <cstdint>
 #include <string>
@@ -17,13 +18,14 @@ struct TRueckgaengig {
     std::string OldPath; // a rename: the name before; else empty
     TID3v1Tag Tag {};    // a tag written: the tag before; a rename: all zero
     TFileTime FileTime = 0; // the last-write time before the change
+    TID3v2Undo ID3v2;       // a tag written: what its ID3v2 tag held before, when that changed
 };
 
 // The saved changes, oldest first; no limit, nothing merged.
 class TUndoList {
 public:
     void Push(TRueckgaengig record);
-    void PushTagWritten(const std::string& path, const TID3v1Tag& oldTag, TFileTime time);
+    void PushTagWritten(const std::string& path, const TID3v1Tag& oldTag, TFileTime time, TID3v2Undo id3v2 = {});
     void PushRenamed(const std::string& newPath, const std::string& oldPath, TFileTime time);
     // The newest record; nullptr when there is none.
     const TRueckgaengig* Top() const;

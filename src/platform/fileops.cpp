@@ -58,22 +58,6 @@ QString Reason(int error)
 
 } // namespace
 
-int TFileOpsLayer::RenameReplacing(const std::string& from, const std::string& to)
-{
-    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
-}
-
-int TFileOpsLayer::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : -errno; }
-
-int TFileOpsLayer::Sync(int fd)
-{
-    int r;
-    do
-        r = ::fsync(fd);
-    while (r < 0 && errno == EINTR);
-    return r < 0 ? -errno : 0;
-}
-
 bool TFileOpsLayer::MoveToTrash(const std::string& path) { return MoveToDesktopTrash(path); }
 
 TFileOpsLayer& TFileOpsLayer::Posix()

@@ -17,10 +17,6 @@ class TDialogs;
 // The file system calls behind copy, move and delete, so tests can make them fail.
 class TFileOpsLayer : public TFileLayer {
 public:
-    // Replaces whatever `to` names: only after the user said so.
-    virtual int RenameReplacing(const std::string& from, const std::string& to);
-    virtual int Remove(const std::string& path);
-    virtual int Sync(int fd);
     // To the desktop trash; false when the file could not go there (it stays).
     virtual bool MoveToTrash(const std::string& path);
 

@@ -6,7 +6,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
+#include <sys/xattr.h>
 #include <unistd.h>
+#include <cstdlib>
+#include <vector>
 
 namespace km {
 
@@ -244,6 +247,73 @@ int TFileLayer::RenameNoReplace(const std::string& from, const std::string& to)
     if (back != 0)
         MoveNoReplace(temporary, from);
     return back;
+}
+
+int TFileLayer::RenameReplacing(const std::string& from, const std::string& to)
+{
+    return ::rename(from.c_str(), to.c_str()) == 0 ? 0 : -errno;
+}
+
+int TFileLayer::Remove(const std::string& path) { return ::unlink(path.c_str()) == 0 ? 0 : -errno; }
+
+int TFileLayer::Sync(int fd)
+{
+    int r;
+    do
+        r = ::fsync(fd);
+    while (r < 0 && errno == EINTR);
+    return r < 0 ? -errno : 0;
+}
+
+int TFileLayer::CopyAttributes(int from, int to)
+{
+    struct stat src {}, dst {};
+    if (::fstat(from, &src) < 0 || ::fstat(to, &dst) < 0)
+        return -errno;
+    if ((src.st_uid != dst.st_uid || src.st_gid != dst.st_gid) && ::fchown(to, src.st_uid, src.st_gid) < 0)
+        return -errno;
+    // After the owner: a change of owner clears the set-id bits.
+    if (::fchmod(to, src.st_mode & 07777) < 0)
+        return -errno;
+    ssize_t length = ::flistxattr(from, nullptr, 0);
+    if (length < 0)
+        return errno == ENOTSUP ? 0 : -errno;
+    std::vector<char> names(static_cast<std::size_t>(length) + 1);
+    length = ::flistxattr(from, names.data(), names.size());
+    if (length < 0)
+        return -errno;
+    for (std::size_t at = 0; at < static_cast<std::size_t>(length);) {
+        const std::string name(names.data() + at);
+        at += name.size() + 1;
+        const ssize_t size = ::fgetxattr(from, name.c_str(), nullptr, 0);
+        if (size < 0)
+            return -errno;
+        std::vector<char> value(static_cast<std::size_t>(size) + 1);
+        const ssize_t got = ::fgetxattr(from, name.c_str(), value.data(), value.size());
+        if (got < 0)
+            return -errno;
+        // The security label is the system's to give; everything else must come along.
+        if (::fsetxattr(to, name.c_str(), value.data(), static_cast<std::size_t>(got), 0) < 0
+            && name.rfind("security.", 0) != 0)
+            return -errno;
+    }
+    return 0;
+}
+
+int TFileLayer::ResolvePath(const std::string& path, std::string& resolved)
+{
+    // Only a link as the last name matters: a replace goes through linked folders.
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+        resolved = path;
+        return 0;
+    }
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real)
+        return -errno;
+    resolved = real;
+    std::free(real);
+    return 0;
 }
 
 TFileLayer& TFileLayer::Posix()

@@ -67,6 +67,16 @@ public:
     // Renames without ever replacing another file; a change of letter case
     // alone is allowed where both names are the same file.
     virtual int RenameNoReplace(const std::string& from, const std::string& to);
+    // Replaces whatever `to` names: only after the user said so, or with the
+    // file's own new version.
+    virtual int RenameReplacing(const std::string& from, const std::string& to);
+    virtual int Remove(const std::string& path);
+    virtual int Sync(int fd);
+    // Owner, group, mode and extended attributes of the file `from` onto `to`.
+    virtual int CopyAttributes(int from, int to);
+    // The path with its symbolic links resolved, so that a link stays a link
+    // when the file behind it is replaced.
+    virtual int ResolvePath(const std::string& path, std::string& resolved);
 
     static TFileLayer& Posix();
 };

@@ -69,8 +69,9 @@ std::string DecodeString(std::uint8_t encoding, std::span<const std::uint8_t> te
     return out;
 }
 
-// The first COMM of a body: its text when its description is empty.
-std::optional<std::string> CommentText(std::span<const std::uint8_t> body)
+} // namespace
+
+std::optional<std::string> ID3v2CommentText(std::span<const std::uint8_t> body)
 {
     if (body.size() < 4)
         return std::nullopt;
@@ -81,7 +82,10 @@ std::optional<std::string> CommentText(std::span<const std::uint8_t> body)
     return DecodeString(body[0], body.subspan(4 + used));
 }
 
-} // namespace
+std::string_view ID3v2FieldId(TID3v2Field field, std::uint8_t version)
+{
+    return (version == 2 ? kIds22 : version == 3 ? kIds23 : kIds24)[field];
+}
 
 std::string ID3v2Text(std::span<const std::uint8_t> body)
 {
@@ -199,7 +203,7 @@ TID3v2Fields ReadID3v2Fields(const TReadBytes& readFile, std::int64_t offset, st
         }
         if (field == V2Comment) {
             if (!fields.Texts[field])
-                fields.Texts[field] = CommentText(body);
+                fields.Texts[field] = ID3v2CommentText(body);
         } else {
             fields.Texts[field] = ID3v2Text(body);
         }

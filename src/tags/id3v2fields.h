@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace km {
 
@@ -34,5 +35,9 @@ TID3v2Fields ReadID3v2Fields(const TReadBytes& read, std::int64_t offset, std::i
 
 // A text frame's body (its encoding byte first): the first string, as UTF-8.
 std::string ID3v2Text(std::span<const std::uint8_t> body);
+// A COMM frame's text when its description is empty; none else.
+std::optional<std::string> ID3v2CommentText(std::span<const std::uint8_t> body);
+// The frame id that stands beside `field` in a tag of major version `version` (2, 3 or 4).
+std::string_view ID3v2FieldId(TID3v2Field field, std::uint8_t version);
 
 } // namespace km

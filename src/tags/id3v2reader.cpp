@@ -198,6 +198,8 @@ void TID3v2Reader::Reset()
     Duration = 0;
     ID3v2Offset = 0;
     ID3v2Size = 0;
+    LeadingID3v2Offset = 0;
+    LeadingID3v2Size = 0;
     ID3v2Fields = TID3v2Fields {};
     FileInformation = TFileInformation {};
     FileExists = false;
@@ -254,6 +256,10 @@ void TID3v2Reader::ReadFrom(int fd)
 
     const auto onTag = [&](std::int64_t offset, std::int64_t size, bool fits) {
         // The first leading tag is the one players read; a damaged one is read as far as the file goes.
+        if (LeadingID3v2Size == 0) {
+            LeadingID3v2Offset = offset;
+            LeadingID3v2Size = size;
+        }
         if (ReadFields && !HasID3v2)
             ID3v2Fields = ReadID3v2Fields([&src](std::int64_t at, std::uint8_t* dst, std::size_t n) { src.Read(at, dst, n); },
                 offset, std::min(size, FileSize - offset));

@@ -46,6 +46,9 @@ public:
     std::int64_t ID3v2Offset = 0;
     std::int32_t ID3v2Size = 0; // header and footer included
     TID3v2Fields ID3v2Fields;   // with ReadFields; Version 0 without a leading tag
+    // The first leading tag, the one players read; size 0 without one.
+    std::int64_t LeadingID3v2Offset = 0;
+    std::int64_t LeadingID3v2Size = 0;
 
     // The last 128 bytes as read (zeros in front for a shorter file): what a
     // write puts back when it fails halfway.

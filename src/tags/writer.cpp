@@ -3,11 +3,14 @@
 #include "id3v2reader.h"
 
 #include <cerrno>
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <fcntl.h>
+#include <unistd.h>
+#include <vector>
 
 namespace km {
 
@@ -24,6 +27,7 @@ struct TOutcome {
     int Error = 0;
     int TimesError = 0; // written, but the times to keep could not be set back
     bool Touched = false; // a write or truncate reached the file (its times moved)
+    bool Replaced = false; // a new file took the name; the open one is the old
 };
 
 // Short counts are no error code of their own.
@@ -63,10 +67,200 @@ void SetUpLook(TID3v2Reader& reader, const std::string& path)
     reader.CopyID3v2IfEmptyFromID3v1 = false;
 }
 
+// The leading tag's changes, worked out before anything is written.
+struct TTagPlan {
+    std::vector<std::uint8_t> Old, New; // empty New: the tag stays
+    TID3v2Undo Undo;
+};
+
+// Reads the leading tag and lets the job change it. False: a read failed (-errno in `err`).
+bool PlanTag(int fd, TFileLayer& layer, const TID3v2Reader& reader, TID3v2Job& job, TTagPlan& plan, int& err)
+{
+    // Changed and Undo stay from an earlier pass: a retry finds its change made.
+    job.Refused.clear();
+    if (reader.LeadingID3v2Size == 0) {
+        // No tag is made where there is none.
+        if (reader.HasID3v2)
+            job.Refused = kOnlyAppendedText;
+        return true;
+    }
+    const std::int64_t at = reader.LeadingID3v2Offset;
+    const std::int64_t size = reader.LeadingID3v2Size;
+    if (at + size > reader.FileSize) {
+        job.Refused = "Tag beschädigt";
+        return true;
+    }
+    plan.Old.resize(static_cast<std::size_t>(size));
+    const long long r = layer.ReadAt(fd, plan.Old.data(), plan.Old.size(), at);
+    if (r != size) {
+        err = ErrorOf(r);
+        return false;
+    }
+    TID3v2Patch patch = job.Change(plan.Old);
+    if (!patch.Refused.empty()) {
+        job.Refused = patch.Refused;
+    } else if (patch.Changed) {
+        // A new file in its place would part it from its other names.
+        if (patch.Tag.size() != plan.Old.size() && reader.FileInformation.NumberOfLinks > 1) {
+            job.Refused = kHardLinksText;
+        } else {
+            plan.New = std::move(patch.Tag);
+            plan.Undo = std::move(patch.Undo);
+        }
+    }
+    return true;
+}
+
+void Concluded(TID3v2Job& job, TTagPlan& plan)
+{
+    job.Changed = true;
+    job.Undo = std::move(plan.Undo);
+    const auto& tag = plan.New;
+    job.Expected = ReadID3v2Fields(
+        [&tag](std::int64_t at, std::uint8_t* dst, std::size_t n) {
+            for (std::size_t i = 0; i < n; ++i)
+                dst[i] = at + static_cast<std::int64_t>(i) < static_cast<std::int64_t>(tag.size())
+                    ? tag[static_cast<std::size_t>(at) + i]
+                    : 0;
+        },
+        0, static_cast<std::int64_t>(tag.size()));
+}
+
+// A file being written beside the original; removed unless it took its place.
+class TTemporary {
+public:
+    TTemporary(TFileLayer& layer) : m_layer(layer) {}
+    ~TTemporary()
+    {
+        if (m_fd >= 0)
+            m_layer.Close(m_fd);
+        if (!m_path.empty())
+            m_layer.Remove(m_path);
+    }
+    TTemporary(const TTemporary&) = delete;
+    TTemporary& operator=(const TTemporary&) = delete;
+    // Hidden, in the original's folder, and not named like an MP3 file, which the list would show.
+    int Create(const std::string& original)
+    {
+        const std::size_t slash = original.rfind('/');
+        const std::string folder = slash == std::string::npos ? std::string() : original.substr(0, slash + 1);
+        const std::string base = original.substr(folder.size());
+        int fd = -EEXIST;
+        for (int attempt = 0; fd == -EEXIST && attempt < 100; ++attempt) {
+            m_path = folder + "." + base + ".klangmappe-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+            fd = m_layer.Open(m_path, O_RDWR | O_CREAT | O_EXCL);
+        }
+        if (fd < 0)
+            m_path.clear();
+        m_fd = fd;
+        return fd < 0 ? fd : 0;
+    }
+    int Fd() const { return m_fd; }
+    const std::string& Path() const { return m_path; }
+    int Close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return m_layer.Close(fd);
+    }
+    void Keep() { m_path.clear(); }
+
+private:
+    TFileLayer& m_layer;
+    std::string m_path;
+    int m_fd = -1;
+};
+
+constexpr std::size_t kCopyChunk = 1 << 20;
+
+// Copies [from, to) of `in` to `out` at `pos`; 0 or -errno.
+int CopyRange(TFileLayer& layer, int in, int out, std::int64_t from, std::int64_t to, std::int64_t& pos)
+{
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::int64_t>(to - from, kCopyChunk)));
+    while (from < to) {
+        const auto n = static_cast<std::size_t>(std::min<std::int64_t>(to - from, kCopyChunk));
+        const long long r = layer.ReadAt(in, buffer.data(), n, from);
+        if (r != static_cast<long long>(n))
+            return r < 0 ? static_cast<int>(r) : -EIO;
+        const long long w = layer.WriteAt(out, buffer.data(), n, pos);
+        if (w != static_cast<long long>(n))
+            return w < 0 ? static_cast<int>(w) : -EIO;
+        from += static_cast<std::int64_t>(n);
+        pos += static_cast<std::int64_t>(n);
+    }
+    return 0;
+}
+
+int WriteAll(TFileLayer& layer, int fd, const std::uint8_t* data, std::size_t n, std::int64_t& pos)
+{
+    const long long w = layer.WriteAt(fd, data, n, pos);
+    if (w != static_cast<long long>(n))
+        return w < 0 ? static_cast<int>(w) : -EIO;
+    pos += static_cast<std::int64_t>(n);
+    return 0;
+}
+
+// The whole file with the new tag and block, written beside the original and
+// renamed over it. The original is never written; `refused` when its owner or
+// attributes cannot be carried over (nothing written then).
+TOutcome Rewrite(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TTagPlan& plan, const TID3v1Tag& tag,
+    bool keepTimes, bool& refused)
+{
+    std::string real;
+    if (const int err = layer.ResolvePath(reader.FileName, real); err != 0)
+        return {TPass::Failed, err};
+    TTemporary temp(layer);
+    if (const int err = temp.Create(real); err != 0)
+        return {TPass::Failed, err};
+    const std::int64_t size = reader.FileSize;
+    const std::int64_t tagAt = reader.LeadingID3v2Offset;
+    const std::int64_t audioEnd = reader.HasID3v1 ? size - static_cast<std::int64_t>(kID3v1BlockSize) : size;
+    std::int64_t pos = 0;
+    int err = CopyRange(layer, fd, temp.Fd(), 0, tagAt, pos);
+    if (err == 0)
+        err = WriteAll(layer, temp.Fd(), plan.New.data(), plan.New.size(), pos);
+    if (err == 0)
+        err = CopyRange(layer, fd, temp.Fd(), tagAt + static_cast<std::int64_t>(plan.Old.size()), audioEnd, pos);
+    if (err == 0 && !IsEmptyTag(tag)) {
+        std::uint8_t block[kID3v1BlockSize];
+        EncodeID3v1Block(tag, block);
+        err = WriteAll(layer, temp.Fd(), block, sizeof block, pos);
+    }
+    if (err != 0)
+        return {TPass::Failed, err};
+    if (layer.CopyAttributes(fd, temp.Fd()) != 0) {
+        refused = true;
+        return {TPass::Failed};
+    }
+    if (err = layer.Sync(temp.Fd()); err != 0)
+        return {TPass::Failed, err};
+    TOutcome done {TPass::Done, 0, 0, true};
+    const TFileInformation& times = reader.FileInformation;
+    if (keepTimes && (times.LastAccessTime != 0 || times.LastWriteTime != 0))
+        done.TimesError = layer.SetTimes(temp.Fd(), times.LastAccessTime, times.LastWriteTime);
+    if (err = temp.Close(); err != 0)
+        return {TPass::Failed, err};
+    if (err = layer.RenameReplacing(temp.Path(), real); err != 0)
+        return {TPass::Failed, err};
+    temp.Keep();
+    // The new name must reach the disk too.
+    const std::size_t slash = real.rfind('/');
+    const int folder = layer.Open(slash == std::string::npos ? std::string(".") : real.substr(0, slash + 1),
+        O_RDONLY | O_DIRECTORY);
+    if (folder >= 0) {
+        layer.Sync(folder);
+        layer.Close(folder);
+    }
+    done.Replaced = true;
+    return done;
+}
+
 // Puts the block in, or takes it out for the empty tag, in the file `reader`
-// has just read through `fd`. Whatever fails is undone as far as possible,
-// so the file is never left half written.
-TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TID3v1Tag& tag)
+// has just read through `fd`, and changes the leading tag for `job`.
+// Whatever fails is undone as far as possible, so the file is never left
+// half written.
+TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TID3v1Tag& tag, bool keepTimes,
+    TID3v2Job* job)
 {
     if (!reader.FileExists)
         return {TPass::Gone};
@@ -79,6 +273,49 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, cons
     if (reader.HasID3v2 && reader.ID3v2Offset + reader.ID3v2Size > reader.FileSize)
         return {TPass::Damaged};
 
+    TTagPlan plan;
+    if (job) {
+        int err = 0;
+        if (!PlanTag(fd, layer, reader, *job, plan, err))
+            return {TPass::Failed, err};
+        if (!plan.New.empty() && plan.New.size() != plan.Old.size()) {
+            bool refused = false;
+            TOutcome rewritten = Rewrite(fd, layer, reader, plan, tag, keepTimes, refused);
+            if (!refused) {
+                if (rewritten.Pass == TPass::Done)
+                    Concluded(*job, plan);
+                return rewritten;
+            }
+            job->Refused = kAttributesText;
+            plan.New.clear();
+        }
+    }
+
+    // In place: only the bytes that differ, in one write.
+    const std::int64_t tagAt = reader.LeadingID3v2Offset;
+    std::size_t first = 0, last = 0;
+    if (!plan.New.empty()) {
+        while (plan.New[first] == plan.Old[first])
+            ++first;
+        last = plan.New.size();
+        while (plan.New[last - 1] == plan.Old[last - 1])
+            --last;
+        const long long r = layer.WriteAt(fd, plan.New.data() + first, last - first, tagAt + static_cast<std::int64_t>(first));
+        if (r != static_cast<long long>(last - first)) {
+            layer.WriteAt(fd, plan.Old.data() + first, last - first, tagAt + static_cast<std::int64_t>(first));
+            return {TPass::Failed, ErrorOf(r), 0, true};
+        }
+    }
+    const auto putTagBack = [&] {
+        if (!plan.New.empty())
+            layer.WriteAt(fd, plan.Old.data() + first, last - first, tagAt + static_cast<std::int64_t>(first));
+    };
+    const auto done = [&] {
+        if (job && !plan.New.empty())
+            Concluded(*job, plan);
+        return TOutcome {TPass::Done, 0, 0, true};
+    };
+
     // Only a block the reader reads is overwritten; "TAG" in the bytes of a
     // leading tag is not one, and the block goes behind it.
     const bool hasBlock = reader.HasID3v1;
@@ -86,27 +323,30 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, cons
 
     if (IsEmptyTag(tag)) {
         if (!hasBlock)
-            return {TPass::Done};
+            return plan.New.empty() ? TOutcome {TPass::Done} : done();
         const int err = layer.Truncate(fd, at);
-        return {err == 0 ? TPass::Done : TPass::Failed, err, 0, true};
+        if (err != 0)
+            putTagBack();
+        return err == 0 ? done() : TOutcome {TPass::Failed, err, 0, true};
     }
 
     std::uint8_t block[kID3v1BlockSize];
     EncodeID3v1Block(tag, block);
     const long long r = layer.WriteAt(fd, block, sizeof block, at);
     if (r == static_cast<long long>(sizeof block))
-        return {TPass::Done, 0, 0, true};
+        return done();
     if (hasBlock)
         layer.WriteAt(fd, reader.LastBlock.data(), reader.LastBlock.size(), at);
     else
         layer.Truncate(fd, size);
+    putTagBack();
     return {TPass::Failed, ErrorOf(r), 0, true};
 }
 
 // Writes through `file`, which `reader` has read (or failed to read: then
 // `readFailed`), sets the times and closes it.
 TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& reader, bool readFailed,
-    const TID3v1Tag& tag, bool keepTimes)
+    const TID3v1Tag& tag, bool keepTimes, TID3v2Job* job)
 {
     // Fetched even without keepTimes: a failed pass puts them back. A read
     // that failed after the stat still knows them.
@@ -116,7 +356,7 @@ TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& read
     // The stat failed with the read: no write, or a date to keep would be lost unseen.
     if (!readFailed) {
         try {
-            result = ChangeBlock(file.Get(), layer, reader, tag);
+            result = ChangeBlock(file.Get(), layer, reader, tag, keepTimes, job);
         } catch (const std::exception&) {
             // How far it got is unknown: the times go back to be safe.
             result = {TPass::Failed, 0, 0, true};
@@ -125,7 +365,7 @@ TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& read
     // Only a file whose bytes were touched gets its times back (setting them
     // moves the status-change time, which backup tools watch): after a write
     // with keepTimes, and after a failed write that was undone.
-    if (haveTimes && result.Touched && (keepTimes || result.Pass != TPass::Done)) {
+    if (haveTimes && result.Touched && !result.Replaced && (keepTimes || result.Pass != TPass::Done)) {
         const int err = layer.SetTimes(file.Get(), times.LastAccessTime, times.LastWriteTime);
         // Only the owner may set times; a file others may write keeps its new date.
         if (err != 0 && keepTimes && result.Pass == TPass::Done)
@@ -148,7 +388,7 @@ bool Look(TID3v2Reader& reader, int fd)
     }
 }
 
-TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer)
+TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes, TFileLayer& layer, TID3v2Job* job)
 {
     const int fd = layer.Open(path, O_RDWR | O_NONBLOCK);
     if (MeansGone(fd))
@@ -159,12 +399,12 @@ TOutcome WritePass(const std::string& path, const TID3v1Tag& tag, bool keepTimes
     TID3v2Reader reader(layer);
     SetUpLook(reader, path);
     const bool read = Look(reader, fd);
-    return FinishPass(file, layer, reader, !read, tag, keepTimes);
+    return FinishPass(file, layer, reader, !read, tag, keepTimes, job);
 }
 
 // The first pass's outcome told, and the passes the user asks for after a failure.
 TWriteResult Conclude(TOutcome pass, const std::string& path, const TID3v1Tag& tag, bool keepTimes,
-    const TWriteQuestions& ask, TFileLayer& layer)
+    const TWriteQuestions& ask, TFileLayer& layer, TID3v2Job* job)
 {
     for (;;) {
         switch (pass.Pass) {
@@ -186,7 +426,7 @@ TWriteResult Conclude(TOutcome pass, const std::string& path, const TID3v1Tag& t
             break;
         }
         try {
-            pass = WritePass(path, tag, keepTimes, layer);
+            pass = WritePass(path, tag, keepTimes, layer, job);
         } catch (const std::exception&) {
             pass = {TPass::Failed};
         }
@@ -217,15 +457,15 @@ bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes
 }
 
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
-    TFileLayer& layer)
+    TFileLayer& layer, TID3v2Job* id3v2)
 {
     TOutcome first {TPass::Failed};
     try {
-        first = WritePass(path, tag, keepTimes, layer);
+        first = WritePass(path, tag, keepTimes, layer, id3v2);
     } catch (const std::exception&) {
         first = {TPass::Failed};
     }
-    return Conclude(first, path, tag, keepTimes, ask, layer);
+    return Conclude(first, path, tag, keepTimes, ask, layer, id3v2);
 }
 
 TTagFile::TTagFile(const std::string& path, TFileLayer& layer) : m_layer(layer), m_reader(layer)
@@ -239,8 +479,9 @@ TTagFile::~TTagFile()
         m_layer.Close(m_fd);
 }
 
-int TTagFile::Open()
+int TTagFile::Open(bool fields)
 {
+    m_reader.ReadFields = fields;
     if (m_fd >= 0)
         m_layer.Close(m_fd);
     m_fd = -1;
@@ -254,25 +495,25 @@ int TTagFile::Open()
     return 0;
 }
 
-TWriteResult TTagFile::Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask)
+TWriteResult TTagFile::Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask, TID3v2Job* id3v2)
 {
     TOutcome first {TPass::Failed};
     if (m_fd >= 0) {
         TOpenFile file(m_layer, m_fd);
         m_fd = -1;
         try {
-            first = FinishPass(file, m_layer, m_reader, !m_read, tag, keepTimes);
+            first = FinishPass(file, m_layer, m_reader, !m_read, tag, keepTimes, id3v2);
         } catch (const std::exception&) {
             first = {TPass::Failed};
         }
     } else {
         try {
-            first = WritePass(m_reader.FileName, tag, keepTimes, m_layer);
+            first = WritePass(m_reader.FileName, tag, keepTimes, m_layer, id3v2);
         } catch (const std::exception&) {
             first = {TPass::Failed};
         }
     }
-    return Conclude(first, m_reader.FileName, tag, keepTimes, ask, m_layer);
+    return Conclude(first, m_reader.FileName, tag, keepTimes, ask, m_layer, id3v2);
 }
 
 TFileTime KnownLastWriteTime(const std::string& path, TFileLayer& layer)

@@ -2,6 +2,7 @@
 
 #include "tags/fileio.h"
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 #include "tags/id3v2reader.h"
 
 #include <functional>
@@ -47,12 +48,31 @@ bool SameTag(const TID3v1Tag& a, const TID3v1Tag& b);
 bool WriteID3v1Tag(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
     TFileLayer& layer = TFileLayer::Posix());
 
+// What a write does to the file's first leading ID3v2 tag beside the block.
+struct TID3v2Job {
+    // Turns the old tag into the new one: a patch, or an undo.
+    std::function<TID3v2Patch(std::span<const std::uint8_t> tag)> Change;
+    // Filled by the write that put the block in.
+    std::string Refused;  // why the tag stayed as it was; empty: changed, or nothing to change
+    bool Changed = false; // by any pass: a retry finds the change made and keeps this
+    TID3v2Undo Undo;      // what the patch replaced
+    TID3v2Fields Expected; // what the new tag holds, for the read-back
+};
+// Why a tag was not changed where the tag itself is fine.
+inline constexpr const char* kOnlyAppendedText = "Tag nur am Dateiende";
+inline constexpr const char* kHardLinksText = "mehrere harte Links";
+inline constexpr const char* kAttributesText = "Rechte nicht übertragbar";
+
 enum class TWriteResult { Written, TooSmall, DamagedID3v2, Failed };
 // WriteID3v1Tag, telling apart the files left alone without asking: one too
 // small to hold a block, and one whose leading ID3v2 tag claims more bytes
 // than the file has (a block appended there would be read as part of it).
+// With `id3v2`, the tag there changes with the block: in place with one
+// write where it keeps its size, else by writing the whole file anew beside
+// it and renaming that over it. A tag that cannot be changed safely stays,
+// and id3v2->Refused says why; the block is written all the same.
 TWriteResult WriteID3v1Block(const std::string& path, const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask,
-    TFileLayer& layer = TFileLayer::Posix());
+    TFileLayer& layer = TFileLayer::Posix(), TID3v2Job* id3v2 = nullptr);
 
 // A file read and written through one open handle, so that a change of its
 // tag costs one open: opened for writing, read as the list reads it, then
@@ -66,14 +86,15 @@ public:
 
     // 0, or -errno when the file cannot be opened for reading and writing
     // (missing, a folder, write-protected...). Throws TFileError when the
-    // open file cannot be read; no frames are decoded.
-    int Open();
+    // open file cannot be read; no frames are decoded. `fields`: the leading
+    // tag's fields are read too.
+    int Open(bool fields = false);
     // Whether Open read the file; Reader() holds nothing before.
     bool IsRead() const { return m_read; }
     const TID3v2Reader& Reader() const { return m_reader; }
     // WriteID3v1Block through the open file, which it closes; a write the
     // user asks to repeat opens the file afresh.
-    TWriteResult Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask);
+    TWriteResult Write(const TID3v1Tag& tag, bool keepTimes, const TWriteQuestions& ask, TID3v2Job* id3v2 = nullptr);
 
 private:
     TFileLayer& m_layer;
