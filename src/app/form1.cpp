@@ -84,6 +84,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     m_settings = DefaultSettings();
     ReadStoredSettings();
     m_saver.SetDatumBeibehalten(m_settings.DatumBeibehalten);
+    m_saver.SetID3v2Mitschreiben(m_settings.ID3v2Mitschreiben);
     m_columns->SetSortKey(m_settings.Sort);
     m_docking->SetFolderBarWidth(m_settings.BW);
     ApplyCommandLine(arguments);

@@ -7,7 +7,7 @@ namespace km::cli {
 // Declared here as well, so the text keeps external linkage on its own.
 extern const char* const kCaseHelp;
 const char* const kCaseHelp =
-    "klangmappe-cli case --mode first|upper|lower [--touch] DATEI...\n"
+    "klangmappe-cli case --mode first|upper|lower [--touch] [--sync-id3v2] DATEI...\n"
     "\n"
     "Ändert die Groß- und Kleinschreibung von Titel, Interpret, Album und\n"
     "Bemerkung im ID3v1-Block jeder Datei, wie die Befehle des Hauptfensters:\n"
@@ -19,19 +19,23 @@ const char* const kCaseHelp =
     "  --mode lower     A-Z werden zu a-z, alles andere bleibt\n"
     "  --touch          das Änderungsdatum auf jetzt setzen; sonst bleiben die\n"
     "                   Zeiten der Datei erhalten\n"
+    "  --sync-id3v2     geänderte Felder auch im ID3v2-Tag am Dateianfang\n"
+    "                   umschreiben (dessen ganzen Text; es wird keiner angelegt)\n"
     "\n"
     "Jahr, Titelnummer und Musikrichtung bleiben, wie sie sind. Je Datei eine\n"
     "Zeile \"geschrieben: PFAD\", oder \"unverändert: PFAD\", wenn die Texte schon\n"
     "so geschrieben waren (dann wird die Datei nicht angerührt). Fehler erscheinen\n"
     "auf der Standardfehlerausgabe; Rückgabewert 1, wenn eine Datei fehlte, nicht\n"
-    "gelesen oder nicht geschrieben werden konnte, 2 bei falschem Aufruf.\n";
+    "gelesen oder nicht geschrieben werden konnte oder ihr ID3v2-Tag nicht geändert\n"
+    "werden konnte, 2 bei falschem Aufruf.\n";
 
 int RunCase(const std::vector<std::string>& args)
 {
     int mode = 0;
     bool touch = false;
+    bool sync = false;
     TOptionParser options;
-    options.Flag({"--touch"}, touch);
+    options.Flag({"--touch"}, touch).Flag({"--sync-id3v2"}, sync);
     options.Value({"--mode"}, [&mode](const std::string& v) {
         mode = v == "first" ? CaseFirstLetters : v == "upper" ? CaseUpper : v == "lower" ? CaseLower : 0;
         if (mode == 0)
@@ -42,7 +46,11 @@ int RunCase(const std::vector<std::string>& args)
         throw TUsageError {"Kein Modus angegeben."};
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
-    return SaveEach(files, touch, [mode](const TID3v1Tag& tag) { return ConvertTagCase(tag, mode); });
+    return SaveEach(files, {touch, sync}, [mode](const std::string&, const TID3v1Tag& tag, TID3v2Changes& whole) {
+        const TID3v1Tag converted = ConvertTagCase(tag, mode);
+        whole = ID3v2CaseChanges(converted, mode);
+        return converted;
+    });
 }
 
 } // namespace km::cli

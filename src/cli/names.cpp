@@ -40,6 +40,9 @@ const char* const kFromNameHelp =
     "  --year-from-date das Jahr ist das des Änderungsdatums der Datei (Ortszeit)\n"
     "  --touch          das Änderungsdatum auf jetzt setzen; sonst bleiben die\n"
     "                   Zeiten der Datei erhalten\n"
+    "  --sync-id3v2     geänderte Felder auch in den ID3v2-Tag am Dateianfang\n"
+    "                   schreiben, mit dem ganzen Teil des Namens (2.3 und 2.4;\n"
+    "                   es wird keiner angelegt)\n"
     "\n"
     "Beginnt der Aufbau mit der Titelnummer und steht im Namen vor dem ersten\n"
     "Trennzeichen keine ganze Zahl, wird dieser eine Name als Teil 2 und 3\n"
@@ -53,7 +56,8 @@ const char* const kFromNameHelp =
     "der Block schon so aussah (dann wird die Datei nicht angerührt). Fehler\n"
     "erscheinen auf der Standardfehlerausgabe; Rückgabewert 1, wenn Trennzeichen\n"
     "fehlen oder eine Datei fehlte, nicht gelesen oder nicht geschrieben werden\n"
-    "konnte, 2 bei falschem Aufruf.\n";
+    "konnte oder ihr ID3v2-Tag nicht geändert werden konnte (\"ID3v2 nicht geändert\n"
+    "(GRUND): PFAD\"), 2 bei falschem Aufruf.\n";
 
 const char* const kToNameHelp =
     "klangmappe-cli to-name [OPTIONEN] DATEI...\n"
@@ -146,9 +150,13 @@ int RunFromName(const std::vector<std::string>& args)
 {
     TNameStructure names;
     bool touch = false;
+    bool sync = false;
     TOptionParser options;
     StructureOptions(options, names);
-    options.Flag({"--dir-album"}, names.DirAlbum).Flag({"--year-from-date"}, names.JahrVonDatei).Flag({"--touch"}, touch);
+    options.Flag({"--dir-album"}, names.DirAlbum)
+        .Flag({"--year-from-date"}, names.JahrVonDatei)
+        .Flag({"--touch"}, touch)
+        .Flag({"--sync-id3v2"}, sync);
     const std::vector<std::string> files = options.Parse(args);
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
@@ -157,11 +165,12 @@ int RunFromName(const std::vector<std::string>& args)
                    "Informationen im Dateinamen getrennt sind.");
         return 1;
     }
-    return SaveEach(files, touch, [&names](const std::string& path, const TID3v1Tag& current) {
+    return SaveEach(files, {touch, sync}, [&names](const std::string& path, const TID3v1Tag& current, TID3v2Changes& whole) {
         TID3v1Tag tag = current;
         TParsedFields parsed;
         SplitFileName(Shown(BaseName(path)), AbsoluteFolder(path), names.JahrVonDatei ? FileYear(path, TFileLayer::Posix()) : QString(),
             names, tag, parsed);
+        whole = ParsedID3v2Texts(parsed);
         return tag;
     });
 }

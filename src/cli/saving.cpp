@@ -54,14 +54,17 @@ namespace {
 // Read, changed and written through one open handle; a file that cannot be
 // opened for writing is read on its own, so an unchanged tag is still told
 // as such and a failing write is told as the window tells it.
-TTagSaver::TSaveResult ReadAndSave(TTagSaver& saver, const std::string& path, const TPathTagChange& change,
+TTagSaver::TSaveResult ReadAndSave(TTagSaver& saver, const std::string& path, const TTagChange& change,
     bool& readable)
 {
     readable = true;
     TTagFile file(path, saver.FileLayer());
+    TID3v2Changes whole;
     try {
-        if (file.Open() == 0)
-            return saver.Save(file, change(path, TagFromInfos(file.Reader().ID3v1)));
+        if (file.Open() == 0) {
+            const TID3v1Tag tag = change(path, TagFromInfos(file.Reader().ID3v1), whole);
+            return saver.Save(file, tag, whole);
+        }
     } catch (const TFileError& e) {
         PrintError(e.what());
         readable = false;
@@ -72,11 +75,12 @@ TTagSaver::TSaveResult ReadAndSave(TTagSaver& saver, const std::string& path, co
         readable = false;
         return TTagSaver::TSaveResult::Failed;
     }
-    return saver.Save(entry, change(path, entry.Tag));
+    const TID3v1Tag tag = change(path, entry.Tag, whole);
+    return saver.Save(entry, tag, whole);
 }
 
 // True when the file ended up with the tag.
-bool SaveFile(TTagSaver& saver, const std::string& path, const TPathTagChange& change)
+bool SaveFile(TTagSaver& saver, const std::string& path, const TTagChange& change)
 {
     bool readable = true;
     const TTagSaver::TSaveResult result = ReadAndSave(saver, path, change, readable);
@@ -101,20 +105,21 @@ bool SaveFile(TTagSaver& saver, const std::string& path, const TPathTagChange& c
 
 } // namespace
 
-int SaveEach(const std::vector<std::string>& files, bool touch, const TTagChange& change)
-{
-    return SaveEach(files, touch, [&change](const std::string&, const TID3v1Tag& tag) { return change(tag); });
-}
-
-int SaveEach(const std::vector<std::string>& files, bool touch, const TPathTagChange& change)
+int SaveEach(const std::vector<std::string>& files, TSaveOptions options, const TTagChange& change)
 {
     TScriptDialogs dialogs;
     TTagSaver saver(dialogs);
-    saver.SetDatumBeibehalten(!touch);
+    saver.SetDatumBeibehalten(!options.Touch);
+    saver.SetID3v2Mitschreiben(options.SyncID3v2);
     int result = 0;
-    for (const std::string& path : files)
+    for (const std::string& path : files) {
         if (!SaveFile(saver, path, change))
             result = 1;
+        for (const TTagSaver::TID3v2Refusal& refused : saver.TakeID3v2Refusals()) {
+            PrintError("ID3v2 nicht geändert (" + refused.Reason + "): " + refused.Path);
+            result = 1;
+        }
+    }
     return result;
 }
 

@@ -3,6 +3,7 @@
 #include "model/entry.h"
 #include "platform/dialogs.h"
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 
 #include <functional>
 #include <string>
@@ -10,16 +11,22 @@
 
 namespace km::cli {
 
-using TTagChange = std::function<TID3v1Tag(const TID3v1Tag& current)>;
-// The same, for a change that depends on the file (its name, folder or date).
-using TPathTagChange = std::function<TID3v1Tag(const std::string& path, const TID3v1Tag& current)>;
+// A change that may depend on the file (its name, folder or date); it may
+// give the ID3v2 frames whole texts of their own (see ID3v2ChangesOf).
+using TTagChange
+    = std::function<TID3v1Tag(const std::string& path, const TID3v1Tag& current, TID3v2Changes& whole)>;
+
+struct TSaveOptions {
+    bool Touch = false;     // the file times are not kept
+    bool SyncID3v2 = false; // the changed fields go into the ID3v2 tag too
+};
 
 // Reads each file's ID3v1 tag, changes it and saves it by the window's rules:
 // a tag that stays the same is not written, the file times are kept unless
-// `touch`. One line per file on stdout ("geschrieben: PATH" or "unverändert:
-// PATH"), failures on stderr. 1 when any file failed, else 0.
-int SaveEach(const std::vector<std::string>& files, bool touch, const TTagChange& change);
-int SaveEach(const std::vector<std::string>& files, bool touch, const TPathTagChange& change);
+// Touch. One line per file on stdout ("geschrieben: PATH" or "unverändert:
+// PATH"), failures on stderr, and "ID3v2 nicht geändert (GRUND): PATH" for a
+// tag SyncID3v2 had to leave. 1 when any file failed or such a tag was left, else 0.
+int SaveEach(const std::vector<std::string>& files, TSaveOptions options, const TTagChange& change);
 
 // Fills Folder, FileName and Tag of `entry` from the file as the list reads
 // it. False, with the reason on stderr, when it is missing or unreadable.

@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -33,17 +34,21 @@ const char* const kSetHelp =
     "                   gelten danach); bleibt er leer, wird der Block entfernt\n"
     "  --touch          das Änderungsdatum auf jetzt setzen; sonst bleiben die\n"
     "                   Zeiten der Datei erhalten\n"
+    "  --sync-id3v2     geänderte Felder auch in den ID3v2-Tag am Dateianfang\n"
+    "                   schreiben (2.3 und 2.4; es wird keiner angelegt)\n"
     "\n"
     "Texte werden als UTF-8 gelesen und als Windows-1252 gespeichert; Zeichen, die\n"
     "Windows-1252 nicht kennt, werden zu \"?\". Führende und folgende Leer- und\n"
-    "Steuerzeichen fallen weg, zu lange Texte werden abgeschnitten.\n"
+    "Steuerzeichen fallen weg, zu lange Texte werden abgeschnitten; der ID3v2-Tag\n"
+    "bekommt mit --sync-id3v2 den ganzen Text.\n"
     "\n"
     "Je Datei eine Zeile \"geschrieben: PFAD\", oder \"unverändert: PFAD\", wenn\n"
     "der Block schon so aussah (dann wird die Datei nicht angerührt). Dateien von\n"
     "130 Bytes oder weniger werden nicht beschrieben. Fehler erscheinen auf der\n"
     "Standardfehlerausgabe, die übrigen Dateien werden trotzdem bearbeitet.\n"
     "Rückgabewert 1, wenn eine Datei fehlte, nicht gelesen oder nicht geschrieben\n"
-    "werden konnte; 2 bei falschem Aufruf, auch bei einem unbekannten Genre.\n";
+    "werden konnte oder ihr ID3v2-Tag nicht geändert werden konnte (\"ID3v2 nicht\n"
+    "geändert (GRUND): PFAD\"); 2 bei falschem Aufruf, auch bei einem unbekannten Genre.\n";
 
 namespace {
 
@@ -52,6 +57,7 @@ struct TSetFields {
     std::optional<std::uint8_t> genre;
     bool clear = false;
     bool touch = false;
+    bool sync = false;
 
     bool Any() const { return clear || title || artist || album || year || comment || track || genre; }
 };
@@ -87,7 +93,7 @@ int RunSet(const std::vector<std::string>& args)
 {
     TSetFields fields;
     TOptionParser options;
-    options.Flag({"--clear"}, fields.clear).Flag({"--touch"}, fields.touch);
+    options.Flag({"--clear"}, fields.clear).Flag({"--touch"}, fields.touch).Flag({"--sync-id3v2"}, fields.sync);
     const auto textOption = [&options](const char* name, std::optional<std::string>& field) {
         options.Value({name}, [&field](const std::string& v) { field = v; });
     };
@@ -108,7 +114,16 @@ int RunSet(const std::vector<std::string>& args)
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
 
-    return SaveEach(files, fields.touch, [&fields](const TID3v1Tag& tag) { return NewTag(tag, fields); });
+    return SaveEach(files, {fields.touch, fields.sync},
+        [&fields](const std::string&, const TID3v1Tag& tag, TID3v2Changes& whole) {
+            // The frames get the texts as given, not as ID3v1 keeps them.
+            const std::array<const std::optional<std::string>*, 5> texts {
+                &fields.title, &fields.artist, &fields.album, &fields.year, &fields.comment};
+            for (std::size_t k = 0; k < texts.size(); ++k)
+                if (*texts[k])
+                    whole[k] = TID3v2Change {ID3v2TypedText(Utf8(*texts[k])), {}};
+            return NewTag(tag, fields);
+        });
 }
 
 } // namespace km::cli

@@ -66,13 +66,15 @@ void TCaseCommands::Execute(int mode)
         for (QLineEdit* field : {f.ETitel, f.ESaenger, f.EAlbum, f.EBemerkung}) {
             const QString converted = ConvertCase(field->text(), mode);
             if (converted != field->text())
-                m_panel.SetFieldAsTyped(field, converted);
+                m_panel.SetFieldAsTyped(field, converted, ID3v2CaseChange(converted, mode));
         }
         return;
     }
     m_panel.FlushPendingEdits();
-    for (const int row : m_files.SelectedRows())
-        m_panel.SaveRow(row, ConvertTagCase(m_files.Entry(row).Tag, mode));
+    for (const int row : m_files.SelectedRows()) {
+        const TID3v1Tag converted = ConvertTagCase(m_files.Entry(row).Tag, mode);
+        m_panel.SaveRow(row, converted, ID3v2CaseChanges(converted, mode));
+    }
     // The panel shows the converted values and stores nothing of its own.
     m_panel.DropEditsAndReload();
 }

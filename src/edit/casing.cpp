@@ -1,5 +1,6 @@
 #include "edit/casing.h"
 
+#include "edit/storetag.h"
 #include "platform/cp1252.h"
 
 #include <QChar>
@@ -113,6 +114,24 @@ TID3v1Tag ConvertTagCase(const TID3v1Tag& tag, int mode)
     ConvertField(out.Album, mode);
     ConvertField(out.Bemerkung, mode);
     return out;
+}
+
+TID3v2Change ID3v2CaseChange(const QString& fallback, int mode)
+{
+    return TID3v2Change {ID3v2TypedText(fallback), [mode](std::string_view text) {
+                             return ConvertCase(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), mode)
+                                 .toStdString();
+                         }};
+}
+
+TID3v2Changes ID3v2CaseChanges(const TID3v1Tag& converted, int mode)
+{
+    TID3v2Changes changes;
+    changes[V2Title] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Titel)), mode);
+    changes[V2Artist] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Interpret)), mode);
+    changes[V2Album] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Album)), mode);
+    changes[V2Comment] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Bemerkung)), mode);
+    return changes;
 }
 
 } // namespace km

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 
 #include <QString>
 
@@ -20,6 +21,11 @@ std::string ConvertCase(std::string_view bytes, int mode);
 // The same for typed text; a character Windows-1252 cannot hold stays, and
 // separates words as the "?" it becomes when stored.
 QString ConvertCase(const QString& text, int mode);
+
+// Converts a frame's own text (UTF-8) over its whole length, as typed text is.
+TID3v2Change ID3v2CaseChange(const QString& fallback, int mode);
+// For a tag converted by ConvertTagCase: the four texts' frames converted themselves.
+TID3v2Changes ID3v2CaseChanges(const TID3v1Tag& converted, int mode);
 
 // Title, artist, album and comment converted where they stand: the bytes
 // behind a text's terminating zero stay as they are.

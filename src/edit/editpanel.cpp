@@ -172,6 +172,8 @@ void TEditPanel::ListView1SelectItem()
     }
 
     ReportTooSmall();
+    ReportID3v2Refusals();
+    m_id3v2Whole = {};
 
     ClearPanel(false);
     m_applyFlags.fill(true);
@@ -304,13 +306,20 @@ void TEditPanel::StorePanel(int row)
         else if (const std::uint8_t genre = m_genres.GenreOfItem(item); genre != kNoGenre)
             typed.Musikrichtung = genre; // a name outside the table keeps the byte
     }
-    SaveRow(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags));
+    // The frames get the whole typed texts, not what ID3v1 keeps of them.
+    TID3v2Changes whole = m_id3v2Whole;
+    const std::array<QLineEdit*, 5> texts {m_fields->ETitel, m_fields->ESaenger, m_fields->EAlbum, m_fields->EJahr,
+        m_fields->EBemerkung};
+    for (std::size_t k = 0; k < texts.size(); ++k)
+        if (!whole[k])
+            whole[k] = TID3v2Change {ID3v2TypedText(texts[k]->text()), {}};
+    SaveRow(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags), whole);
 }
 
-bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag)
+bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag, const TID3v2Changes& whole)
 {
     TEintragDaten& entry = *m_model->Entry(row);
-    switch (m_saver.Save(entry, newTag)) {
+    switch (m_saver.Save(entry, newTag, whole)) {
     case TTagSaver::TSaveResult::Unchanged:
         return true;
     case TTagSaver::TSaveResult::Written:
@@ -339,6 +348,13 @@ void TEditPanel::ReportTooSmall()
               .arg(m_tooSmall.first());
     m_tooSmall.clear();
     m_dialogs.Message(text, TDialogs::Kind::Information, TDialogs::Ok);
+}
+
+void TEditPanel::ReportID3v2Refusals()
+{
+    const QString text = TTagSaver::ID3v2RefusalText(m_saver.TakeID3v2Refusals());
+    if (!text.isEmpty())
+        m_dialogs.Message(text, TDialogs::Kind::Information, TDialogs::Ok);
 }
 
 void TEditPanel::ClearPanel(bool asEdit)
@@ -420,8 +436,10 @@ void TEditPanel::ETitelChange(QWidget* sender)
         m_genreByte.reset();
     }
     const int flag = FlagOfTag(sender->property("Tag").toInt());
-    if (flag >= 0)
+    if (flag >= 0) {
         m_applyFlags[static_cast<std::size_t>(flag)] = true;
+        m_id3v2Whole[static_cast<std::size_t>(flag)].reset();
+    }
     FeldFarbenAktuallisieren();
 }
 
@@ -620,12 +638,14 @@ bool TEditPanel::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text)
+void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text, std::optional<TID3v2Change> whole)
 {
     // Outside Filling, so the change handler counts it as the user's edit.
     field->setText(text);
     field->setModified(true);
     ETitelChange(field);
+    if (const int flag = FlagOfTag(field->property("Tag").toInt()); flag >= 0)
+        m_id3v2Whole[static_cast<std::size_t>(flag)] = std::move(whole);
 }
 
 void TEditPanel::DropEditsAndReload()

@@ -59,7 +59,10 @@ public:
     TEditFields& Fields() const { return *m_fields; }
     // Puts `text` into a field as if the user had typed it: the field applies
     // to every selected file at the next store, even when the text stays.
-    void SetFieldAsTyped(QLineEdit* field, const QString& text);
+    // `whole`: what the field's ID3v2 frame gets instead of the text (a
+    // longer piece of a name, a conversion of the frame's own text), until the
+    // user edits the field.
+    void SetFieldAsTyped(QLineEdit* field, const QString& text, std::optional<TID3v2Change> whole = std::nullopt);
     // The genre box shows `genre` as if the user had chosen it. `exact`: the
     // store writes that very byte, also one without a name (shown "(keine)").
     void SetGenreAsChosen(std::uint8_t genre, bool exact);
@@ -72,7 +75,7 @@ public:
     // The save sequence for one row's entry; the row is redrawn after a write.
     // A file too small for a tag is told at the next load. False when nothing
     // was written for a change.
-    bool SaveRow(int row, const TID3v1Tag& newTag);
+    bool SaveRow(int row, const TID3v1Tag& newTag, const TID3v2Changes& whole = {});
     // Forgets what was typed and loads the selected rows afresh, for tools
     // that changed the entries themselves.
     void DropEditsAndReload();
@@ -99,6 +102,8 @@ private:
     void ShowID3v2Differences(TEintragDaten* entry);
     void StorePanel(int row);
     void ReportTooSmall();
+    // The files whose ID3v2 tag the last stores left alone, in one message.
+    void ReportID3v2Refusals();
     void ClearPanel(bool asEdit);
     void EnablePanel(bool on);
     void FeldFarbenAktuallisieren();
@@ -145,6 +150,8 @@ private:
     std::optional<std::uint8_t> m_genreByte;
     bool m_filling = false;
     bool m_recolouring = false; // the fields' palette changes are our own
+    // Per field: what its ID3v2 frame gets at the next store instead of the typed text.
+    TID3v2Changes m_id3v2Whole;
     // Files a store found too small to hold a tag, told in one message.
     QStringList m_tooSmall;
     // The widget that had the focus before a menu took it for the keyboard.

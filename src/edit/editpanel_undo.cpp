@@ -28,6 +28,7 @@ bool TEditPanel::HasUnsavedEdits() const
 void TEditPanel::RestoreLoadedPanel()
 {
     m_applyFlags = m_applyFlagsAtLoad;
+    m_id3v2Whole = {};
     m_genreEdited = false;
     m_genreByte.reset();
     FeldFarbenAktuallisieren();
@@ -56,6 +57,7 @@ void TEditPanel::ActRueckgaengigExecute()
         m_dialogs.Beep();
         return;
     }
+    ReportID3v2Refusals();
     m_files.Rescan();
 }
 

@@ -57,6 +57,7 @@ bool ReadSettings(TRegistry& r, TSettings& s)
     ReadBool(r, "DatumBeibehalten", s.DatumBeibehalten);
     ReadBool(r, "keinTitel0", s.keinTitel0);
     ReadBool(r, "DirAlbum", s.DirAlbum);
+    ReadBool(r, "ID3v2Mitschreiben", s.ID3v2Mitschreiben);
     ReadInt(r, "Sort", s.Sort);
     ReadBool(r, "Unterordner", s.Unterordner);
     ReadInt(r, "BW", s.BW);
@@ -99,6 +100,8 @@ bool WriteSettings(TRegistry& r, const TSettings& s)
         QByteArray(reinterpret_cast<const char*>(spalten.data()), static_cast<qsizetype>(spalten.size())));
     if (s.Placement)
         r.WriteBinaryData(QStringLiteral("Placement"), EncodePlacement(*s.Placement));
+    // Values that came after the first ones go behind them.
+    r.WriteBool(QStringLiteral("ID3v2Mitschreiben"), s.ID3v2Mitschreiben);
     return r.CloseKey();
 }
 

@@ -87,18 +87,22 @@ void StorePiece(TID3v1Tag& tag, int kind, const QString& piece, TParsedFields& p
     case PartInterpret:
         StoreField(tag.Interpret, QStringToCp1252(piece));
         parsed.Interpret = true;
+        parsed.Whole[1] = piece;
         break;
     case PartTitel:
         StoreField(tag.Titel, QStringToCp1252(piece));
         parsed.Titel = true;
+        parsed.Whole[0] = piece;
         break;
     case PartAlbum:
         StoreField(tag.Album, QStringToCp1252(piece));
         parsed.Album = true;
+        parsed.Whole[2] = piece;
         break;
     case PartJahr:
         StoreField(tag.Jahr, QStringToCp1252(piece));
         parsed.Jahr = true;
+        parsed.Whole[3] = piece;
         break;
     default:
         break;
@@ -121,6 +125,7 @@ QString FolderName(const QString& folder)
 void SplitFileName(const QString& fileName, const QString& folder, const QString& fileYear,
     const TNameStructure& names, TID3v1Tag& tag, TParsedFields& parsed)
 {
+    parsed.Whole = {};
     std::array<int, 3> parts {PartKind(names.DNAufbau[0]), PartKind(names.DNAufbau[1]), PartKind(names.DNAufbau[2])};
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
     QString rest = dot < 0 ? fileName : fileName.left(dot);
@@ -155,10 +160,12 @@ void SplitFileName(const QString& fileName, const QString& folder, const QString
     if (names.DirAlbum) {
         StoreField(tag.Album, QStringToCp1252(FolderName(folder)));
         parsed.Album = true;
+        parsed.Whole[2] = FolderName(folder);
     }
     if (names.JahrVonDatei) {
         StoreField(tag.Jahr, QStringToCp1252(fileYear));
         parsed.Jahr = true;
+        parsed.Whole[3] = fileYear;
     }
 }
 
@@ -250,6 +257,15 @@ TFileTime WithYear(TFileTime time, const QString& jahr, int currentYear)
         return time;
     // The sub-second part stays as it was.
     return FileTimeFromUnix(moved.toSecsSinceEpoch(), ns);
+}
+
+TID3v2Changes ParsedID3v2Texts(const TParsedFields& parsed)
+{
+    TID3v2Changes changes;
+    for (std::size_t k = 0; k < parsed.Whole.size(); ++k)
+        if (!parsed.Whole[k].isEmpty())
+            changes[k] = TID3v2Change {parsed.Whole[k].toStdString(), {}};
+    return changes;
 }
 
 } // namespace km

@@ -2,6 +2,7 @@
 
 #include "tags/fileio.h"
 #include "tags/id3v1tag.h"
+#include "tags/id3v2patch.h"
 
 #include <QString>
 
@@ -23,6 +24,7 @@ struct TNameStructure {
     bool DatumBeibehalten = true;        // writing a tag keeps the file's times
     bool keinTitel0 = true;              // a track number 0 is left out of built names
     bool DirAlbum = false;               // the album comes from the folder name
+    bool ID3v2Mitschreiben = false;      // a change of the fields goes into the ID3v2 tag too
 };
 
 enum TNamePart : std::uint8_t { PartNone = 0, PartTitelnr, PartInterpret, PartTitel, PartAlbum, PartJahr };
@@ -39,6 +41,8 @@ struct TParsedFields {
     bool Titel = false;
     bool Album = false;
     bool Jahr = false;
+    // The whole pieces, before ID3v1 cut them to its widths; by TID3v2Field.
+    std::array<QString, 5> Whole;
 };
 
 // A used part 1 needs TZ1, used parts 2 and 3 need TZ2 between them.
@@ -55,6 +59,8 @@ std::uint8_t TrackFromText(const QString& text);
 // is `fileYear` (empty when the file date could not be read).
 void SplitFileName(const QString& fileName, const QString& folder, const QString& fileYear,
     const TNameStructure& names, TID3v1Tag& tag, TParsedFields& parsed);
+// The whole pieces of the last split, for the ID3v2 frames.
+TID3v2Changes ParsedID3v2Texts(const TParsedFields& parsed);
 
 // The name a tag gives along the structure, without extension; characters a
 // file name cannot carry on every system are removed. May be empty.

@@ -148,6 +148,8 @@ TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
     allgemeinLayout->addWidget(label1);
     allgemeinLayout->addWidget(label2);
     allgemeinLayout->addWidget(aufbau);
+    CBID3v2 = Named(new QCheckBox(QStringLiteral("Änderungen auch in den ID3v2-Tag schreiben"), allgemein), "CBID3v2");
+    allgemeinLayout->addWidget(CBID3v2);
     allgemeinLayout->addStretch();
     pages->addTab(allgemein, QStringLiteral("Allgemein"));
 
@@ -226,6 +228,7 @@ void TForm3::FormCreate()
     CBDatum->setChecked(m_names.JahrVonDatei);
     CDDatumBeibehalten->setChecked(m_names.DatumBeibehalten);
     CBTitel0->setChecked(m_names.keinTitel0);
+    CBID3v2->setChecked(m_names.ID3v2Mitschreiben);
 }
 
 void TForm3::Button2Click()
@@ -237,6 +240,7 @@ void TForm3::Button2Click()
     m_names.JahrVonDatei = CBDatum->isChecked();
     m_names.DatumBeibehalten = CDDatumBeibehalten->isChecked();
     m_names.keinTitel0 = CBTitel0->isChecked();
+    m_names.ID3v2Mitschreiben = CBID3v2->isChecked();
     accept();
 }
 

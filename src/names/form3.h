@@ -51,6 +51,7 @@ private:
     QCheckBox* CBDatum = nullptr;
     QCheckBox* CDDatumBeibehalten = nullptr;
     QCheckBox* CBTitel0 = nullptr;
+    QCheckBox* CBID3v2 = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QMenu* PMVorgaben = nullptr;
 

@@ -89,25 +89,26 @@ void TNameCommands::ActVonDateinamenExecute()
         SplitFileName(Shown(entry.FileName), Shown(entry.Folder), m_names.JahrVonDatei ? FileYear(entry.FullPath(), m_saver.FileLayer()) : QString(),
             m_names, tag, parsed);
         if (several) {
-            m_panel.SaveRow(row, tag);
+            m_panel.SaveRow(row, tag, ParsedID3v2Texts(parsed));
             continue;
         }
         // One file: the results wait in the panel as edits the user can still check.
         const TEditFields& f = m_panel.Fields();
-        const auto put = [this](QLineEdit* field, const QString& text) {
-            m_panel.SetFieldAsTyped(field, text);
+        const TID3v2Changes whole = ParsedID3v2Texts(parsed);
+        const auto put = [this, &whole](QLineEdit* field, const QString& text, TID3v2Field v2) {
+            m_panel.SetFieldAsTyped(field, text, whole[v2]);
             field->selectAll();
         };
         if (parsed.Titel)
-            put(f.ETitel, Cp1252ToQString(FieldView(tag.Titel)));
+            put(f.ETitel, Cp1252ToQString(FieldView(tag.Titel)), V2Title);
         if (parsed.Interpret)
-            put(f.ESaenger, Cp1252ToQString(FieldView(tag.Interpret)));
+            put(f.ESaenger, Cp1252ToQString(FieldView(tag.Interpret)), V2Artist);
         if (parsed.Album)
-            put(f.EAlbum, Cp1252ToQString(FieldView(tag.Album)));
+            put(f.EAlbum, Cp1252ToQString(FieldView(tag.Album)), V2Album);
         if (parsed.Jahr)
-            put(f.EJahr, Cp1252ToQString(FieldView(tag.Jahr)));
+            put(f.EJahr, Cp1252ToQString(FieldView(tag.Jahr)), V2Year);
         if (parsed.Titelnr)
-            put(f.ETitelnr, QString::number(tag.Titelnr));
+            put(f.ETitelnr, QString::number(tag.Titelnr), V2Track);
     }
     if (several)
         m_panel.DropEditsAndReload();
@@ -193,8 +194,10 @@ void TNameCommands::ActEinstellungenExecute()
         form.adjustSize();
         form.move(screen->availableGeometry().center() - form.rect().center());
     }
-    if (form.exec() == QDialog::Accepted)
+    if (form.exec() == QDialog::Accepted) {
         m_saver.SetDatumBeibehalten(m_names.DatumBeibehalten);
+        m_saver.SetID3v2Mitschreiben(m_names.ID3v2Mitschreiben);
+    }
 }
 
 } // namespace km

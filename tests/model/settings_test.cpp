@@ -59,6 +59,7 @@ TEST_F(Store, DefaultsWithoutTheKey)
     EXPECT_FALSE(s.DirAlbum);
     EXPECT_EQ(s.Sort, 1);
     EXPECT_FALSE(s.Unterordner);
+    EXPECT_FALSE(s.ID3v2Mitschreiben);
     EXPECT_EQ(s.BW, 185);
     EXPECT_FALSE(s.ET);
     EXPECT_EQ(s.Spalten, DefaultColumnLayout());
@@ -76,6 +77,7 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
     s.DatumBeibehalten = false;
     s.keinTitel0 = false;
     s.DirAlbum = true;
+    s.ID3v2Mitschreiben = true;
     s.Sort = -4;
     s.Unterordner = true;
     s.BW = 250;
@@ -93,7 +95,7 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
         ASSERT_TRUE(registry.OpenKey(kSettingsKey, false));
         EXPECT_EQ(registry.GetValueNames(),
             QStringList({"LastDir", "TZ1", "TZ2", "DNAufbau", "JahrVonDatei", "DatumBeibehalten", "keinTitel0",
-                "DirAlbum", "Sort", "Unterordner", "BW", "ET", "CopyTo", "MoveTo", "Spalten", "Placement"}));
+                "DirAlbum", "Sort", "Unterordner", "BW", "ET", "CopyTo", "MoveTo", "Spalten", "Placement", "ID3v2Mitschreiben"}));
     }
     TRegistry again;
     TSettings r = DefaultSettings();
@@ -106,6 +108,7 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
     EXPECT_EQ(r.DatumBeibehalten, s.DatumBeibehalten);
     EXPECT_EQ(r.keinTitel0, s.keinTitel0);
     EXPECT_EQ(r.DirAlbum, s.DirAlbum);
+    EXPECT_TRUE(r.ID3v2Mitschreiben);
     EXPECT_EQ(r.Sort, s.Sort);
     EXPECT_EQ(r.Unterordner, s.Unterordner);
     EXPECT_EQ(r.BW, s.BW);
