@@ -66,6 +66,60 @@ TEST_F(EditPanel, TheID3v2TagBesideTheFields)
     EXPECT_EQ(line->text(), QString::fromUtf8("ID3v2-Tag weicht ab: Titelnummer \u2013 Player zeigen meist den ID3v2-Tag."));
 }
 
+// With the setting on, a store carries the changed fields into the ID3v2
+// tag: whole texts, in place or grown, one message for a tag left alone, and
+// undo puts every byte back.
+TEST_F(EditPanel, KeepsTheID3v2TagInStepWhenAsked)
+{
+    using test::Bytes;
+    using test::Cat;
+    const Bytes audio = Cat({test::Header(), test::Fill(4000, 0x11)});
+    const std::string longTitle = "Ein sehr langer Titel der ueber dreissig Zeichen geht";
+    const std::string a = Put("musik/a.mp3", Cat({test::Tag(Cat({test::TextFrame("TIT2", longTitle), test::Fill(200, 0)})),
+                                                 audio, test::V1(longTitle.substr(0, 30))}));
+    const std::string b = Put("musik/b.mp3", Cat({test::Tag(test::TextFrame("TIT2", "Lied"), 0, 3), audio, test::V1("Lied")}));
+    const std::string c = Put("musik/c.mp3", Cat({test::Tag(Cat({test::Str("TT2"), Bytes {0, 0, 5, 0}, test::Str("Lied")}), 0, 2),
+                                                 audio, test::V1("Lied")}));
+    const Bytes before[] = {test::ReadFile(a), test::ReadFile(b), test::ReadFile(c)};
+    Start({QString::fromStdString(music)});
+    window->Saver().SetID3v2Mitschreiben(true);
+    const auto fields = [&](const std::string& path) {
+        TID3v2Reader reader;
+        reader.FileName = path;
+        reader.ReadFields = true;
+        reader.ReadTags();
+        return reader.ID3v2Fields;
+    };
+
+    SelectRows({RowOf("a.mp3"), RowOf("b.mp3"), RowOf("c.mp3")});
+    Type(Edit("ESaenger"), QString::fromUtf8("Chor \u2603"));
+    SelectRows({RowOf("a.mp3")});
+    EXPECT_EQ(fields(a).Texts[V2Artist], "Chor \u2603") << "not what ID3v1 makes of it";
+    EXPECT_EQ(fields(a).Texts[V2Title], longTitle);
+    EXPECT_EQ(test::ReadFile(a).size(), before[0].size()) << "into the padding";
+    EXPECT_EQ(fields(b).Texts[V2Artist], "Chor \u2603");
+    EXPECT_EQ(test::ReadFile(b).size(), before[1].size() + 25 + 2048) << "a UTF-16 TPE1, and room for later edits";
+    EXPECT_EQ(OnDisk("c.mp3").Artist, "Chor ?");
+    const Bytes cNow = test::ReadFile(c);
+    EXPECT_TRUE(std::equal(before[2].begin(), before[2].end() - 128, cNow.begin(), cNow.end() - 128)) << "2.2 left alone";
+    EXPECT_EQ(dialogs.TextsOf("Message"),
+        QStringList({"Der ID3v2-Tag von \"c.mp3\" wurde nicht geändert (Version 2.2). Die ID3v1-Felder wurden gespeichert."}));
+
+    // One file: the case of the frame's own whole text changes, not of what ID3v1 holds.
+    Trigger("ActGrossKlein_GrossGross");
+    SelectRows({RowOf("b.mp3")});
+    EXPECT_EQ(fields(a).Texts[V2Title], "EIN SEHR LANGER TITEL DER UEBER DREISSIG ZEICHEN GEHT");
+
+    for (int k = 0; k < 4; ++k) {
+        Trigger("ActRueckgaengig");
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ScanRunning(); }, 5000));
+    }
+    EXPECT_TRUE(window->Saver().Undo().Empty());
+    EXPECT_EQ(test::ReadFile(a), before[0]);
+    EXPECT_EQ(test::ReadFile(b), before[1]);
+    EXPECT_EQ(test::ReadFile(c), before[2]);
+}
+
 TEST_F(EditPanel, FieldsLabelsAndLimits)
 {
     Songs();
