@@ -276,8 +276,8 @@ int TFileLayer::CopyAttributes(int from, int to)
     if (::fchmod(to, src.st_mode & 07777) < 0)
         return -errno;
     ssize_t length = ::flistxattr(from, nullptr, 0);
-    if (length < 0)
-        return errno == ENOTSUP ? 0 : -errno;
+    if (length <= 0)
+        return length == 0 || errno == ENOTSUP ? 0 : -errno;
     std::vector<char> names(static_cast<std::size_t>(length) + 1);
     length = ::flistxattr(from, names.data(), names.size());
     if (length < 0)

@@ -479,9 +479,8 @@ TTagFile::~TTagFile()
         m_layer.Close(m_fd);
 }
 
-int TTagFile::Open(bool fields)
+int TTagFile::Open()
 {
-    m_reader.ReadFields = fields;
     if (m_fd >= 0)
         m_layer.Close(m_fd);
     m_fd = -1;

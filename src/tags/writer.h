@@ -86,9 +86,8 @@ public:
 
     // 0, or -errno when the file cannot be opened for reading and writing
     // (missing, a folder, write-protected...). Throws TFileError when the
-    // open file cannot be read; no frames are decoded. `fields`: the leading
-    // tag's fields are read too.
-    int Open(bool fields = false);
+    // open file cannot be read; no frames are decoded.
+    int Open();
     // Whether Open read the file; Reader() holds nothing before.
     bool IsRead() const { return m_read; }
     const TID3v2Reader& Reader() const { return m_reader; }
