@@ -71,6 +71,32 @@ int main(int argc, char** argv)
     for (const auto& [name, tag] : Tags())
         Put("fuzz_id3v2", name, tag);
 
+    // fuzz_id3v2patch: kind, extended header flags, padding, the fields that
+    // change and their operations, then frames (table index, status, format,
+    // length, body).
+    const auto op = [](std::uint8_t what, std::string_view text = {}) {
+        return what == 1 ? Bytes {1} : Cat({{what, static_cast<std::uint8_t>(text.size())}, Str(text)});
+    };
+    const auto frame = [](std::uint8_t pick, const Bytes& body, std::uint8_t format = 0) {
+        return Cat({{pick, 0, format, static_cast<std::uint8_t>(body.size())}, body});
+    };
+    const auto text = [](std::string_view t) { return Cat({{0}, Str(t)}); };
+    Put("fuzz_id3v2patch", "in_place", Cat({{1, 0, 100, 0x01}, op(0, "Neu"), frame(0, text("Alt")), frame(1, text("Band")), frame(8, Fill(40, 0x42))}));
+    Put("fuzz_id3v2patch", "grown_v3", Cat({{0, 0, 0, 0x11}, op(0, "Gr\xc3\xb6\xc3\x9f\x65r \xe2\x82\xac"), op(0, "Kommentar"),
+        frame(0, text("Alt")), frame(5, Cat({{0}, Str("eng"), {0}, Str("alt")}))}));
+    Put("fuzz_id3v2patch", "track_total", Cat({{1, 0, 20, 0x20}, op(0, "5"), frame(6, text("3/12"))}));
+    Put("fuzz_id3v2patch", "comments", Cat({{1, 0, 10, 0x10}, op(0, "neu"), frame(5, Cat({{0}, Str("eng"), Str("desc"), {0}, Str("a")})),
+        frame(5, Cat({{0}, Str("deu"), {0}, Str("b")}))}));
+    Put("fuzz_id3v2patch", "remove", Cat({{1, 0, 0, 0x42}, op(1), op(1), frame(1, text("Band")), frame(7, text("Rock")), frame(0, text("T"))}));
+    Put("fuzz_id3v2patch", "casing", Cat({{0, 0, 30, 0x05}, op(2), op(3), frame(0, text("gross")), frame(2, text("KLEIN"))}));
+    Put("fuzz_id3v2patch", "extended_v3", Cat({{2, 0, 16, 0x01}, op(0, "x"), frame(0, text("y"))}));
+    Put("fuzz_id3v2patch", "extended_v4", Cat({{3, 0, 16, 0x08}, op(0, "2026"), frame(4, text("1999"))}));
+    Put("fuzz_id3v2patch", "footer", Cat({{5, 0, 0, 0x01}, op(0, "Lang genug zum Wachsen"), frame(0, text("a"))}));
+    Put("fuzz_id3v2patch", "frame_flags", Cat({{1, 0, 10, 0x03}, op(0, "neu"), op(0, "wer"), frame(0, Cat({{7, 0}, Str("a")}), 0x40),
+        frame(1, Bytes {0, 0xFF, 0x00, 'b'}, 0x02)}));
+    Put("fuzz_id3v2patch", "compressed", Cat({{1, 0, 0, 0x01}, op(0, "x"), frame(0, Cat({Synchsafe(4), Str("x\x9c")}), 0x09)}));
+    Put("fuzz_id3v2patch", "raw", Cat({{9, 0, 0, 0x01}, op(0, "neu"), TextFrame("TIT2", "alt"), Frame("TXXX", Str("x")), Fill(20)}));
+
     const Bytes lead = Tag(Cat({TextFrame("TIT2", "Lied"), Fill(100)}));
     const Bytes appended = Tag(TextFrame("TIT2", "Hinten"), 0x10);
     const Bytes info = Cat({Header(0xFB, 0x50), Fill(32), Str("Info"), BigEndian(0x0F), BigEndian(20), Fill(200)});

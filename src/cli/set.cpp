@@ -116,12 +116,14 @@ int RunSet(const std::vector<std::string>& args)
 
     return SaveEach(files, {fields.touch, fields.sync},
         [&fields](const std::string&, const TID3v1Tag& tag, TID3v2Changes& whole) {
-            // The frames get the texts as given, not as ID3v1 keeps them.
-            const std::array<const std::optional<std::string>*, 5> texts {
-                &fields.title, &fields.artist, &fields.album, &fields.year, &fields.comment};
-            for (std::size_t k = 0; k < texts.size(); ++k)
-                if (*texts[k])
-                    whole[k] = TID3v2Change {ID3v2TypedText(Utf8(*texts[k])), {}};
+            // The frames get the texts as given, not as ID3v1 keeps them; a
+            // year stays the four characters a year frame holds.
+            const std::array<std::pair<TID3v2Field, const std::optional<std::string>*>, 4> texts {
+                {{V2Title, &fields.title}, {V2Artist, &fields.artist}, {V2Album, &fields.album},
+                    {V2Comment, &fields.comment}}};
+            for (const auto& [field, text] : texts)
+                if (*text)
+                    whole[field] = TID3v2Change {ID3v2TypedText(Utf8(*text)), {}};
             return NewTag(tag, fields);
         });
 }

@@ -410,7 +410,8 @@ TID3v2Patch RestoreID3v2Tag(std::span<const std::uint8_t> tag, const TID3v2Undo&
     auto extended = tag.subspan(kHeader, layout.ExtEnd - kHeader);
     const std::size_t oldSize = undo.OldSize > 0 ? static_cast<std::size_t>(undo.OldSize) : tag.size();
     const std::size_t needed = layout.ExtEnd + Sum(frames);
-    const std::size_t size = SizeFor(needed, oldSize, layout);
+    // A footer tag that had padding all the same gets it back.
+    const std::size_t size = layout.Footer && needed + 10 <= oldSize ? oldSize : SizeFor(needed, oldSize, layout);
     // The old extended header comes back with the old size (its padding count was the old one).
     if (size == oldSize && undo.OldExtendedHeader.size() == extended.size())
         extended = undo.OldExtendedHeader;

@@ -144,7 +144,8 @@ public:
     {
         const std::size_t slash = original.rfind('/');
         const std::string folder = slash == std::string::npos ? std::string() : original.substr(0, slash + 1);
-        const std::string base = original.substr(folder.size());
+        // Cut, so that the name with what is added to it fits the 255 bytes of a folder entry.
+        const std::string base = original.substr(folder.size(), 200);
         int fd = -EEXIST;
         for (int attempt = 0; fd == -EEXIST && attempt < 100; ++attempt) {
             m_path = folder + "." + base + ".klangmappe-" + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
@@ -295,10 +296,10 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, cons
     const std::int64_t tagAt = reader.LeadingID3v2Offset;
     std::size_t first = 0, last = 0;
     if (!plan.New.empty()) {
-        while (plan.New[first] == plan.Old[first])
-            ++first;
         last = plan.New.size();
-        while (plan.New[last - 1] == plan.Old[last - 1])
+        while (first < last && plan.New[first] == plan.Old[first])
+            ++first;
+        while (last > first && plan.New[last - 1] == plan.Old[last - 1])
             --last;
         const long long r = layer.WriteAt(fd, plan.New.data() + first, last - first, tagAt + static_cast<std::int64_t>(first));
         if (r != static_cast<long long>(last - first)) {
@@ -371,8 +372,9 @@ TOutcome FinishPass(TOpenFile& file, TFileLayer& layer, const TID3v2Reader& read
         if (err != 0 && keepTimes && result.Pass == TPass::Done)
             result.TimesError = err;
     }
-    // A failing close may mean lost data: the user gets to try again.
-    if (const int err = file.Close(); err != 0 && result.Pass == TPass::Done)
+    // A failing close may mean lost data: the user gets to try again. Not
+    // for the file a new one replaced: nothing was written through it.
+    if (const int err = file.Close(); err != 0 && result.Pass == TPass::Done && !result.Replaced)
         result = {TPass::Failed, err};
     return result;
 }

@@ -1,4 +1,5 @@
 #include "cli/clirun.h"
+#include "support/workbookreader.h"
 
 #include <gtest/gtest.h>
 
@@ -156,6 +157,82 @@ TEST(CliSet, ALeadingTagRunningPastTheEndIsReportedAndLeftAlone)
         "Die Titelinformationen wurden nicht geschrieben.\nnicht geschrieben: "
             + path + "\n");
     EXPECT_EQ(test::ReadFile(path), damaged);
+}
+
+// The leading tag's frames as mutagen reads them (ids as stored, no ID3v1
+// block merged in): "TEXT|ENCODING".
+std::vector<std::string> MutagenFrames(const std::string& path)
+{
+    const std::string out = test::CommandOutput("PYTHONIOENCODING=utf-8 /usr/bin/python3 -c \"import sys\n"
+                                                "from mutagen.id3 import ID3\n"
+                                                "for f in ID3(sys.argv[1], translate=False, load_v1=False).values():\n"
+                                                "    print(f.pprint() + '|' + str(int(getattr(f, 'encoding', 0))))\n"
+                                                "\" "
+        + test::ShellQuote(path));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = out.find('\n', at)) != std::string::npos; at = end + 1)
+        lines.push_back(out.substr(at, end - at));
+    return lines;
+}
+
+TEST(CliSet, SyncID3v2CarriesWholeTextsIntoTheLeadingTag)
+{
+    test::TempDir dir;
+    // lame's 2.3 tag: UTF-16 texts, a track of twelve, no padding.
+    const std::string raw = dir.Write("a.raw", Bytes(11025 * 2, 0));
+    const std::string path = dir.Path() + "/a.mp3";
+    test::CommandOutput("lame --quiet -r -s 44.1 --bitwidth 16 -m m -b 64 --add-id3v2 --tt Alt --ta Band --tn 3/12 "
+                        "--tg Rock "
+        + test::ShellQuote(raw) + " " + test::ShellQuote(path) + " 2>&1");
+    const Bytes encoded = test::ReadFile(path);
+
+    // Without the option only the block changes.
+    EXPECT_EQ(Cli(dir, {"set", "--artist", "Andere", path}).out, "geschrieben: " + path + "\n");
+    const Bytes blockOnly = test::ReadFile(path);
+    ASSERT_EQ(blockOnly.size(), encoded.size());
+    EXPECT_TRUE(std::equal(encoded.begin(), encoded.end() - 128, blockOnly.begin()));
+    const std::vector<std::string> before = MutagenFrames(path);
+
+    const std::string title = std::string(30, 'T') + " und dreißig Zeichen mehr – ł";
+    const CliRun r = Cli(dir, {"set", "--sync-id3v2", "--title", " " + title + "\t", "--track", "7", "--genre",
+                                  "Rock & Roll", path});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "geschrieben: " + path + "\n");
+    std::vector<std::string> expected = before;
+    for (std::string& line : expected)
+        for (const auto& [old, now] : {std::pair {"TIT2=Alt|1", "TIT2=" + title + "|1"},
+                 {"TRCK=3/12|1", "TRCK=7/12|0"}, {"TCON=Rock|0", "TCON=Rock & Roll|0"}})
+            if (line == old)
+                line = now;
+    EXPECT_NE(expected, before);
+    EXPECT_EQ(MutagenFrames(path), expected) << "the whole title, the other frames as they were";
+    const std::string info = Cli(dir, {"info", path}).out;
+    EXPECT_NE(info.find("\"title\":\"" + std::string(30, 'T') + "\""), std::string::npos) << info;
+    EXPECT_NE(info.find("\"id3v2Differs\":[\"artist\"]"), std::string::npos) << info << "only what was left out";
+}
+
+TEST(CliSet, SyncID3v2NamesEachTagItLeavesAlone)
+{
+    test::TempDir dir;
+    const Bytes v22 = test::Tag(Cat({test::Str("TT2"), {0, 0, 4, 0}, test::Str("Alt")}), 0, 2);
+    const Bytes packed = test::Tag(
+        Cat({test::Str("TIT2"), test::BigEndian(8), {0, 0x80}, test::BigEndian(4), {0x78, 0x9C, 0x63, 0x70}}), 0, 3);
+    const Bytes room = test::Tag(Cat({test::TextFrame("TIT2", "Alt"), Fill(100)}), 0, 4);
+    const std::string first = dir.Write("22.mp3", Cat({v22, kAudio, kOld}));
+    const std::string second = dir.Write("gepackt.mp3", Cat({packed, kAudio, kOld}));
+    const std::string third = dir.Write("gut.mp3", Cat({room, kAudio, kOld}));
+
+    const CliRun r = Cli(dir, {"set", "--sync-id3v2", "--title", "Neu", first, second, third});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.out, "geschrieben: " + first + "\ngeschrieben: " + second + "\ngeschrieben: " + third + "\n");
+    EXPECT_EQ(r.err, "ID3v2 nicht geändert (Version 2.2): " + first
+            + "\nID3v2 nicht geändert (Feld komprimiert oder verschlüsselt): " + second + "\n");
+    const Bytes block = test::V1("Neu", "Band", "Platte", "1999", "Bem", 5, 17);
+    EXPECT_EQ(test::ReadFile(first), Cat({v22, kAudio, block}));
+    EXPECT_EQ(test::ReadFile(second), Cat({packed, kAudio, block}));
+    const Bytes changed = test::Tag(Cat({test::TextFrame("TIT2", "Neu"), Fill(100)}), 0, 4);
+    EXPECT_EQ(test::ReadFile(third), Cat({changed, kAudio, block}));
 }
 
 } // namespace

@@ -17,13 +17,14 @@
 namespace km::test {
 
 enum class TCall {
-    Open, Close, Stat, StatLink, Read, Write, Truncate, Times, Rename, Replace, Remove, Sync, Trash, Count
+    Open, Close, Stat, StatLink, Read, Write, Truncate, Times, Rename, Replace, Remove, Sync, Trash, Attributes,
+    Resolve, Count
 };
 
 inline const char* CallName(TCall c)
 {
     static const char* const names[] = {"open", "close", "stat", "statlink", "read", "write", "truncate", "times",
-        "rename", "replace", "remove", "sync", "trash"};
+        "rename", "replace", "remove", "sync", "trash", "attributes", "resolve"};
     return names[static_cast<int>(c)];
 }
 
@@ -107,6 +108,14 @@ public:
     int Sync(int fd) override
     {
         return Or(TCall::Sync, {}, [&] { return TFileOpsLayer::Sync(fd); });
+    }
+    int CopyAttributes(int from, int to) override
+    {
+        return Or(TCall::Attributes, {}, [&] { return TFileOpsLayer::CopyAttributes(from, to); });
+    }
+    int ResolvePath(const std::string& path, std::string& resolved) override
+    {
+        return Or(TCall::Resolve, path, [&] { return TFileOpsLayer::ResolvePath(path, resolved); });
     }
     bool MoveToTrash(const std::string& path) override
     {

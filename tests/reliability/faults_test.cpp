@@ -122,6 +122,12 @@ long MTime(const std::string& path)
     return ::stat(path.c_str(), &st) == 0 ? st.st_mtim.tv_sec : -1;
 }
 
+bool AskedToRetry(const test::TScriptedDialogs& dialogs)
+{
+    return std::any_of(dialogs.calls.begin(), dialogs.calls.end(),
+        [](const test::TDialogCall& call) { return call.Kind == TDialogs::Kind::Confirmation; });
+}
+
 TID3v1Tag MakeTag(std::string_view title)
 {
     TID3v1Tag tag = EmptyTag();
@@ -366,6 +372,138 @@ TEST(Faults, SaverKeepsEntryAndUndoInStepWithTheFile)
         return out;
     };
     Sweep("saver undo", reset, undo);
+}
+
+// With ID3v2 written too, the leading tag changes with the block: in place,
+// or by a whole new file renamed over the old one. Whatever fails, the file
+// holds both old tags or both new ones (or, its growth refused and said so,
+// the new block alone), nothing but the writer's hidden temporary stays
+// beside it and only after two faults, and undo gives the old bytes back.
+TEST(Faults, ID3v2ChangesWithTheBlockOrNotAtAll)
+{
+    test::TempDir dir;
+    const std::string path = dir.Path() + "/s.mp3";
+    const std::string title = "Ein laengerer Titel";
+    const Bytes audio = Cat({test::Header(), test::Fill(3000, 0x11)});
+    const auto file = [&](const std::string& name, std::size_t padding, const std::string& v1) {
+        const Bytes frames = Cat({test::TextFrame("TIT2", name), test::TextFrame("TPE1", "Band"), test::Fill(padding)});
+        return Cat({test::Tag(frames), audio, test::V1(v1, "Band")});
+    };
+    struct TCase {
+        const char* Name;
+        Bytes Before, After, BlockOnly; // BlockOnly: the new block behind the old tag
+        std::vector<std::vector<TFault>> Twice;
+    };
+    const std::size_t longer = title.size() - 4;
+    const TCase cases[] = {
+        {"id3v2 in place", file("Lied", 100, "Lied"), file(title, 100 - longer, title), file("Lied", 100, title), {}},
+        {"id3v2 grown", file("Lied", 0, "Lied"), file(title, kID3v2GrowPadding, title), file("Lied", 0, title),
+            {{{TCall::Sync, 1, EIO}, {TCall::Remove, 1, EIO}}, {{TCall::Replace, 1, EIO}, {TCall::Remove, 1, EIO}}}},
+    };
+    const auto reset = [&](const Bytes& bytes) {
+        for (const auto& e : fs::directory_iterator(dir.Path()))
+            fs::remove(e.path());
+        dir.Write("s.mp3", bytes);
+        SetTimes(path);
+    };
+    // What else stands in the folder: nothing, or after two faults the hidden temporary.
+    const auto beside = [&](const TFaultLayer& layer) {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir.Path()))
+            if (e.path().filename() != "s.mp3")
+                names.push_back(e.path().filename().string());
+        EXPECT_LE(names.size(), layer.Faults.size() > 1 ? 1u : 0u) << "left beside the file";
+        for (const std::string& name : names) {
+            EXPECT_TRUE(name.starts_with(".s.mp3.klangmappe-") && name.ends_with(".tmp")) << name;
+        }
+        return names.empty() ? "" : ", temporary left";
+    };
+    for (const TCase& c : cases) {
+        // `yes`: the user asks to try again after a failure.
+        const auto save = [&](TFaultLayer& layer, bool yes) {
+            test::TScriptedDialogs dialogs;
+            dialogs.QueueResult(yes ? Result::Yes : Result::No);
+            for (int i = 0; i < 3; ++i)
+                dialogs.QueueResult(Result::No);
+            TTagSaver saver(dialogs, layer);
+            saver.SetID3v2Mitschreiben(true);
+            TEintragDaten entry = Fresh(dir.Path(), "s.mp3");
+            TID3v1Tag tag = entry.Tag;
+            StoreField(tag.Titel, title);
+            const auto r = saver.Save(entry, tag);
+            const Bytes now = test::ReadFile(path);
+            const bool written = now == c.After, old = now == c.Before;
+            const bool refused = !saver.TakeID3v2Refusals().empty(), blockOnly = refused && now == c.BlockOnly;
+            EXPECT_TRUE(written || old || blockOnly) << "half a change";
+            EXPECT_TRUE(!yes || written || blockOnly) << "a second try did not go through";
+            EXPECT_EQ(r == TTagSaver::TSaveResult::Written, !old);
+            EXPECT_TRUE(SameTag(entry.Tag, Fresh(dir.Path(), "s.mp3").Tag))
+                << "the entry shows another tag than the file holds";
+            EXPECT_EQ(saver.Undo().Count(), old ? 0u : 1u) << "the undo list disagrees with the file";
+            if (saver.Undo().Top()) {
+                EXPECT_EQ(saver.Undo().Top()->ID3v2.Empty(), !written)
+                    << "the undo record disagrees with the ID3v2 tag";
+            }
+            if (!written) {
+                EXPECT_TRUE(refused || !dialogs.calls.empty()) << "a failed save is told";
+            } else if (!yes && !layer.FailedCloseOfAWrite) {
+                EXPECT_FALSE(AskedToRetry(dialogs)) << "a save that went through is reported as failed";
+            }
+            if (!TimesGap(layer)) {
+                EXPECT_EQ(MTime(path), kThen) << "file times";
+            }
+            std::string out = written ? "saved" : old ? "failed" : "refused, block alone";
+            if (!dialogs.TextsOf("Message").isEmpty())
+                out += ", asked";
+            if (MTime(path) != kThen)
+                out += ", times NOT kept";
+            out += beside(layer);
+            // What the save left, undone: the file as it was.
+            if (!old) {
+                saver.SetFileLayer(TFileLayer::Posix());
+                EXPECT_TRUE(saver.UndoTop());
+                EXPECT_EQ(test::ReadFile(path), c.Before) << "undo";
+            }
+            return out;
+        };
+        Sweep(std::string("saver ") + c.Name, [&] { reset(c.Before); }, [&](TFaultLayer& layer) {
+            std::string out = save(layer, false);
+            reset(c.Before);
+            TFaultLayer again(layer.Faults);
+            return out + "; yes: " + save(again, true);
+        }, c.Twice);
+
+        // Undone: the old tag back byte for byte (a grown one shrinks by a
+        // rewrite), or the file as the save left it and the user told.
+        Sweep(std::string("saver undo ") + c.Name, [&] { reset(c.Before); }, [&](TFaultLayer& layer) {
+            test::TScriptedDialogs dialogs;
+            dialogs.QueueResult(Result::No);
+            TTagSaver saver(dialogs);
+            saver.SetID3v2Mitschreiben(true);
+            TEintragDaten entry = Fresh(dir.Path(), "s.mp3");
+            TID3v1Tag tag = entry.Tag;
+            StoreField(tag.Titel, title);
+            EXPECT_EQ(saver.Save(entry, tag), TTagSaver::TSaveResult::Written);
+            EXPECT_EQ(test::ReadFile(path), c.After);
+            saver.SetFileLayer(layer);
+            EXPECT_TRUE(saver.UndoTop());
+            EXPECT_TRUE(saver.Undo().Empty());
+            const Bytes now = test::ReadFile(path);
+            const bool undone = now == c.Before, refused = !saver.TakeID3v2Refusals().empty();
+            // A refused shrink leaves the grown tag with the old block.
+            const Bytes blockBack = Cat({Bytes(c.After.begin(), c.After.end() - 128), test::V1("Lied", "Band")});
+            EXPECT_TRUE(undone || now == c.After || (refused && now == blockBack)) << "half undone";
+            if (!undone) {
+                EXPECT_TRUE(refused || !dialogs.calls.empty()) << "an undo that did not happen is told";
+            } else if (!layer.FailedCloseOfAWrite) {
+                EXPECT_FALSE(AskedToRetry(dialogs)) << "an undo that went through is reported as failed";
+            }
+            std::string out = undone ? "undone" : now == c.After ? "not undone" : "refused, block alone";
+            if (!dialogs.TextsOf("Message").isEmpty())
+                out += ", asked";
+            return out + beside(layer);
+        }, c.Twice);
+    }
 }
 
 // Renaming: one of the two names holds the file, and entry, undo list and
