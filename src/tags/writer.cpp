@@ -201,18 +201,24 @@ int WriteAll(TFileLayer& layer, int fd, const std::uint8_t* data, std::size_t n,
     return 0;
 }
 
+// Not allowed, as opposed to failed: asking again would not help.
+bool MeansRefused(int err) { return err == -EACCES || err == -EPERM || err == -EROFS || err == -ENOTSUP; }
+
 // The whole file with the new tag and block, written beside the original and
-// renamed over it. The original is never written; `refused` when its owner or
-// attributes cannot be carried over (nothing written then).
+// renamed over it. The original is never written; `refused` names why the
+// folder or the file's owner and attributes do not allow it (nothing written then).
 TOutcome Rewrite(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TTagPlan& plan, const TID3v1Tag& tag,
-    bool keepTimes, bool& refused)
+    bool keepTimes, const char*& refused)
 {
     std::string real;
     if (const int err = layer.ResolvePath(reader.FileName, real); err != 0)
         return {TPass::Failed, err};
     TTemporary temp(layer);
-    if (const int err = temp.Create(real); err != 0)
+    if (const int err = temp.Create(real); err != 0) {
+        if (MeansRefused(err))
+            refused = kFolderText;
         return {TPass::Failed, err};
+    }
     const std::int64_t size = reader.FileSize;
     const std::int64_t tagAt = reader.LeadingID3v2Offset;
     const std::int64_t audioEnd = reader.HasID3v1 ? size - static_cast<std::int64_t>(kID3v1BlockSize) : size;
@@ -229,9 +235,10 @@ TOutcome Rewrite(int fd, TFileLayer& layer, const TID3v2Reader& reader, const TT
     }
     if (err != 0)
         return {TPass::Failed, err};
-    if (layer.CopyAttributes(fd, temp.Fd()) != 0) {
-        refused = true;
-        return {TPass::Failed};
+    if (err = layer.CopyAttributes(fd, temp.Fd()); err != 0) {
+        if (MeansRefused(err))
+            refused = kAttributesText;
+        return {TPass::Failed, err};
     }
     if (err = layer.Sync(temp.Fd()); err != 0)
         return {TPass::Failed, err};
@@ -280,14 +287,15 @@ TOutcome ChangeBlock(int fd, TFileLayer& layer, const TID3v2Reader& reader, cons
         if (!PlanTag(fd, layer, reader, *job, plan, err))
             return {TPass::Failed, err};
         if (!plan.New.empty() && plan.New.size() != plan.Old.size()) {
-            bool refused = false;
+            const char* refused = nullptr;
             TOutcome rewritten = Rewrite(fd, layer, reader, plan, tag, keepTimes, refused);
             if (!refused) {
                 if (rewritten.Pass == TPass::Done)
                     Concluded(*job, plan);
                 return rewritten;
             }
-            job->Refused = kAttributesText;
+            // The block alone, in place, as without the tag.
+            job->Refused = refused;
             plan.New.clear();
         }
     }

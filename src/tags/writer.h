@@ -62,6 +62,7 @@ struct TID3v2Job {
 inline constexpr const char* kOnlyAppendedText = "Tag nur am Dateiende";
 inline constexpr const char* kHardLinksText = "mehrere harte Links";
 inline constexpr const char* kAttributesText = "Rechte nicht übertragbar";
+inline constexpr const char* kFolderText = "Ordner nicht beschreibbar";
 
 enum class TWriteResult { Written, TooSmall, DamagedID3v2, Failed };
 // WriteID3v1Tag, telling apart the files left alone without asking: one too
