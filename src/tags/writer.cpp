@@ -76,8 +76,11 @@ struct TTagPlan {
 // Reads the leading tag and lets the job change it. False: a read failed (-errno in `err`).
 bool PlanTag(int fd, TFileLayer& layer, const TID3v2Reader& reader, TID3v2Job& job, TTagPlan& plan, int& err)
 {
-    // Changed and Undo stay from an earlier pass: a retry finds its change made.
+    // A retry after a pass that changed the tag (then failed at its close)
+    // finds the change made: patching again could take a second frame.
     job.Refused.clear();
+    if (job.Changed)
+        return true;
     if (reader.LeadingID3v2Size == 0) {
         // No tag is made where there is none.
         if (reader.HasID3v2)
