@@ -199,13 +199,11 @@ std::uint8_t EncodingFor(std::string_view utf8, std::uint8_t version)
     return Latin1(utf8) ? 0 : version == 3 ? 1 : 3;
 }
 
-std::vector<std::uint8_t> Frame(std::string_view id, std::uint8_t status, const std::vector<std::uint8_t>& body,
-    std::uint8_t version)
+std::vector<std::uint8_t> Frame(std::string_view id, const std::vector<std::uint8_t>& body, std::uint8_t version)
 {
     std::vector<std::uint8_t> frame(kHeader);
     std::memcpy(frame.data(), id.data(), 4);
     PutSize(frame.data() + 4, static_cast<std::uint32_t>(body.size()), version == 4);
-    frame[8] = status;
     frame.insert(frame.end(), body.begin(), body.end());
     return frame;
 }
@@ -315,8 +313,8 @@ TID3v2Patch PatchID3v2Tag(std::span<const std::uint8_t> tag, const TID3v2Changes
             } else {
                 newBody = EncodeID3v2Text(text, version);
             }
-            const std::uint8_t status = index >= 0 ? tag[layout.Frames[static_cast<std::size_t>(index)].Offset + 8] : 0;
-            frame = Frame(id, status, newBody, version);
+            // No status flags: "discard when the tag changes" was meant for the old frame, not ours.
+            frame = Frame(id, newBody, version);
         }
 
         TID3v2Undo::TFrame record;

@@ -105,6 +105,13 @@ TEST(ID3v2Patch, NewFramesAFooterAndFieldsThatStay)
         << "an emptied track takes its frame, \"/12\" and all";
     EXPECT_EQ(RestoreID3v2Tag(patch.Tag, patch.Undo).Tag, old);
 
+    // The old frame's "discard when the tag changes" does not pass to the frame written in its place.
+    const Bytes flagged = test::Tag(Cat({test::Frame("TIT2", Latin1("Alt"), 0x40), Fill(50)}));
+    const TID3v2Patch retitled = PatchID3v2Tag(flagged, Changes({{V2Title, "Neu"}}));
+    ASSERT_EQ(retitled.Tag.size(), flagged.size());
+    EXPECT_EQ(retitled.Tag[18], 0);
+    EXPECT_EQ(RestoreID3v2Tag(retitled.Tag, retitled.Undo).Tag, flagged);
+
     // A footer allows no padding: the tag is exactly its frames, the footer mirrors the new header.
     const Bytes footed = test::Tag(Cat({Frame(4, "TIT2", Latin1("Alt")), Frame(4, "TPE1", Latin1("Band"))}), 0x10, 4);
     const TID3v2Patch longer = PatchID3v2Tag(footed, Changes({{V2Title, "Viel länger"}}));
