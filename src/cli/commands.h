@@ -32,4 +32,7 @@ extern const char* const kExportHelp;
 extern const char* const kFromNameHelp;
 extern const char* const kToNameHelp;
 
+// --charset NAME: the set the ID3v1 texts are read in (Windows-1252 without it).
+void AddCharsetOption(TOptionParser& options);
+
 } // namespace km::cli

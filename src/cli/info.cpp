@@ -1,6 +1,7 @@
 #include "cli/commands.h"
 #include "cli/json.h"
 #include "model/id3v2compare.h"
+#include "platform/charset.h"
 #include "platform/cp1252.h"
 #include "tags/id3v2reader.h"
 
@@ -9,7 +10,7 @@
 namespace km::cli {
 
 const char* const kInfoHelp =
-    "klangmappe-cli info [--id3v2] DATEI...\n"
+    "klangmappe-cli info [--id3v2] [--charset NAME] DATEI...\n"
     "\n"
     "Liest jede Datei so, wie das Hauptfenster sie liest, und gibt je Datei eine\n"
     "Zeile mit einem JSON-Objekt aus. Schlüssel in dieser Reihenfolge:\n"
@@ -35,7 +36,8 @@ const char* const kInfoHelp =
     "  channelMode    0 Stereo, 1 Joint Stereo, 2 Zweikanal, 3 Mono\n"
     "  vbr            ein Xing-Kopf wurde gefunden\n"
     "  title, artist, album, year, comment\n"
-    "                 die ID3v1-Felder, getrimmt, von Windows-1252 nach UTF-8\n"
+    "                 die ID3v1-Felder, getrimmt, von Windows-1252 (oder dem\n"
+    "                 Zeichensatz von --charset) nach UTF-8\n"
     "  track          Titelnummer (0 = keine)\n"
     "  genreIndex     Genre-Byte (255 = keins)\n"
     "  genre          Genre als \"(17)Rock\"; leer ohne Namen\n"
@@ -44,6 +46,9 @@ const char* const kInfoHelp =
     "Ohne --id3v2 werden die Frames eines führenden ID3v2-Tags nicht gelesen;\n"
     "fehlt ein ID3v2-Tag, stehen in frames die Felder des ID3v1-Blocks.\n"
     "Mit --id3v2 werden auch die Frames eines führenden Tags entschlüsselt.\n"
+    "--charset NAME liest die ID3v1-Texte in einem anderen Zeichensatz: windows-1250,\n"
+    "windows-1251, koi8-r, windows-1253 bis windows-1258, windows-874, shift_jis,\n"
+    "gbk, big5 oder euc-kr (Vorgabe windows-1252).\n"
     "Komprimierte Frames werden je Datei, über alle Tags zusammen, auf höchstens\n"
     "64 MiB entpackt; ein Frame darüber hinaus behält seine gespeicherten Bytes.\n"
     "\n"
@@ -92,11 +97,11 @@ void PrintInfoLine(const std::string& path, const TID3v2Reader& r)
         .Num("sampleRate", r.MP3Info.SampleRate)
         .Num("channelMode", r.MP3Info.ChannelMode)
         .Bool("vbr", r.MP3Info.VBR)
-        .Str("title", Cp1252ToUtf8(r.ID3v1.Title))
-        .Str("artist", Cp1252ToUtf8(r.ID3v1.Artist))
-        .Str("album", Cp1252ToUtf8(r.ID3v1.Album))
-        .Str("year", Cp1252ToUtf8(r.ID3v1.Year))
-        .Str("comment", Cp1252ToUtf8(r.ID3v1.Comment))
+        .Str("title", ID3v1Charset().ToUtf8(r.ID3v1.Title))
+        .Str("artist", ID3v1Charset().ToUtf8(r.ID3v1.Artist))
+        .Str("album", ID3v1Charset().ToUtf8(r.ID3v1.Album))
+        .Str("year", ID3v1Charset().ToUtf8(r.ID3v1.Year))
+        .Str("comment", ID3v1Charset().ToUtf8(r.ID3v1.Comment))
         .Num("track", r.ID3v1.Track)
         .Num("genreIndex", r.ID3v1.GenreIndex)
         .Str("genre", Cp1252ToUtf8(r.ID3v1.Genre))
@@ -119,7 +124,10 @@ void PrintInfoLine(const std::string& path, const TID3v2Reader& r)
 int RunInfo(const std::vector<std::string>& args)
 {
     bool readId3v2 = false;
-    const std::vector<std::string> files = TOptionParser().Flag({"--id3v2"}, readId3v2).Parse(args);
+    TOptionParser options;
+    options.Flag({"--id3v2"}, readId3v2);
+    AddCharsetOption(options);
+    const std::vector<std::string> files = options.Parse(args);
     if (files.empty())
         throw TUsageError {};
 

@@ -12,7 +12,8 @@
 namespace km::cli {
 
 const char* const kListHelp =
-    "klangmappe-cli list [--recursive] [--columns ID,ID,...] [--sort CODE] [--json] ORDNER\n"
+    "klangmappe-cli list [--recursive] [--columns ID,ID,...] [--sort CODE] [--json]\n"
+    "                    [--charset NAME] ORDNER\n"
     "\n"
     "Liest alle MP3-Dateien des Ordners wie die Dateiliste des Hauptfensters und\n"
     "gibt sie in deren Sortierung aus: eine Kopfzeile mit den Spaltentiteln, dann\n"
@@ -33,6 +34,8 @@ const char* const kListHelp =
     "  --json        ein JSON-Array von Objekten mit den Spaltentiteln als Schlüsseln;\n"
     "                ist der Pfad einer Datei kein gültiges UTF-8, steht sein\n"
     "                Bytewert zusätzlich als Hexadezimaltext unter \"pathHex\"\n"
+    "  --charset NAME  der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252; siehe\n"
+    "                klangmappe-cli info --help); sortiert wird nach den gelesenen Texten\n"
     "\n"
     "Zahlen und Datum folgen LANG, die Uhrzeit TZ. Ein fehlender Ordner ergibt nur\n"
     "die Kopfzeile und \"Ordner nicht gefunden: ORDNER\"; eine Datei, die nicht\n"
@@ -66,6 +69,7 @@ int RunList(const std::vector<std::string>& args)
     TListOptions list;
     TOptionParser options;
     list.AddTo(options);
+    AddCharsetOption(options);
     const std::vector<std::string> folders = options.Flag({"--json"}, json).Parse(args);
     if (folders.size() != 1)
         throw TUsageError {};

@@ -15,7 +15,7 @@ namespace {
 using km::cli::TCommand;
 
 const TCommand kCommands[] = {
-    {"info", "[--id3v2] DATEI...", "Zeigt, was Klangmappe in MP3-Dateien liest.", km::cli::kInfoHelp, km::cli::RunInfo},
+    {"info", "[OPTIONEN] DATEI...", "Zeigt, was Klangmappe in MP3-Dateien liest.", km::cli::kInfoHelp, km::cli::RunInfo},
     {"list", "[OPTIONEN] ORDNER", "Zeigt die Dateiliste eines Ordners.", km::cli::kListHelp, km::cli::RunList},
     {"set", "[OPTIONEN] DATEI...", "Schreibt Felder in den ID3v1-Block.", km::cli::kSetHelp, km::cli::RunSet},
     {"case", "[OPTIONEN] DATEI...", "Ändert Groß- und Kleinschreibung der Texte.", km::cli::kCaseHelp, km::cli::RunCase},

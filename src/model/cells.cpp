@@ -2,6 +2,7 @@
 
 #include "model/columns.h"
 #include "model/id3v2compare.h"
+#include "platform/charset.h"
 #include "platform/cp1252.h"
 #include "tags/genres.h"
 
@@ -14,7 +15,7 @@ namespace {
 template <std::size_t N>
 QString TagText(const char (&field)[N])
 {
-    return Cp1252ToQString(FieldText(field));
+    return ID3v1Charset().ToQString(FieldView(field));
 }
 } // namespace
 

@@ -1,6 +1,6 @@
 #include "model/id3v2compare.h"
 
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "tags/genres.h"
 
 #include <optional>
@@ -29,9 +29,9 @@ std::string AsField(const std::optional<std::string>& text, std::size_t width)
 {
     if (!text)
         return {};
-    std::string bytes = Utf8ToCp1252(*text);
-    if (bytes.size() > width)
-        bytes.resize(width);
+    const TCharset& charset = ID3v1Charset();
+    std::string bytes = charset.FromUtf8(*text);
+    bytes.resize(charset.Fit(bytes, width));
     return std::string(Trimmed(bytes));
 }
 

@@ -2,6 +2,7 @@
 
 #include "model/columns.h"
 #include "model/id3v2compare.h"
+#include "platform/charset.h"
 #include "tags/genres.h"
 
 #include <algorithm>
@@ -68,16 +69,25 @@ int YearValue(std::string_view year)
     return negative ? -value : value;
 }
 
+namespace {
+// Tag texts as text: bytes of another set than Windows-1252 compare as what they decode to.
+int CompareField(std::string_view a, std::string_view b)
+{
+    const TCharset& charset = ID3v1Charset();
+    return charset.IsDefault() ? CompareText(a, b) : CompareText(charset.ToUtf8(a), charset.ToUtf8(b));
+}
+} // namespace
+
 int CompareByCode(int code, const TEintragDaten& e1, const TEintragDaten& e2)
 {
     switch (code) {
     case 1: return CompareText(e1.FileName, e2.FileName);
-    case 2: return CompareText(FieldView(e1.Tag.Titel), FieldView(e2.Tag.Titel));
-    case 3: return CompareText(FieldView(e1.Tag.Interpret), FieldView(e2.Tag.Interpret));
-    case 4: return CompareText(FieldView(e1.Tag.Album), FieldView(e2.Tag.Album));
+    case 2: return CompareField(FieldView(e1.Tag.Titel), FieldView(e2.Tag.Titel));
+    case 3: return CompareField(FieldView(e1.Tag.Interpret), FieldView(e2.Tag.Interpret));
+    case 4: return CompareField(FieldView(e1.Tag.Album), FieldView(e2.Tag.Album));
     case 5: return Compare(e1.Tag.Titelnr, e2.Tag.Titelnr);
     case 6: return Compare(YearValue(FieldView(e1.Tag.Jahr)), YearValue(FieldView(e2.Tag.Jahr)));
-    case 7: return CompareText(FieldView(e1.Tag.Bemerkung), FieldView(e2.Tag.Bemerkung));
+    case 7: return CompareField(FieldView(e1.Tag.Bemerkung), FieldView(e2.Tag.Bemerkung));
     case 8: return CompareText(GenreName(e1.Tag.Musikrichtung), GenreName(e2.Tag.Musikrichtung));
     case 9: return CompareText(e1.Folder.str(), e2.Folder.str());
     case 10: return Compare(e1.FileSize, e2.FileSize);

@@ -64,7 +64,7 @@ TEST(CliInfo, SynthesisedFramesMissingFilesAndExitCodes)
 
     const CliRun help = Cli(dir, {"info", "--help"});
     EXPECT_EQ(help.code, 0);
-    EXPECT_NE(help.out.find("klangmappe-cli info [--id3v2] DATEI..."), std::string::npos);
+    EXPECT_NE(help.out.find("klangmappe-cli info [--id3v2] [--charset NAME] DATEI..."), std::string::npos);
     const CliRun top = Cli(dir, {"--help"});
     EXPECT_EQ(top.code, 0);
     EXPECT_NE(top.out.find("Befehle:"), std::string::npos);

@@ -83,6 +83,30 @@ TEST_F(CliList, TheID3v2ColumnReadsTheLeadingTag)
     EXPECT_EQ(r.out, "Dateiname\tID3v2\nf.mp3\t2.4\ng.mp3\t2.3 \u2260\nb.mp3\t\na.MP3\t\n");
 }
 
+// Tags written in another set: read, sorted and compared as the texts they
+// are; the ID3v2 column holds them against the frames in that set too.
+TEST(CliCharset, TextsOfAnotherSetReadSortedAndCompared)
+{
+    test::TempDir dir;
+    const Bytes audio = Cat({test::Header(), Fill(2000, 0x11)});
+    // "Я" is 0xDF and "ёж" 0xB8 0xE6 in Windows-1251: by bytes ё comes first, by letters Я.
+    dir.Write("a.mp3", Cat({test::Tag(test::Frame("TIT2", Cat({{3}, test::Str("Я")}))), audio, test::V1("\xdf")}));
+    dir.Write("b.mp3", Cat({audio, test::V1("\xb8\xe6")}));
+    const auto r = Cli(dir, {"list", "--charset", "Windows-1251", "--columns", "0,1,17", "--sort", "2", dir.Path()}, kGerman);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "Dateiname\tTitel\tID3v2\na.mp3\tЯ\t2.4\nb.mp3\tёж\t\n");
+    const auto plain = Cli(dir, {"list", "--columns", "0,1,17", "--sort", "2", dir.Path()}, kGerman);
+    EXPECT_EQ(plain.out, "Dateiname\tTitel\tID3v2\nb.mp3\t¸æ\t\na.mp3\tß\t2.4 ≠\n");
+    const auto info = Cli(dir, {"info", "--charset", "windows-1251", dir.Path() + "/a.mp3"});
+    EXPECT_NE(info.out.find("\"id3v2Differs\":[],"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"title\":\"Я\""), std::string::npos) << info.out;
+    const auto wrong = Cli(dir, {"list", "--charset", "cp1251", dir.Path()});
+    EXPECT_EQ(wrong.code, 2);
+    EXPECT_EQ(wrong.err.substr(0, wrong.err.find('\n', wrong.err.find('\n') + 1)),
+        "Unbekannter Zeichensatz: cp1251\n(windows-1252, windows-1250, windows-1251, koi8-r, windows-1253, windows-1254, "
+        "windows-1255, windows-1256, windows-1257, windows-1258, windows-874, shift_jis, gbk, big5, euc-kr)");
+}
+
 TEST_F(CliList, UnreadableSubfoldersAreToldAndFail)
 {
     std::filesystem::create_directories(root + "zu");

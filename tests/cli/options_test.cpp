@@ -65,7 +65,7 @@ TEST(CliCall, UsageListsTheCommands)
     const test::CliRun r = test::Cli(dir, {});
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Befehle:\n"
-                         "  info [--id3v2] DATEI...           Zeigt, was Klangmappe in MP3-Dateien liest.\n"
+                         "  info [OPTIONEN] DATEI...          Zeigt, was Klangmappe in MP3-Dateien liest.\n"
                          "  list [OPTIONEN] ORDNER            Zeigt die Dateiliste eines Ordners.\n"
                          "  set [OPTIONEN] DATEI...           Schreibt Felder in den ID3v1-Block.\n"
                          "  case [OPTIONEN] DATEI...          Ändert Groß- und Kleinschreibung der Texte.\n"

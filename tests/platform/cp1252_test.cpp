@@ -1,3 +1,4 @@
+#include "platform/charset.h"
 #include "platform/cp1252.h"
 
 #include <gtest/gtest.h>
@@ -35,6 +36,42 @@ TEST(Cp1252, WhatCannotBeHeldBecomesAQuestionMark)
     EXPECT_EQ(QStringToCp1252(QString::fromUtf8("a😀b")), "a?b");
     EXPECT_EQ(Utf8ToCp1252("a\xff\xc3"), "a??") << "broken UTF-8";
     EXPECT_EQ(Utf8ToCp1252("\xc0\xaf"), "??") << "overlong forms are broken too";
+}
+
+// The other sets go through glibc's converters: Windows' own tables, one
+// replacement character a byte the set leaves undefined, "?" for what it
+// cannot hold, and widths that never cut a character.
+TEST(Charset, TheSetsOfOtherCollections)
+{
+    const auto set = [](const char* name) {
+        const TCharsetInfo* info = FindCharset(name);
+        EXPECT_NE(info, nullptr) << name;
+        return TCharset(info ? *info : Charsets[0]);
+    };
+    EXPECT_EQ(FindCharset("Windows-1251"), FindCharset("windows-1251"));
+    EXPECT_EQ(FindCharset("cp1251"), nullptr);
+    EXPECT_TRUE(set("windows-1252").IsDefault());
+    std::string all;
+    for (int b = 0; b < 256; ++b)
+        all += static_cast<char>(b);
+    EXPECT_EQ(set("windows-1252").ToUtf8(all), Cp1252ToUtf8(all));
+
+    EXPECT_EQ(set("windows-1251").ToUtf8("\xcf\xf0\xe8\xe2\xe5\xf2"), "Привет");
+    EXPECT_EQ(set("windows-1251").FromUtf8("Привет, ł"), "\xcf\xf0\xe8\xe2\xe5\xf2, ?");
+    EXPECT_EQ(set("koi8-r").ToUtf8("\xf0\xd2\xc9"), "При");
+    EXPECT_EQ(set("windows-1253").ToUtf8("a\xaa" "b"), "a\uFFFD" "b") << "0xAA is undefined in Greek";
+    EXPECT_EQ(set("windows-1258").ToUtf8("Ti\xea\xecng"), "Ti\u1EBFng") << "a base letter and its mark";
+    EXPECT_EQ(set("shift_jis").ToUtf8("\x5c\x87\x40"), "\\①") << "Windows' table: a backslash and its extra rows";
+    EXPECT_EQ(set("shift_jis").FromUtf8("日本"), "\x93\xfa\x96\x7b");
+    EXPECT_EQ(set("shift_jis").ToUtf8("a\x93"), "a\uFFFD") << "a character cut off";
+    EXPECT_EQ(set("gbk").FromUtf8("中文Ж€"), "\xd6\xd0\xce\xc4\xa7\xa8\x80");
+    EXPECT_EQ(set("big5").ToUtf8("\xa4\xa4"), "中");
+    EXPECT_EQ(set("euc-kr").FromUtf8("한😀"), "\xc7\xd1?");
+
+    EXPECT_EQ(set("shift_jis").Fit("\x93\xfa\x96\x7b", 3), 2u) << "never half a character";
+    EXPECT_EQ(set("shift_jis").Fit("a\x93\xfa", 2), 1u);
+    EXPECT_EQ(set("shift_jis").Fit("ab", 30), 2u);
+    EXPECT_EQ(set("windows-1251").Fit("\xcf\xf0\xe8", 2), 2u);
 }
 
 } // namespace

@@ -1,0 +1,217 @@
+#include "platform/charset.h"
+
+#include "platform/cp1252.h"
+#include "tags/utf8.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <iconv.h>
+#include <map>
+#include <utility>
+
+namespace km {
+
+const std::array<TCharsetInfo, kCharsetCount> Charsets {{
+    {"Westeuropäisch (Windows-1252)", "windows-1252", ""},
+    {"Mitteleuropäisch (Windows-1250)", "windows-1250", "CP1250"},
+    {"Kyrillisch (Windows-1251)", "windows-1251", "CP1251"},
+    {"Kyrillisch (KOI8-R)", "koi8-r", "KOI8-R"},
+    {"Griechisch (Windows-1253)", "windows-1253", "CP1253"},
+    {"Türkisch (Windows-1254)", "windows-1254", "CP1254"},
+    {"Hebräisch (Windows-1255)", "windows-1255", "CP1255"},
+    {"Arabisch (Windows-1256)", "windows-1256", "CP1256"},
+    {"Baltisch (Windows-1257)", "windows-1257", "CP1257"},
+    {"Vietnamesisch (Windows-1258)", "windows-1258", "CP1258"},
+    {"Thailändisch (Windows-874)", "windows-874", "CP874"},
+    // Windows' own table: glibc's SHIFT_JIS maps 0x5C to the yen sign and lacks Windows' extra rows.
+    {"Japanisch (Shift_JIS, Windows)", "shift_jis", "CP932", true},
+    {"Chinesisch vereinfacht (GBK)", "gbk", "CP936", true},
+    {"Chinesisch traditionell (Big5)", "big5", "CP950", true},
+    {"Koreanisch (EUC-KR)", "euc-kr", "CP949", true},
+}};
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+bool SameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        return lower(x) == lower(y);
+    });
+}
+
+// One converter a direction and set for each thread, opened once: opening costs more than most texts.
+iconv_t Converter(const char* to, const char* from)
+{
+    thread_local std::map<std::pair<std::string, std::string>, iconv_t> open;
+    const auto key = std::make_pair(std::string(to), std::string(from));
+    if (const auto it = open.find(key); it != open.end()) {
+        iconv(it->second, nullptr, nullptr, nullptr, nullptr); // back to the initial state
+        return it->second;
+    }
+    const iconv_t cd = iconv_open(to, from);
+    open.emplace(key, cd);
+    return cd;
+}
+
+bool Usable(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
+// Converts what iconv takes of `in`; stops at a byte it cannot, which stays in `in`.
+void Run(iconv_t cd, std::string_view& in, std::string& out)
+{
+    char buffer[256];
+    while (!in.empty()) {
+        char* src = const_cast<char*>(in.data());
+        std::size_t left = in.size();
+        char* dst = buffer;
+        std::size_t room = sizeof buffer;
+        const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buffer, static_cast<std::size_t>(dst - buffer));
+        in.remove_prefix(in.size() - left);
+        if (r != static_cast<std::size_t>(-1) || errno != E2BIG)
+            return;
+    }
+}
+
+// What a stateful converter still holds (the base letter waiting for a combining mark).
+void Flush(iconv_t cd, std::string& out)
+{
+    char buffer[64];
+    char* dst = buffer;
+    std::size_t room = sizeof buffer;
+    iconv(cd, nullptr, nullptr, &dst, &room);
+    out.append(buffer, static_cast<std::size_t>(dst - buffer));
+}
+
+std::atomic<const TCharsetInfo*> g_id3v1 {&Charsets[0]};
+
+} // namespace
+
+const TCharsetInfo* FindCharset(std::string_view name)
+{
+    for (const TCharsetInfo& info : Charsets)
+        if (SameName(name, info.Name))
+            return &info;
+    return nullptr;
+}
+
+std::string CharsetNames()
+{
+    std::string out;
+    for (const TCharsetInfo& info : Charsets)
+        out += (out.empty() ? "" : ", ") + std::string(info.Name);
+    return out;
+}
+
+std::string TCharset::ToUtf8(std::string_view bytes) const
+{
+    if (IsDefault())
+        return Cp1252ToUtf8(bytes);
+    std::string out;
+    const iconv_t cd = Converter("UTF-8", m_info->Converter);
+    if (!Usable(cd)) {
+        for (std::size_t k = 0; k < bytes.size(); ++k)
+            AppendUtf8(out, bytes[k] & 0x80 ? kReplacement : char32_t(bytes[k]));
+        return out;
+    }
+    while (!bytes.empty()) {
+        Run(cd, bytes, out);
+        if (bytes.empty())
+            break;
+        // A byte the set leaves undefined, or a character cut off at the end.
+        Flush(cd, out);
+        AppendUtf8(out, kReplacement);
+        bytes.remove_prefix(1);
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    Flush(cd, out);
+    return out;
+}
+
+std::string TCharset::FromUtf8(std::string_view utf8) const
+{
+    if (IsDefault())
+        return Utf8ToCp1252(utf8);
+    std::string out;
+    const iconv_t cd = Converter(m_info->Converter, "UTF-8");
+    while (!utf8.empty()) {
+        if (Usable(cd))
+            Run(cd, utf8, out);
+        if (utf8.empty())
+            break;
+        // A character the set cannot hold (or broken UTF-8): one "?" for it.
+        if (Usable(cd))
+            Flush(cd, out);
+        out += '?';
+        std::size_t next = 0;
+        NextUtf8(utf8, next);
+        utf8.remove_prefix(next);
+        if (Usable(cd))
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+    if (Usable(cd))
+        Flush(cd, out);
+    return out;
+}
+
+QString TCharset::ToQString(std::string_view bytes) const
+{
+    if (IsDefault())
+        return Cp1252ToQString(bytes);
+    const std::string utf8 = ToUtf8(bytes);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string TCharset::FromQString(const QString& text) const
+{
+    if (IsDefault())
+        return QStringToCp1252(text);
+    return FromUtf8(text.toStdString());
+}
+
+std::size_t TCharset::Fit(std::string_view bytes, std::size_t width) const
+{
+    if (bytes.size() <= width)
+        return bytes.size();
+    if (!m_info->MultiByte)
+        return width;
+    const iconv_t cd = Converter("UTF-32LE", m_info->Converter);
+    if (!Usable(cd))
+        return width;
+    // One character at a time: the output has room for exactly one.
+    std::size_t at = 0;
+    while (at < bytes.size()) {
+        char* src = const_cast<char*>(bytes.data() + at);
+        std::size_t left = bytes.size() - at;
+        char out[4];
+        char* dst = out;
+        std::size_t room = sizeof out;
+        iconv(cd, &src, &left, &dst, &room);
+        std::size_t length = bytes.size() - at - left;
+        if (length == 0)
+            length = 1; // undefined or cut off: a byte of its own
+        if (at + length > width)
+            break;
+        at += length;
+    }
+    return at;
+}
+
+const TCharset& ID3v1Charset()
+{
+    thread_local const TCharsetInfo* seen = nullptr;
+    thread_local TCharset charset(Charsets[0]);
+    const TCharsetInfo* now = g_id3v1.load(std::memory_order_relaxed);
+    if (now != seen) {
+        charset = TCharset(*now);
+        seen = now;
+    }
+    return charset;
+}
+
+void SetID3v1Charset(const TCharsetInfo& info) { g_id3v1.store(&info, std::memory_order_relaxed); }
+
+} // namespace km
