@@ -7,7 +7,8 @@ namespace km::cli {
 // Declared here as well, so the text keeps external linkage on its own.
 extern const char* const kCaseHelp;
 const char* const kCaseHelp =
-    "klangmappe-cli case --mode first|upper|lower [--touch] [--sync-id3v2] DATEI...\n"
+    "klangmappe-cli case --mode first|upper|lower [--touch] [--sync-id3v2]\n"
+    "                    [--charset NAME] DATEI...\n"
     "\n"
     "Ändert die Groß- und Kleinschreibung von Titel, Interpret, Album und\n"
     "Bemerkung im ID3v1-Block jeder Datei, wie die Befehle des Hauptfensters:\n"
@@ -21,6 +22,8 @@ const char* const kCaseHelp =
     "                   Zeiten der Datei erhalten\n"
     "  --sync-id3v2     geänderte Felder auch im ID3v2-Tag am Dateianfang\n"
     "                   umschreiben (dessen ganzen Text; es wird keiner angelegt)\n"
+    "  --charset NAME   der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252;\n"
+    "                   die Namen nennt klangmappe-cli info --help)\n"
     "\n"
     "Jahr, Titelnummer und Musikrichtung bleiben, wie sie sind. Je Datei eine\n"
     "Zeile \"geschrieben: PFAD\", oder \"unverändert: PFAD\", wenn die Texte schon\n"
@@ -41,6 +44,7 @@ int RunCase(const std::vector<std::string>& args)
         if (mode == 0)
             throw TUsageError {"Unbekannter Modus: " + v + " (first, upper oder lower)"};
     });
+    AddCharsetOption(options);
     const std::vector<std::string> files = options.Parse(args);
     if (mode == 0)
         throw TUsageError {"Kein Modus angegeben."};

@@ -47,6 +47,8 @@ const char* const kExportHelp =
     "                   ('') lässt nur leere Zeilen\n"
     "  --sort CODE      die Reihenfolge wie bei \"list\"\n"
     "  --extended       die erweiterte Playlist (m3u)\n"
+    "  --charset NAME   der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252;\n"
+    "                   die Namen nennt klangmappe-cli info --help)\n"
     "\n"
     "Zeilen enden mit CR LF. Rückgabewert 1, wenn der Ordner fehlt, ein Unterordner\n"
     "oder eine Datei nicht gelesen oder DATEI nicht geschrieben werden konnte, 2 bei\n"
@@ -103,6 +105,7 @@ int RunExport(const std::vector<std::string>& args)
     TListOptions listed;
     TOptionParser options;
     listed.AddTo(options, true);
+    AddCharsetOption(options);
     const std::vector<std::string> rest = options.Flag({"--extended"}, extended)
                                               .Flag({"--force"}, force)
                                               .Value({"--output", "-o"}, [&output](const std::string& v) { output = v; })

@@ -43,6 +43,8 @@ const char* const kFromNameHelp =
     "  --sync-id3v2     geänderte Felder auch in den ID3v2-Tag am Dateianfang\n"
     "                   schreiben, mit dem ganzen Teil des Namens (2.3 und 2.4;\n"
     "                   es wird keiner angelegt)\n"
+    "  --charset NAME   der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252;\n"
+    "                   die Namen nennt klangmappe-cli info --help)\n"
     "\n"
     "Beginnt der Aufbau mit der Titelnummer und steht im Namen vor dem ersten\n"
     "Trennzeichen keine ganze Zahl, wird dieser eine Name als Teil 2 und 3\n"
@@ -73,6 +75,8 @@ const char* const kToNameHelp =
     "                   2 Interpret, 3 Titel, 4 Album, 5 Jahr (Vorgabe 2,3,0)\n"
     "  --sep1 TEXT      Trennzeichen zwischen Teil 1 und 2 (Vorgabe \" - \")\n"
     "  --sep2 TEXT      Trennzeichen zwischen Teil 2 und 3 (Vorgabe leer)\n"
+    "  --charset NAME   der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252;\n"
+    "                   die Namen nennt klangmappe-cli info --help)\n"
     "  --keep-track0    auch die Titelnummer 0 in den Namen schreiben (als 00);\n"
     "                   sonst fällt sie weg. Titelnummern haben mindestens zwei\n"
     "                   Ziffern\n"
@@ -157,6 +161,7 @@ int RunFromName(const std::vector<std::string>& args)
         .Flag({"--year-from-date"}, names.JahrVonDatei)
         .Flag({"--touch"}, touch)
         .Flag({"--sync-id3v2"}, sync);
+    AddCharsetOption(options);
     const std::vector<std::string> files = options.Parse(args);
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};
@@ -189,6 +194,7 @@ int RunToName(const std::vector<std::string>& args)
             throw TUsageError {"Unbekannte Antwort für --empty: " + v + " (skip oder rename)"};
         emptyField = v == "skip" ? TDialogs::Result::NoToAll : TDialogs::Result::YesToAll;
     });
+    AddCharsetOption(options);
     const std::vector<std::string> files = options.Parse(args);
     if (files.empty())
         throw TUsageError {"Keine Datei angegeben."};

@@ -36,6 +36,8 @@ const char* const kSetHelp =
     "                   Zeiten der Datei erhalten\n"
     "  --sync-id3v2     geänderte Felder auch in den ID3v2-Tag am Dateianfang\n"
     "                   schreiben (2.3 und 2.4; es wird keiner angelegt)\n"
+    "  --charset NAME   der Zeichensatz der ID3v1-Texte (Vorgabe windows-1252;\n"
+    "                   die Namen nennt klangmappe-cli info --help)\n"
     "\n"
     "Texte werden als UTF-8 gelesen und als Windows-1252 gespeichert; Zeichen, die\n"
     "Windows-1252 nicht kennt, werden zu \"?\". Führende und folgende Leer- und\n"
@@ -108,6 +110,7 @@ int RunSet(const std::vector<std::string>& args)
             throw TUsageError {
                 "Unbekannte Musikrichtung: " + v + "\n(der genaue Name aus der Liste, z. B. \"Rock\", oder none)"};
     });
+    AddCharsetOption(options);
     const std::vector<std::string> files = options.Parse(args);
     if (!fields.Any())
         throw TUsageError {"Kein Feld angegeben."};

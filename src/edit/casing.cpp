@@ -1,6 +1,7 @@
 #include "edit/casing.h"
 
 #include "edit/storetag.h"
+#include "platform/charset.h"
 #include "platform/cp1252.h"
 
 #include <QChar>
@@ -64,8 +65,47 @@ std::uint8_t AsciiStep(std::uint8_t b, int mode)
     return b;
 }
 
+// A character of another set than Windows-1252: letters and their forms are
+// the decoded characters' own, "Alles groß" and "Alles klein" change a-z only.
+char32_t OtherStep(char32_t c, bool& wordStart, int mode)
+{
+    if (mode != CaseFirstLetters)
+        return c < 0x80 ? AsciiStep(static_cast<std::uint8_t>(c), mode) : c;
+    if (c <= 0xFFFF && QChar::isLetter(c)) {
+        const char32_t to = wordStart ? QChar::toUpper(c) : QChar::toLower(c);
+        wordStart = false;
+        return to;
+    }
+    if (c < 0x80 && IsSeparator(static_cast<std::uint8_t>(c)))
+        wordStart = true;
+    return c;
+}
+
+// Character by character in the set: a changed one only where its new form
+// takes the same bytes, so that widths hold and bytes the set leaves
+// undefined stay as they are.
+void ConvertInSet(const TCharset& charset, char* text, std::size_t length, int mode)
+{
+    const std::string_view bytes(text, length);
+    std::string out;
+    bool wordStart = true;
+    for (std::size_t at = 0; at < length;) {
+        char32_t c = 0;
+        const std::size_t n = charset.Step(bytes, at, c);
+        const char32_t to = OtherStep(c, wordStart, mode);
+        const std::string encoded = to == c ? std::string() : charset.Encode(to);
+        out += encoded.size() == n ? encoded : std::string(bytes.substr(at, n));
+        at += n;
+    }
+    std::memcpy(text, out.data(), length);
+}
+
 void ConvertInPlace(char* text, std::size_t length, int mode)
 {
+    if (const TCharset& charset = ID3v1Charset(); !charset.IsDefault()) {
+        ConvertInSet(charset, text, length, mode);
+        return;
+    }
     bool wordStart = true;
     for (std::size_t i = 0; i < length; ++i) {
         const auto b = static_cast<std::uint8_t>(text[i]);
@@ -92,6 +132,20 @@ QString ConvertCase(const QString& text, int mode)
 {
     QString out = text;
     bool wordStart = true;
+    if (const TCharset& charset = ID3v1Charset(); !charset.IsDefault()) {
+        QString converted;
+        for (const char32_t c : text.toUcs4()) {
+            // What the set cannot hold becomes "?" when stored, and separates words as that one does.
+            if (charset.Encode(c).empty()) {
+                wordStart = true;
+                converted += QString::fromUcs4(&c, 1);
+                continue;
+            }
+            const char32_t to = OtherStep(c, wordStart, mode);
+            converted += QString::fromUcs4(charset.Encode(to).empty() ? &c : &to, 1);
+        }
+        return converted;
+    }
     for (QChar& c : out) {
         const int b = UnicodeToCp1252(c.unicode());
         if (b < 0) {
@@ -127,10 +181,10 @@ TID3v2Change ID3v2CaseChange(const QString& fallback, int mode)
 TID3v2Changes ID3v2CaseChanges(const TID3v1Tag& converted, int mode)
 {
     TID3v2Changes changes;
-    changes[V2Title] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Titel)), mode);
-    changes[V2Artist] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Interpret)), mode);
-    changes[V2Album] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Album)), mode);
-    changes[V2Comment] = ID3v2CaseChange(Cp1252ToQString(FieldView(converted.Bemerkung)), mode);
+    changes[V2Title] = ID3v2CaseChange(ID3v1Charset().ToQString(FieldView(converted.Titel)), mode);
+    changes[V2Artist] = ID3v2CaseChange(ID3v1Charset().ToQString(FieldView(converted.Interpret)), mode);
+    changes[V2Album] = ID3v2CaseChange(ID3v1Charset().ToQString(FieldView(converted.Album)), mode);
+    changes[V2Comment] = ID3v2CaseChange(ID3v1Charset().ToQString(FieldView(converted.Bemerkung)), mode);
     return changes;
 }
 

@@ -10,7 +10,7 @@
 #include "edit/tagsaver.h"
 #include "model/cells.h"
 #include "model/id3v2compare.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "tags/genres.h"
@@ -145,11 +145,11 @@ QString TEditPanel::ShownText(int flag) const
 {
     const TID3v1Tag& t = m_shownTag;
     switch (flag) {
-    case FlagTitel: return Cp1252ToQString(FieldView(t.Titel));
-    case FlagInterpret: return Cp1252ToQString(FieldView(t.Interpret));
-    case FlagAlbum: return Cp1252ToQString(FieldView(t.Album));
-    case FlagJahr: return Cp1252ToQString(FieldView(t.Jahr));
-    case FlagBemerkung: return Cp1252ToQString(FieldView(t.Bemerkung));
+    case FlagTitel: return ID3v1Charset().ToQString(FieldView(t.Titel));
+    case FlagInterpret: return ID3v1Charset().ToQString(FieldView(t.Interpret));
+    case FlagAlbum: return ID3v1Charset().ToQString(FieldView(t.Album));
+    case FlagJahr: return ID3v1Charset().ToQString(FieldView(t.Jahr));
+    case FlagBemerkung: return ID3v1Charset().ToQString(FieldView(t.Bemerkung));
     case FlagTitelnr: return QString::number(t.Titelnr);
     default: return QString();
     }

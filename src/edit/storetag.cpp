@@ -1,5 +1,6 @@
 #include "edit/storetag.h"
 
+#include "platform/charset.h"
 #include "platform/cp1252.h"
 #include "tags/genres.h"
 
@@ -7,14 +8,17 @@ namespace km {
 
 void StoreTypedText(char* field, std::size_t width, const QString& text)
 {
-    const std::string bytes = QStringToCp1252(text);
+    const TCharset& charset = ID3v1Charset();
+    const std::string bytes = charset.FromQString(text);
     std::size_t begin = 0;
     std::size_t end = bytes.size();
     while (begin < end && static_cast<unsigned char>(bytes[begin]) <= 0x20)
         ++begin;
     while (end > begin && static_cast<unsigned char>(bytes[end - 1]) <= 0x20)
         --end;
-    StoreField(field, width, std::string_view(bytes).substr(begin, end - begin));
+    // No trail byte of a multi-byte set is a blank, so the ends trim alike; the cut keeps characters whole.
+    const std::string_view trimmed = std::string_view(bytes).substr(begin, end - begin);
+    StoreField(field, width, trimmed.substr(0, charset.Fit(trimmed, width)));
 }
 
 namespace {
@@ -47,7 +51,7 @@ TID3v2Changes ID3v2ChangesOf(const TID3v1Tag& old, const TID3v1Tag& now, const T
     const auto text = [&](TID3v2Field field, std::string_view before, std::string_view after) {
         if (before == after)
             return;
-        changes[field] = whole[field] ? *whole[field] : TID3v2Change {Trimmed(Cp1252ToUtf8(after)), {}};
+        changes[field] = whole[field] ? *whole[field] : TID3v2Change {Trimmed(ID3v1Charset().ToUtf8(after)), {}};
     };
     text(V2Title, FieldView(old.Titel), FieldView(now.Titel));
     text(V2Artist, FieldView(old.Interpret), FieldView(now.Interpret));

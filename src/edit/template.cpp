@@ -5,7 +5,7 @@
 #include "browse/listmodel.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "ui/commandtable.h"
 
@@ -100,17 +100,17 @@ void TTemplate::ActFeldUebernehmenExecute()
     }
     QString text;
     if (field == f.ETitel)
-        text = Cp1252ToQString(FieldView(t.Titel));
+        text = ID3v1Charset().ToQString(FieldView(t.Titel));
     else if (field == f.ESaenger)
-        text = Cp1252ToQString(FieldView(t.Interpret));
+        text = ID3v1Charset().ToQString(FieldView(t.Interpret));
     else if (field == f.EAlbum)
-        text = Cp1252ToQString(FieldView(t.Album));
+        text = ID3v1Charset().ToQString(FieldView(t.Album));
     else if (field == f.EJahr)
-        text = Cp1252ToQString(FieldView(t.Jahr));
+        text = ID3v1Charset().ToQString(FieldView(t.Jahr));
     else if (field == f.ETitelnr)
         text = QString::number(t.Titelnr);
     else if (field == f.EBemerkung)
-        text = Cp1252ToQString(FieldView(t.Bemerkung));
+        text = ID3v1Charset().ToQString(FieldView(t.Bemerkung));
     auto* edit = static_cast<QLineEdit*>(field);
     m_panel.SetFieldAsTyped(edit, text);
     edit->selectAll();
@@ -123,11 +123,11 @@ void TTemplate::ActAllesUebernehmenExecute()
     const TID3v1Tag t = m_entry->Tag;
     const TEditFields& f = m_panel.Fields();
     const std::pair<QLineEdit*, QString> texts[] = {
-        {f.ETitel, Cp1252ToQString(FieldView(t.Titel))},
-        {f.ESaenger, Cp1252ToQString(FieldView(t.Interpret))},
-        {f.EAlbum, Cp1252ToQString(FieldView(t.Album))},
-        {f.EBemerkung, Cp1252ToQString(FieldView(t.Bemerkung))},
-        {f.EJahr, Cp1252ToQString(FieldView(t.Jahr))},
+        {f.ETitel, ID3v1Charset().ToQString(FieldView(t.Titel))},
+        {f.ESaenger, ID3v1Charset().ToQString(FieldView(t.Interpret))},
+        {f.EAlbum, ID3v1Charset().ToQString(FieldView(t.Album))},
+        {f.EBemerkung, ID3v1Charset().ToQString(FieldView(t.Bemerkung))},
+        {f.EJahr, ID3v1Charset().ToQString(FieldView(t.Jahr))},
         {f.ETitelnr, QString::number(t.Titelnr)},
     };
     for (const auto& [edit, text] : texts) {

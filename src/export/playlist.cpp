@@ -1,7 +1,7 @@
 #include "export/playlist.h"
 
 #include "model/entry.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 
 #include <string_view>
 
@@ -36,8 +36,9 @@ std::string DisplayText(const TEintragDaten& entry)
 {
     const std::string_view artist = FieldView(entry.Tag.Interpret);
     const std::string_view title = FieldView(entry.Tag.Titel);
-    std::string text = (artist.empty() ? std::string("?") : Cp1252ToUtf8(artist)) + " - "
-        + (title.empty() ? std::string("?") : Cp1252ToUtf8(title));
+    const TCharset& charset = ID3v1Charset();
+    std::string text = (artist.empty() ? std::string("?") : charset.ToUtf8(artist)) + " - "
+        + (title.empty() ? std::string("?") : charset.ToUtf8(title));
     if (text == "? - ?") {
         const std::string& name = entry.FileName;
         text = name.size() < 4 ? name : name.substr(0, name.size() - 4);

@@ -2,7 +2,7 @@
 
 #include "model/cells.h"
 #include "model/entry.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "platform/paths.h"
 #include "tags/genres.h"
 
@@ -18,12 +18,12 @@ QStringList WorkbookRow(const TEintragDaten& e)
     return {
         Shown(e.Folder),
         Shown(e.FileName),
-        Cp1252ToQString(FieldView(tag.Titel)),
-        Cp1252ToQString(FieldView(tag.Interpret)),
-        Cp1252ToQString(FieldView(tag.Album)),
+        ID3v1Charset().ToQString(FieldView(tag.Titel)),
+        ID3v1Charset().ToQString(FieldView(tag.Interpret)),
+        ID3v1Charset().ToQString(FieldView(tag.Album)),
         QString::number(tag.Titelnr),
-        Cp1252ToQString(FieldView(tag.Jahr)),
-        Cp1252ToQString(FieldView(tag.Bemerkung)),
+        ID3v1Charset().ToQString(FieldView(tag.Jahr)),
+        ID3v1Charset().ToQString(FieldView(tag.Bemerkung)),
         tag.Musikrichtung < kGenreCount ? QString::fromUtf8(GenreName(tag.Musikrichtung)) : QString(),
         QString::number(e.FileSize),
         AttributeText(e.Attributes),

@@ -1,6 +1,6 @@
 #include "model/structure.h"
 
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 
 #include <QDateTime>
 
@@ -85,22 +85,22 @@ void StorePiece(TID3v1Tag& tag, int kind, const QString& piece, TParsedFields& p
         parsed.Titelnr = true;
         break;
     case PartInterpret:
-        StoreField(tag.Interpret, QStringToCp1252(piece));
+        StoreID3v1Text(tag.Interpret, piece);
         parsed.Interpret = true;
         parsed.Whole[1] = piece;
         break;
     case PartTitel:
-        StoreField(tag.Titel, QStringToCp1252(piece));
+        StoreID3v1Text(tag.Titel, piece);
         parsed.Titel = true;
         parsed.Whole[0] = piece;
         break;
     case PartAlbum:
-        StoreField(tag.Album, QStringToCp1252(piece));
+        StoreID3v1Text(tag.Album, piece);
         parsed.Album = true;
         parsed.Whole[2] = piece;
         break;
     case PartJahr:
-        StoreField(tag.Jahr, QStringToCp1252(piece));
+        StoreID3v1Text(tag.Jahr, piece);
         parsed.Jahr = true;
         parsed.Whole[3] = piece;
         break;
@@ -158,12 +158,12 @@ void SplitFileName(const QString& fileName, const QString& folder, const QString
     }
 
     if (names.DirAlbum) {
-        StoreField(tag.Album, QStringToCp1252(FolderName(folder)));
+        StoreID3v1Text(tag.Album, FolderName(folder));
         parsed.Album = true;
         parsed.Whole[2] = FolderName(folder);
     }
     if (names.JahrVonDatei) {
-        StoreField(tag.Jahr, QStringToCp1252(fileYear));
+        StoreID3v1Text(tag.Jahr, fileYear);
         parsed.Jahr = true;
         parsed.Whole[3] = fileYear;
     }
@@ -180,16 +180,16 @@ QString BuildFileName(const TID3v1Tag& tag, const TNameStructure& names)
                 piece = QStringLiteral("%1").arg(tag.Titelnr, 2, 10, QLatin1Char('0'));
             break;
         case PartInterpret:
-            piece = Cp1252ToQString(FieldView(tag.Interpret));
+            piece = ID3v1Charset().ToQString(FieldView(tag.Interpret));
             break;
         case PartTitel:
-            piece = Cp1252ToQString(FieldView(tag.Titel));
+            piece = ID3v1Charset().ToQString(FieldView(tag.Titel));
             break;
         case PartAlbum:
-            piece = Cp1252ToQString(FieldView(tag.Album));
+            piece = ID3v1Charset().ToQString(FieldView(tag.Album));
             break;
         case PartJahr:
-            piece = Cp1252ToQString(FieldView(tag.Jahr));
+            piece = ID3v1Charset().ToQString(FieldView(tag.Jahr));
             break;
         default:
             break;

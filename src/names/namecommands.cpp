@@ -8,7 +8,7 @@
 #include "model/structure.h"
 #include "names/form3.h"
 #include "names/namerenamer.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
 #include "tags/writer.h"
@@ -100,13 +100,13 @@ void TNameCommands::ActVonDateinamenExecute()
             field->selectAll();
         };
         if (parsed.Titel)
-            put(f.ETitel, Cp1252ToQString(FieldView(tag.Titel)), V2Title);
+            put(f.ETitel, ID3v1Charset().ToQString(FieldView(tag.Titel)), V2Title);
         if (parsed.Interpret)
-            put(f.ESaenger, Cp1252ToQString(FieldView(tag.Interpret)), V2Artist);
+            put(f.ESaenger, ID3v1Charset().ToQString(FieldView(tag.Interpret)), V2Artist);
         if (parsed.Album)
-            put(f.EAlbum, Cp1252ToQString(FieldView(tag.Album)), V2Album);
+            put(f.EAlbum, ID3v1Charset().ToQString(FieldView(tag.Album)), V2Album);
         if (parsed.Jahr)
-            put(f.EJahr, Cp1252ToQString(FieldView(tag.Jahr)), V2Year);
+            put(f.EJahr, ID3v1Charset().ToQString(FieldView(tag.Jahr)), V2Year);
         if (parsed.Titelnr)
             put(f.ETitelnr, QString::number(tag.Titelnr), V2Track);
     }

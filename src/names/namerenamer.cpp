@@ -2,7 +2,7 @@
 
 #include "edit/tagsaver.h"
 #include "model/entry.h"
-#include "platform/cp1252.h"
+#include "platform/charset.h"
 #include "platform/paths.h"
 #include "tags/writer.h"
 
@@ -176,7 +176,7 @@ void TNameRenamer::SetYearIntoDate(TEintragDaten& entry, const TFileInformation&
     TFileHandle handle(layer, fd);
     TFileTime lastWrite = times.LastWriteTime;
     if (m_names.DatumBeibehalten)
-        lastWrite = WithYear(lastWrite, Cp1252ToQString(FieldView(entry.Tag.Jahr)), CurrentYear());
+        lastWrite = WithYear(lastWrite, ID3v1Charset().ToQString(FieldView(entry.Tag.Jahr)), CurrentYear());
     // The list shows the date the file now has.
     if (layer.SetTimes(fd, times.LastAccessTime, lastWrite) == 0 && lastWrite != 0)
         entry.FileTime = lastWrite;

@@ -1,6 +1,7 @@
 #include "platform/charset.h"
 
 #include "platform/cp1252.h"
+#include "tags/id3v1tag.h"
 #include "tags/utf8.h"
 
 #include <algorithm>
@@ -84,6 +85,23 @@ void Flush(iconv_t cd, std::string& out)
     std::size_t room = sizeof buffer;
     iconv(cd, nullptr, nullptr, &dst, &room);
     out.append(buffer, static_cast<std::size_t>(dst - buffer));
+}
+
+// The bytes of the first character of a multi-byte set: converted alone, into
+// room for exactly one; an undefined or cut-off one counts a byte.
+std::size_t CharLength(const char* converter, std::string_view rest)
+{
+    const iconv_t cd = Converter("UTF-32LE", converter);
+    if (!Usable(cd))
+        return 1;
+    char* src = const_cast<char*>(rest.data());
+    std::size_t left = rest.size();
+    char out[4];
+    char* dst = out;
+    std::size_t room = sizeof out;
+    iconv(cd, &src, &left, &dst, &room);
+    const std::size_t length = rest.size() - left;
+    return length == 0 ? 1 : length;
 }
 
 std::atomic<const TCharsetInfo*> g_id3v1 {&Charsets[0]};
@@ -178,26 +196,35 @@ std::size_t TCharset::Fit(std::string_view bytes, std::size_t width) const
         return bytes.size();
     if (!m_info->MultiByte)
         return width;
-    const iconv_t cd = Converter("UTF-32LE", m_info->Converter);
-    if (!Usable(cd))
-        return width;
-    // One character at a time: the output has room for exactly one.
     std::size_t at = 0;
     while (at < bytes.size()) {
-        char* src = const_cast<char*>(bytes.data() + at);
-        std::size_t left = bytes.size() - at;
-        char out[4];
-        char* dst = out;
-        std::size_t room = sizeof out;
-        iconv(cd, &src, &left, &dst, &room);
-        std::size_t length = bytes.size() - at - left;
-        if (length == 0)
-            length = 1; // undefined or cut off: a byte of its own
+        const std::size_t length = CharLength(m_info->Converter, bytes.substr(at));
         if (at + length > width)
             break;
         at += length;
     }
     return at;
+}
+
+std::size_t TCharset::Step(std::string_view bytes, std::size_t at, char32_t& c) const
+{
+    if (IsDefault()) {
+        c = Cp1252ToUnicode(static_cast<std::uint8_t>(bytes[at]));
+        return 1;
+    }
+    const std::size_t length = m_info->MultiByte ? CharLength(m_info->Converter, bytes.substr(at)) : 1;
+    const std::string utf8 = ToUtf8(bytes.substr(at, length));
+    std::size_t i = 0;
+    c = utf8.empty() ? kReplacement : NextUtf8(utf8, i);
+    return length;
+}
+
+std::string TCharset::Encode(char32_t c) const
+{
+    std::string utf8;
+    AppendUtf8(utf8, c);
+    const std::string bytes = FromUtf8(utf8);
+    return bytes == "?" && c != U'?' ? std::string() : bytes;
 }
 
 const TCharset& ID3v1Charset()
@@ -210,6 +237,13 @@ const TCharset& ID3v1Charset()
         seen = now;
     }
     return charset;
+}
+
+void StoreID3v1Text(char* field, std::size_t width, const QString& text)
+{
+    const TCharset& charset = ID3v1Charset();
+    const std::string bytes = charset.FromQString(text);
+    StoreField(field, width, std::string_view(bytes).substr(0, charset.Fit(bytes, width)));
 }
 
 void SetID3v1Charset(const TCharsetInfo& info) { g_id3v1.store(&info, std::memory_order_relaxed); }

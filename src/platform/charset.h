@@ -42,10 +42,20 @@ public:
     std::string FromQString(const QString& text) const;
     // How many of the bytes fit into `width`, never cutting a character.
     std::size_t Fit(std::string_view bytes, std::size_t width) const;
+    // The character at `at` and how many bytes it takes (at least one; U+FFFD for an undefined byte).
+    std::size_t Step(std::string_view bytes, std::size_t at, char32_t& c) const;
+    // The bytes of one character; empty when the set cannot hold it.
+    std::string Encode(char32_t c) const;
 
 private:
     const TCharsetInfo* m_info;
 };
+
+// Text into an ID3v1 field of `width` bytes in the current set, cut where a
+// character ends; what the set cannot hold becomes "?".
+void StoreID3v1Text(char* field, std::size_t width, const QString& text);
+template <std::size_t N>
+void StoreID3v1Text(char (&field)[N], const QString& text) { StoreID3v1Text(field, N, text); }
 
 // The set the program reads and writes ID3v1 texts in: Windows-1252 until
 // told otherwise, once at start (the window's setting, the command line's

@@ -107,6 +107,44 @@ TEST(CliCharset, TextsOfAnotherSetReadSortedAndCompared)
         "windows-1255, windows-1256, windows-1257, windows-1258, windows-874, shift_jis, gbk, big5, euc-kr)");
 }
 
+// Writing in another set: texts encoded in it and cut where a character ends,
+// case by its letters with undefined bytes left alone, names split into it
+// and made from it, and lists exported from it.
+TEST(CliCharset, EveryCommandWritesAndReadsInTheSetGiven)
+{
+    test::TempDir dir;
+    const Bytes audio = Cat({test::Header(), Fill(2000, 0x11)});
+    const auto block = [&](const std::string& name) {
+        const Bytes bytes = test::ReadFile(dir.Path() + "/" + name);
+        return std::string(bytes.end() - 125, bytes.end() - 95); // the title
+    };
+    const std::string a = dir.Write("a.mp3", Cat({audio, test::V1("x")}));
+    ASSERT_EQ(Cli(dir, {"set", "--charset", "windows-1251", "--title", "Привет, ł", a}).code, 0);
+    EXPECT_EQ(block("a.mp3"), std::string("\xcf\xf0\xe8\xe2\xe5\xf2, ?") + std::string(21, '\0'));
+    ASSERT_EQ(Cli(dir, {"set", "--charset", "shift_jis", "--title", "abc日本語日本語日本語日本語日本語", a}).code, 0);
+    EXPECT_EQ(block("a.mp3").substr(27), std::string("\x93\xfa\0", 3)) << "29 bytes: the next character would not fit whole";
+    EXPECT_NE(Cli(dir, {"info", "--charset", "shift_jis", a}).out.find("\"title\":\"abc日本語日本語日本語日本語日\""),
+        std::string::npos);
+
+    const std::string b = dir.Write("b.mp3", Cat({audio, test::V1("\xef\xd0\xc8\xc2\xc5\xd2 \xec\xe8\xf0")}));
+    ASSERT_EQ(Cli(dir, {"case", "--charset", "windows-1251", "--mode", "first", b}).code, 0);
+    EXPECT_EQ(block("b.mp3").substr(0, 10), "\xcf\xf0\xe8\xe2\xe5\xf2 \xcc\xe8\xf0") << "пРИВЕТ мир: Привет Мир";
+    const std::string c = dir.Write("c.mp3", Cat({audio, test::V1("\xe1\xaa\xe1 ab")}));
+    ASSERT_EQ(Cli(dir, {"case", "--charset", "windows-1253", "--mode", "upper", c}).code, 0);
+    EXPECT_EQ(block("c.mp3").substr(0, 6), "\xe1\xaa\xe1 AB") << "a-z only; 0xAA, undefined in Greek, stays";
+
+    const std::string d = dir.Write("Группа - Песня.mp3", Cat({audio}));
+    ASSERT_EQ(Cli(dir, {"from-name", "--charset", "windows-1251", d}).code, 0);
+    EXPECT_EQ(block("Группа - Песня.mp3").substr(0, 6), std::string("\xcf\xe5\xf1\xed\xff\0", 6));
+    const auto list
+        = Cli(dir, {"export", "m3u", "--extended", "--charset", "windows-1251", "--output", dir.Path() + "/p.m3u", dir.Path()});
+    ASSERT_EQ(list.code, 0) << list.err;
+    const Bytes m3u = test::ReadFile(dir.Path() + "/p.m3u");
+    EXPECT_NE(std::string(m3u.begin(), m3u.end()).find(",? - Привет Мир\r\nb.mp3"), std::string::npos);
+    ASSERT_EQ(Cli(dir, {"to-name", "--charset", "windows-1251", "--structure", "3,0,0", b}).code, 0);
+    EXPECT_TRUE(std::filesystem::exists(dir.Path() + "/Привет Мир.mp3"));
+}
+
 TEST_F(CliList, UnreadableSubfoldersAreToldAndFail)
 {
     std::filesystem::create_directories(root + "zu");
