@@ -45,20 +45,31 @@ bool SameName(std::string_view a, std::string_view b)
 }
 
 // One converter a direction and set for each thread, opened once: opening costs more than most texts.
+bool Usable(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
+
+// Closed with the thread.
+struct TConverters {
+    std::map<std::pair<std::string, std::string>, iconv_t> Open;
+    ~TConverters()
+    {
+        for (const auto& [key, cd] : Open)
+            if (Usable(cd))
+                iconv_close(cd);
+    }
+};
+
 iconv_t Converter(const char* to, const char* from)
 {
-    thread_local std::map<std::pair<std::string, std::string>, iconv_t> open;
+    thread_local TConverters converters;
     const auto key = std::make_pair(std::string(to), std::string(from));
-    if (const auto it = open.find(key); it != open.end()) {
+    if (const auto it = converters.Open.find(key); it != converters.Open.end()) {
         iconv(it->second, nullptr, nullptr, nullptr, nullptr); // back to the initial state
         return it->second;
     }
     const iconv_t cd = iconv_open(to, from);
-    open.emplace(key, cd);
+    converters.Open.emplace(key, cd);
     return cd;
 }
-
-bool Usable(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
 
 // Converts what iconv takes of `in`; stops at a byte it cannot, which stays in `in`.
 void Run(iconv_t cd, std::string_view& in, std::string& out)
