@@ -17,6 +17,7 @@
 #include "model/sorting.h"
 #include "model/version.h"
 #include "names/namecommands.h"
+#include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "ui/commandtable.h"
 #include "ui/icons.h"
@@ -85,6 +86,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     ReadStoredSettings();
     m_saver.SetDatumBeibehalten(m_settings.DatumBeibehalten);
     m_saver.SetID3v2Mitschreiben(m_settings.ID3v2Mitschreiben);
+    SetID3v1Charset(CharsetOrDefault(m_settings.ID3v1Zeichensatz.toStdString()));
     m_columns->SetSortKey(m_settings.Sort);
     m_docking->SetFolderBarWidth(m_settings.BW);
     ApplyCommandLine(arguments);

@@ -135,6 +135,8 @@ int RunInfo(const std::vector<std::string>& args)
     reader.ReadID3v2 = readId3v2;
     reader.CopyID3v2IfEmptyFromID3v1 = true;
     reader.ReadFields = true;
+    if (!ID3v1Charset().IsDefault())
+        reader.ID3v1ToUtf8 = [](std::string_view bytes) { return ID3v1Charset().ToUtf8(bytes); };
     int result = 0;
     for (const std::string& path : files) {
         reader.FileName = path;

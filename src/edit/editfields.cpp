@@ -1,5 +1,6 @@
 #include "edit/editfields.h"
 
+#include "platform/charset.h"
 #include "ui/icons.h"
 
 #include <QAbstractItemView>
@@ -15,11 +16,44 @@
 #include <QPainter>
 #include <QStylePainter>
 #include <QToolButton>
+#include <QValidator>
 #include <QVBoxLayout>
 
 #include <algorithm>
 
 namespace km {
+
+int CutToByteWidth(QString& text, int end, int width)
+{
+    const TCharset& charset = ID3v1Charset();
+    if (!charset.Info().MultiByte)
+        return end;
+    while (end > 0 && charset.FromQString(text).size() > static_cast<std::size_t>(width)) {
+        int from = end - 1;
+        if (from > 0 && text[from].isLowSurrogate() && text[from - 1].isHighSurrogate())
+            --from;
+        text.remove(from, end - from);
+        end = from;
+    }
+    return end;
+}
+
+namespace {
+// The field's width counts bytes: of an insertion, what does not fit is
+// dropped, as the length limit drops characters.
+class TByteWidth : public QValidator {
+public:
+    TByteWidth(int width, QObject* parent) : QValidator(parent), m_width(width) {}
+    State validate(QString& input, int& pos) const override
+    {
+        pos = CutToByteWidth(input, pos, m_width);
+        return Acceptable;
+    }
+
+private:
+    int m_width;
+};
+} // namespace
 
 int FontScaled(int designPixels, const QWidget* widget)
 {
@@ -197,6 +231,8 @@ QLineEdit* Field(QWidget* parent, const char* name, int tag, int maxLength)
     edit->setObjectName(QLatin1String(name));
     edit->setProperty("Tag", tag);
     edit->setMaxLength(maxLength);
+    if (tag != 4) // the track number is digits
+        edit->setValidator(new TByteWidth(maxLength, edit));
     return edit;
 }
 

@@ -12,6 +12,11 @@ class QToolButton;
 
 namespace km {
 
+// Drops characters before `end` until `text` takes at most `width` bytes in
+// the ID3v1 set; only a set of several bytes a character can need this.
+// Returns where `end` is now.
+int CutToByteWidth(QString& text, int end, int width);
+
 // A design size in pixels, grown for the widget's font: the sizes were drawn for an
 // 8-point dialog font at 96 dpi, whose letters advance about 6 pixels on average.
 int FontScaled(int designPixels, const QWidget* widget);

@@ -313,7 +313,16 @@ void TEditPanel::StorePanel(int row)
     for (std::size_t k = 0; k < texts.size(); ++k)
         if (!whole[k])
             whole[k] = TID3v2Change {ID3v2TypedText(texts[k]->text()), {}};
-    SaveRow(row, ApplyTypedFields(entry.Tag, typed, m_applyFlags), whole);
+    // A field that still shows what was loaded keeps its bytes: text decoded
+    // from another set need not encode back to them (undefined bytes).
+    TFieldFlags apply = m_applyFlags;
+    const std::array<int, 5> flags {FlagTitel, FlagInterpret, FlagAlbum, FlagJahr, FlagBemerkung};
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const auto flag = static_cast<std::size_t>(flags[k]);
+        if (apply[flag] && m_applyFlagsAtLoad[flag] && texts[k]->text() == ShownText(flags[k]))
+            apply[flag] = false;
+    }
+    SaveRow(row, ApplyTypedFields(entry.Tag, typed, apply), whole);
 }
 
 bool TEditPanel::SaveRow(int row, const TID3v1Tag& newTag, const TID3v2Changes& whole)
@@ -641,7 +650,9 @@ bool TEditPanel::eventFilter(QObject* watched, QEvent* event)
 void TEditPanel::SetFieldAsTyped(QLineEdit* field, const QString& text, std::optional<TID3v2Change> whole)
 {
     // Outside Filling, so the change handler counts it as the user's edit.
-    field->setText(text);
+    QString fitting = text;
+    CutToByteWidth(fitting, static_cast<int>(fitting.size()), field->maxLength());
+    field->setText(fitting);
     field->setModified(true);
     ETitelChange(field);
     if (const int flag = FlagOfTag(field->property("Tag").toInt()); flag >= 0)

@@ -1,5 +1,7 @@
 #include "model/settings.h"
 
+#include "platform/charset.h"
+
 #include <QDir>
 
 namespace km {
@@ -58,6 +60,9 @@ bool ReadSettings(TRegistry& r, TSettings& s)
     ReadBool(r, "keinTitel0", s.keinTitel0);
     ReadBool(r, "DirAlbum", s.DirAlbum);
     ReadBool(r, "ID3v2Mitschreiben", s.ID3v2Mitschreiben);
+    ReadString(r, "ID3v1Zeichensatz", s.ID3v1Zeichensatz);
+    // A name we do not know counts as missing.
+    s.ID3v1Zeichensatz = QString::fromLatin1(CharsetOrDefault(s.ID3v1Zeichensatz.toStdString()).Name);
     ReadInt(r, "Sort", s.Sort);
     ReadBool(r, "Unterordner", s.Unterordner);
     ReadInt(r, "BW", s.BW);
@@ -102,6 +107,7 @@ bool WriteSettings(TRegistry& r, const TSettings& s)
         r.WriteBinaryData(QStringLiteral("Placement"), EncodePlacement(*s.Placement));
     // Values that came after the first ones go behind them.
     r.WriteBool(QStringLiteral("ID3v2Mitschreiben"), s.ID3v2Mitschreiben);
+    r.WriteString(QStringLiteral("ID3v1Zeichensatz"), s.ID3v1Zeichensatz);
     return r.CloseKey();
 }
 

@@ -25,6 +25,7 @@ struct TNameStructure {
     bool keinTitel0 = true;              // a track number 0 is left out of built names
     bool DirAlbum = false;               // the album comes from the folder name
     bool ID3v2Mitschreiben = false;      // a change of the fields goes into the ID3v2 tag too
+    QString ID3v1Zeichensatz = QStringLiteral("windows-1252"); // the set ID3v1 texts are in, by its name
 };
 
 enum TNamePart : std::uint8_t { PartNone = 0, PartTitelnr, PartInterpret, PartTitel, PartAlbum, PartJahr };

@@ -2,6 +2,7 @@
 
 #include "model/settings.h"
 #include "names/launcher.h"
+#include "platform/charset.h"
 #include "platform/registry.h"
 #include "ui/icons.h"
 
@@ -17,6 +18,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <array>
 
 namespace km {
@@ -150,6 +152,22 @@ TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
     allgemeinLayout->addWidget(aufbau);
     CBID3v2 = Named(new QCheckBox(QStringLiteral("Änderungen auch in den ID3v2-Tag schreiben"), allgemein), "CBID3v2");
     allgemeinLayout->addWidget(CBID3v2);
+    auto* zeichensatz = Named(new QLabel(QStringLiteral("Zeichensatz der ID3v1-Tags"), allgemein), "Label5");
+    CBZeichensatz = Named(new QComboBox(allgemein), "CBZeichensatz");
+    for (const TCharsetInfo& info : Charsets)
+        CBZeichensatz->addItem(QString::fromUtf8(info.Label), QString::fromLatin1(info.Name));
+    CBZeichensatz->setMaxVisibleItems(static_cast<int>(Charsets.size()));
+    zeichensatz->setBuddy(CBZeichensatz);
+    CBZeichensatz->setAccessibleName(zeichensatz->text());
+    LVorschau = Named(new QLabel(allgemein), "LVorschau");
+    LVorschau->setTextFormat(Qt::PlainText);
+    LVorschau->setAccessibleName(QStringLiteral("Vorschau"));
+    auto* zeichensatzLayout = new QGridLayout;
+    zeichensatzLayout->addWidget(zeichensatz, 0, 0, 1, 2);
+    zeichensatzLayout->addWidget(CBZeichensatz, 1, 0, Qt::AlignTop);
+    zeichensatzLayout->addWidget(LVorschau, 1, 1, Qt::AlignTop);
+    zeichensatzLayout->setColumnStretch(1, 1);
+    allgemeinLayout->addLayout(zeichensatzLayout);
     allgemeinLayout->addStretch();
     pages->addTab(allgemein, QStringLiteral("Allgemein"));
 
@@ -204,6 +222,7 @@ TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
     main->setSizeConstraint(QLayout::SetFixedSize);
 
     connect(CBDatum, &QCheckBox::toggled, this, &TForm3::CBDatumClick);
+    connect(CBZeichensatz, &QComboBox::currentIndexChanged, this, &TForm3::ShowPreview);
     connect(BitBtn1, &QPushButton::clicked, this, &TForm3::BitBtn1Click);
     connect(PMVorgaben, &QMenu::triggered, this, &TForm3::VorgabeClick);
     connect(bitBtn2, &QPushButton::clicked, this, &TForm3::BitBtn2Click);
@@ -229,6 +248,25 @@ void TForm3::FormCreate()
     CDDatumBeibehalten->setChecked(m_names.DatumBeibehalten);
     CBTitel0->setChecked(m_names.keinTitel0);
     CBID3v2->setChecked(m_names.ID3v2Mitschreiben);
+    CBZeichensatz->setCurrentIndex(std::max(0, CBZeichensatz->findData(m_names.ID3v1Zeichensatz)));
+    ShowPreview();
+}
+
+void TForm3::SetPreview(std::optional<TPreview> preview)
+{
+    m_preview = std::move(preview);
+    ShowPreview();
+}
+
+void TForm3::ShowPreview()
+{
+    if (!m_preview) {
+        LVorschau->setText(QStringLiteral("Keine Datei für die Vorschau"));
+        return;
+    }
+    const TCharset charset(CharsetOrDefault(CBZeichensatz->currentData().toString().toStdString()));
+    LVorschau->setText(QStringLiteral("Titel: %1\nInterpret: %2")
+                           .arg(charset.ToQString(m_preview->Titel), charset.ToQString(m_preview->Interpret)));
 }
 
 void TForm3::Button2Click()
@@ -241,6 +279,7 @@ void TForm3::Button2Click()
     m_names.DatumBeibehalten = CDDatumBeibehalten->isChecked();
     m_names.keinTitel0 = CBTitel0->isChecked();
     m_names.ID3v2Mitschreiben = CBID3v2->isChecked();
+    m_names.ID3v1Zeichensatz = CBZeichensatz->currentData().toString();
     accept();
 }
 

@@ -6,10 +6,13 @@
 #include <QDialog>
 
 #include <functional>
+#include <optional>
+#include <string>
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QMenu;
 class QPushButton;
@@ -27,6 +30,14 @@ public:
     // Called after the stored settings were deleted, so they are not written back.
     std::function<void()> OnReset;
 
+    // The ID3v1 bytes of one file's title and artist, shown in the set chosen
+    // so the user sees which set is right; none when no file is listed.
+    struct TPreview {
+        std::string Titel;
+        std::string Interpret;
+    };
+    void SetPreview(std::optional<TPreview> preview);
+
 private:
     void FormCreate();
     void Button2Click();
@@ -38,6 +49,7 @@ private:
     void Button3Click();
     void Button4Click();
     void ShortcutInto(const QString& folder);
+    void ShowPreview();
 
     TNameStructure& m_names;
     TDialogs& m_dialogs;
@@ -52,11 +64,14 @@ private:
     QCheckBox* CDDatumBeibehalten = nullptr;
     QCheckBox* CBTitel0 = nullptr;
     QCheckBox* CBID3v2 = nullptr;
+    QComboBox* CBZeichensatz = nullptr;
+    QLabel* LVorschau = nullptr;
     QPushButton* BitBtn1 = nullptr;
     QMenu* PMVorgaben = nullptr;
 
     // The check CDDatumBeibehalten gets back when it is enabled again.
     bool m_datumBeibehaltenGemerkt = false;
+    std::optional<TPreview> m_preview;
 };
 
 } // namespace km

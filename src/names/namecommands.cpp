@@ -2,6 +2,7 @@
 
 #include "browse/commandcontext.h"
 #include "browse/filelist.h"
+#include "browse/listmodel.h"
 #include "edit/editfields.h"
 #include "edit/editpanel.h"
 #include "edit/tagsaver.h"
@@ -189,6 +190,14 @@ void TNameCommands::ActEinstellungenExecute()
 {
     TForm3 form(m_names, m_dialogs, m_window);
     form.OnReset = SettingsReset;
+    // The first selected file, else the first listed one.
+    const std::vector<int> selected = m_files.SelectedRows();
+    const int row = !selected.empty() ? selected.front() : m_files.Model().rowCount() > 0 ? 0 : -1;
+    if (row >= 0) {
+        const TEintragDaten& entry = m_files.Entry(row);
+        form.SetPreview(TForm3::TPreview {FieldText(entry.Tag.Titel), FieldText(entry.Tag.Interpret)});
+    }
+    const QString charsetBefore = m_names.ID3v1Zeichensatz;
     // Centred on the screen, not on the window.
     if (const QScreen* screen = m_window ? m_window->screen() : nullptr) {
         form.adjustSize();
@@ -197,6 +206,14 @@ void TNameCommands::ActEinstellungenExecute()
     if (form.exec() == QDialog::Accepted) {
         m_saver.SetDatumBeibehalten(m_names.DatumBeibehalten);
         m_saver.SetID3v2Mitschreiben(m_names.ID3v2Mitschreiben);
+        if (m_names.ID3v1Zeichensatz != charsetBefore) {
+            // What the fields hold was read and typed in the old set: it is
+            // stored in it before the list is read in the new one.
+            m_panel.FlushPendingEdits();
+            SetID3v1Charset(CharsetOrDefault(m_names.ID3v1Zeichensatz.toStdString()));
+            m_panel.DropEditsAndReload();
+            m_files.Rescan();
+        }
     }
 }
 

@@ -127,6 +127,12 @@ const TCharsetInfo* FindCharset(std::string_view name)
     return nullptr;
 }
 
+const TCharsetInfo& CharsetOrDefault(std::string_view name)
+{
+    const TCharsetInfo* info = FindCharset(name);
+    return info ? *info : Charsets[0];
+}
+
 std::string CharsetNames()
 {
     std::string out;

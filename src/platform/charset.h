@@ -24,6 +24,8 @@ inline constexpr const char* kDefaultCharset = "windows-1252";
 
 // The set of that name, case-insensitive; nullptr for an unknown one.
 const TCharsetInfo* FindCharset(std::string_view name);
+// The set of that name, Windows-1252 for an unknown one.
+const TCharsetInfo& CharsetOrDefault(std::string_view name);
 // The names, comma-separated, for a usage message.
 std::string CharsetNames();
 

@@ -1,5 +1,7 @@
 #include "id3v2reader.h"
 
+#include "id3v2patch.h"
+
 #include <zlib.h>
 
 #include <algorithm>
@@ -406,30 +408,38 @@ void TID3v2Reader::ParseID3v2Tag(std::span<const std::uint8_t> tag)
 void TID3v2Reader::CopyID3v1ToFrames()
 {
     Frames.clear();
-    const auto addText = [this](const char* id, const std::string& text) {
+    // The encoding byte and the text: ISO-8859-1 where it holds the text, else UTF-16 with BOM.
+    const auto body = [this](const std::string& text, bool blockText = true) {
+        if (!ID3v1ToUtf8 || !blockText) {
+            std::vector<std::uint8_t> data {0x00};
+            data.insert(data.end(), text.begin(), text.end());
+            return data;
+        }
+        return EncodeID3v2Text(ID3v1ToUtf8(text), 3);
+    };
+    const auto addText = [&](const char* id, const std::string& text, bool blockText = true) {
         if (text.empty())
             return;
         TID3Frame frame;
         frame.FrameID = id;
-        frame.Data.reserve(text.size() + 1);
-        frame.Data.push_back(0x00); // ISO-8859-1
-        frame.Data.insert(frame.Data.end(), text.begin(), text.end());
+        frame.Data = body(text, blockText);
         Frames.push_back(std::move(frame));
     };
     addText("TIT2", ID3v1.Title);
     addText("TPE1", ID3v1.Artist);
     addText("TALB", ID3v1.Album);
     if (ID3v1.Track != 0)
-        addText("TRCK", std::to_string(ID3v1.Track));
+        addText("TRCK", std::to_string(ID3v1.Track), false);
     addText("TYER", ID3v1.Year);
-    addText("TCON", ID3v1.Genre);
+    addText("TCON", ID3v1.Genre, false); // the table's name, not the block's text
     if (!ID3v1.Comment.empty()) {
         TID3Frame frame;
         frame.FrameID = "COMM";
         // Encoding and an empty language code, the text, a terminator.
-        frame.Data.assign(4, 0x00);
-        frame.Data.insert(frame.Data.end(), ID3v1.Comment.begin(), ID3v1.Comment.end());
-        frame.Data.push_back(0x00);
+        const std::vector<std::uint8_t> text = body(ID3v1.Comment);
+        frame.Data = {text[0], 0, 0, 0};
+        frame.Data.insert(frame.Data.end(), text.begin() + 1, text.end());
+        frame.Data.insert(frame.Data.end(), text[0] == 1 ? 2 : 1, 0);
         Frames.push_back(std::move(frame));
     }
 }

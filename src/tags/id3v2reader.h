@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace km {
@@ -31,6 +32,9 @@ public:
     bool DecodeFrames = true;
     // Reads what the first leading ID3v2 tag holds of the ID3v1 fields into ID3v2Fields.
     bool ReadFields = false;
+    // Turns ID3v1 text into UTF-8 for the frames made from the block; without
+    // it their bytes go in as they are, marked ISO-8859-1.
+    std::string (*ID3v1ToUtf8)(std::string_view bytes) = nullptr;
 
     // Results, reset by every ReadTags.
     bool FileExists = false; // false: a missing path or a folder, everything below stays cleared

@@ -100,6 +100,12 @@ TEST(CliCharset, TextsOfAnotherSetReadSortedAndCompared)
     const auto info = Cli(dir, {"info", "--charset", "windows-1251", dir.Path() + "/a.mp3"});
     EXPECT_NE(info.out.find("\"id3v2Differs\":[],"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("\"title\":\"Я\""), std::string::npos) << info.out;
+    // Frames made from the block for display: UTF-16 where ISO-8859-1 cannot hold the text.
+    EXPECT_NE(Cli(dir, {"info", "--charset", "windows-1251", dir.Path() + "/b.mp3"}).out.find(
+                  "{\"id\":\"TIT2\",\"data\":\"01fffe51043604\"}"),
+        std::string::npos);
+    EXPECT_NE(Cli(dir, {"info", dir.Path() + "/b.mp3"}).out.find("{\"id\":\"TIT2\",\"data\":\"00b8e6\"}"),
+        std::string::npos);
     const auto wrong = Cli(dir, {"list", "--charset", "cp1251", dir.Path()});
     EXPECT_EQ(wrong.code, 2);
     EXPECT_EQ(wrong.err.substr(0, wrong.err.find('\n', wrong.err.find('\n') + 1)),

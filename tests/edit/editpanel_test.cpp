@@ -10,6 +10,8 @@
 #include <QMenu>
 #include <QWheelEvent>
 
+#include "platform/charset.h"
+
 #include <filesystem>
 
 namespace km {
@@ -118,6 +120,44 @@ TEST_F(EditPanel, KeepsTheID3v2TagInStepWhenAsked)
     EXPECT_EQ(test::ReadFile(a), before[0]);
     EXPECT_EQ(test::ReadFile(b), before[1]);
     EXPECT_EQ(test::ReadFile(c), before[2]);
+}
+
+// In another set a field keeps its bytes until it is edited, and the fields
+// count bytes: a character of two never stands half in a field.
+TEST_F(EditPanel, AnotherSetKeepsUntouchedBytesAndCountsWidthsInBytes)
+{
+    // Windows-1253 leaves 0xAA undefined; "Καλή" and that byte.
+    Put("musik/a.mp3", Song("\xca\xe1\xeb\xde\xaa", "Band"));
+    Put("musik/b.mp3", Song("B"));
+    Start({QString::fromStdString(music)});
+    SetID3v1Charset(*FindCharset("windows-1253"));
+    window->Panel().DropEditsAndReload();
+    EXPECT_EQ(Edit("ETitel")->text(), QString::fromUtf8("Καλή\uFFFD"));
+    Activate();
+    Type(Edit("ESaenger"), QString::fromUtf8("Ορχήστρα"));
+    SelectRows({1});
+    EXPECT_EQ(OnDisk("a.mp3").Title, "\xca\xe1\xeb\xde\xaa") << "not turned into \"?\"";
+    EXPECT_EQ(OnDisk("a.mp3").Artist, "\xcf\xf1\xf7\xde\xf3\xf4\xf1\xe1");
+
+    // Shift_JIS: 15 characters of two bytes fill a title; the 16th does not go in.
+    SetID3v1Charset(*FindCharset("shift_jis"));
+    window->Panel().DropEditsAndReload();
+    const QString fifteen = QString::fromUtf8("日本語のタイトルはとても長いです");
+    Type(Edit("ETitel"), fifteen);
+    EXPECT_EQ(Edit("ETitel")->text(), fifteen.left(15));
+    Edit("ETitel")->setText(QString());
+    Type(Edit("ETitel"), QStringLiteral("a"));
+    QApplication::clipboard()->setText(fifteen);
+    Edit("ETitel")->paste();
+    EXPECT_EQ(Edit("ETitel")->text(), QStringLiteral("a") + fifteen.left(14)) << "a paste is cut, not refused";
+    window->Panel().SetFieldAsTyped(Edit("EAlbum"), QStringLiteral("x") + fifteen);
+    EXPECT_EQ(Edit("EAlbum")->text(), QStringLiteral("x") + fifteen.left(14));
+    SelectRows({0});
+    TID3v2Reader reader;
+    reader.FileName = music + "b.mp3";
+    reader.ReadTags();
+    EXPECT_EQ(ID3v1Charset().ToQString(reader.ID3v1.Title), QStringLiteral("a") + fifteen.left(14));
+    EXPECT_EQ(reader.ID3v1.Album.size(), 29u) << "cut where a character ends";
 }
 
 TEST_F(EditPanel, FieldsLabelsAndLimits)

@@ -78,6 +78,7 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
     s.keinTitel0 = false;
     s.DirAlbum = true;
     s.ID3v2Mitschreiben = true;
+    s.ID3v1Zeichensatz = "shift_jis";
     s.Sort = -4;
     s.Unterordner = true;
     s.BW = 250;
@@ -95,7 +96,8 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
         ASSERT_TRUE(registry.OpenKey(kSettingsKey, false));
         EXPECT_EQ(registry.GetValueNames(),
             QStringList({"LastDir", "TZ1", "TZ2", "DNAufbau", "JahrVonDatei", "DatumBeibehalten", "keinTitel0",
-                "DirAlbum", "Sort", "Unterordner", "BW", "ET", "CopyTo", "MoveTo", "Spalten", "Placement", "ID3v2Mitschreiben"}));
+                "DirAlbum", "Sort", "Unterordner", "BW", "ET", "CopyTo", "MoveTo", "Spalten", "Placement", "ID3v2Mitschreiben",
+                "ID3v1Zeichensatz"}));
     }
     TRegistry again;
     TSettings r = DefaultSettings();
@@ -109,6 +111,7 @@ TEST_F(Store, EveryValueRoundTripsInTableOrder)
     EXPECT_EQ(r.keinTitel0, s.keinTitel0);
     EXPECT_EQ(r.DirAlbum, s.DirAlbum);
     EXPECT_TRUE(r.ID3v2Mitschreiben);
+    EXPECT_EQ(r.ID3v1Zeichensatz, "shift_jis");
     EXPECT_EQ(r.Sort, s.Sort);
     EXPECT_EQ(r.Unterordner, s.Unterordner);
     EXPECT_EQ(r.BW, s.BW);
@@ -132,6 +135,7 @@ TEST_F(Store, WrongTypesAndSizesKeepTheDefaults)
         registry.WriteBinaryData("Spalten", QByteArray("\x01\x00\x00\x00", 4)); // too short: default columns
         registry.WriteInteger("Unterordner", 7);                 // any number but 0 is true
         registry.WriteBinaryData("BW", QByteArray(4, 1));        // binary where a number belongs
+        registry.WriteString("ID3v1Zeichensatz", "ebcdic");     // a set we do not know
         ASSERT_TRUE(registry.CloseKey());
     }
     TRegistry registry;
@@ -144,17 +148,20 @@ TEST_F(Store, WrongTypesAndSizesKeepTheDefaults)
     EXPECT_EQ(s.Spalten, DefaultColumnLayout());
     EXPECT_TRUE(s.Unterordner);
     EXPECT_EQ(s.BW, 185);
+    EXPECT_EQ(s.ID3v1Zeichensatz, "windows-1252");
 
     // Twelve bytes hold one whole pair.
     TRegistry twelve;
     ASSERT_TRUE(twelve.OpenKey(kSettingsKey, false));
     twelve.WriteBinaryData("Spalten", QByteArray("\x03\x00\x00\x00\x4d\x00\x00\x00\x09\x09\x09\x09", 12));
     twelve.WriteInteger("Sort", 0);
+    twelve.WriteString("ID3v1Zeichensatz", "KOI8-R"); // names are case-insensitive
     ASSERT_TRUE(twelve.CloseKey());
     TSettings t = DefaultSettings();
     ASSERT_TRUE(ReadSettings(twelve, t));
     EXPECT_EQ(t.Spalten, (std::vector<TColumnPair> {{3, 77}}));
     EXPECT_EQ(t.Sort, 0);
+    EXPECT_EQ(t.ID3v1Zeichensatz, "koi8-r");
 }
 
 } // namespace

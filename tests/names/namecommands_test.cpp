@@ -1,11 +1,14 @@
 #include "support/editfixture.h"
 
 #include "model/settings.h"
+#include "platform/charset.h"
 #include "platform/registry.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
 #include <QDialog>
 #include <QPushButton>
 #include <QTimer>
@@ -191,6 +194,60 @@ TEST_F(NameCommands, SettingsDialogTakesOverOnOkAndResetStopsTheSave)
     TRegistry registry;
     EXPECT_FALSE(registry.OpenKey(kSettingsKey, false) && registry.ValueExists(QStringLiteral("DatumBeibehalten")))
         << "after the reset nothing is written back";
+}
+
+// The set of the ID3v1 texts: the preview shows the first selected file in the
+// set chosen; OK stores what was typed in the old set, then reads the folder
+// in the new one, and the next start keeps it.
+TEST_F(NameCommands, AnotherCharsetIsPreviewedStoresPendingEditsFirstAndRescans)
+{
+    Put("musik/a.mp3", Song("Eins", "Band"));
+    Put("musik/b.mp3", Song("\xcf\xf0\xe8\xe2\xe5\xf2", "\xcc\xe8\xf0")); // Привет, Мир in Windows-1251
+    Start({QString::fromStdString(music)});
+    SelectRows({1});
+    Activate();
+    Type(Edit("EAlbum"), QString::fromUtf8("Grüße"));
+    WhenDialogShows([](QDialog* form) {
+        auto* box = form->findChild<QComboBox*>(QStringLiteral("CBZeichensatz"));
+        auto* preview = form->findChild<QLabel*>(QStringLiteral("LVorschau"));
+        EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("Label5"))->text(), "Zeichensatz der ID3v1-Tags");
+        ASSERT_EQ(box->count(), 15);
+        EXPECT_EQ(box->itemText(0), "Westeuropäisch (Windows-1252)");
+        EXPECT_EQ(box->itemText(11), "Japanisch (Shift_JIS, Windows)");
+        EXPECT_EQ(box->currentIndex(), 0);
+        EXPECT_EQ(preview->text(), QString::fromUtf8("Titel: Ïðèâåò\nInterpret: Ìèð"));
+        box->setCurrentIndex(box->findData(QStringLiteral("windows-1251")));
+        EXPECT_EQ(preview->text(), QString::fromUtf8("Titel: Привет\nInterpret: Мир"));
+        form->findChild<QPushButton*>(QStringLiteral("Button2"))->click();
+    });
+    Trigger("ActEinstellungen");
+    WaitScans(2);
+    EXPECT_EQ(OnDisk("b.mp3").Album, "Gr\xfc\xdf" "e") << "typed before the change: stored in Windows-1252";
+    EXPECT_EQ(OnDisk("b.mp3").Title, "\xcf\xf0\xe8\xe2\xe5\xf2");
+    EXPECT_EQ(window->Saver().Undo().Count(), 1u) << "the change of set itself writes nothing";
+    EXPECT_EQ(Model().data(Model().index(RowOf("b.mp3"), 2), Qt::DisplayRole).toString(), QString::fromUtf8("Привет"));
+    SelectRows({RowOf("b.mp3")});
+    EXPECT_EQ(Edit("ESaenger")->text(), QString::fromUtf8("Мир"));
+    EXPECT_EQ(Edit("EAlbum")->text(), QString::fromUtf8("GrьЯe")) << "the same bytes, read in the new set";
+
+    // Without a file the preview says so; the setting outlives the window.
+    window->close();
+    window.reset();
+    SetID3v1Charset(Charsets[0]);
+    TRegistry registry;
+    ASSERT_TRUE(registry.OpenKey(kSettingsKey, false));
+    EXPECT_EQ(registry.ReadString(QStringLiteral("ID3v1Zeichensatz")), "windows-1251");
+    registry.CloseKey();
+    std::filesystem::remove(music + "a.mp3");
+    std::filesystem::remove(music + "b.mp3");
+    Start({QString::fromStdString(music)});
+    EXPECT_STREQ(ID3v1Charset().Info().Name, "windows-1251");
+    WhenDialogShows([](QDialog* form) {
+        EXPECT_EQ(form->findChild<QComboBox*>(QStringLiteral("CBZeichensatz"))->currentData().toString(), "windows-1251");
+        EXPECT_EQ(form->findChild<QLabel*>(QStringLiteral("LVorschau"))->text(), "Keine Datei für die Vorschau");
+        form->findChild<QPushButton*>(QStringLiteral("Button1"))->click();
+    });
+    Trigger("ActEinstellungen");
 }
 
 } // namespace

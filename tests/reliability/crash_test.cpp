@@ -408,7 +408,7 @@ TEST(CrashSafety, KilledSettingsSavesLeaveTheOldOrTheNewFile)
             saveTime = std::min(saveTime, seconds);
             EXPECT_EQ(code, 0) << "state " << k;
             states[k] = {test::ReadFile(file.string()), ReadBack(file)};
-            EXPECT_EQ(states[k].second.size(), 26) << "state " << k << " lacks values";
+            EXPECT_EQ(states[k].second.size(), 27) << "state " << k << " lacks values";
         }
         return states[k];
     };

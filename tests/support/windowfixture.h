@@ -5,6 +5,7 @@
 #include "ui/commandtable.h"
 #include "browse/listmodel.h"
 #include "app/form1.h"
+#include "platform/charset.h"
 #include "support/dialogwatch.h"
 #include "support/recordingshell.h"
 #include "support/scripteddialogs.h"
@@ -52,6 +53,7 @@ protected:
     void TearDown() override
     {
         window.reset();
+        SetID3v1Charset(Charsets[0]); // the window sets it from the settings; nothing after may see it
         if (m_hadConfig)
             ::setenv("XDG_CONFIG_HOME", m_oldConfig.c_str(), 1);
         else
