@@ -1,9 +1,10 @@
 // Fills a folder for the benchmarks: generated MP3 files, and among them hard
 // links to real encoder output, one in every EVERY files.
 //
-//   make_folder FOLDER COUNT [--small] [--every N] [REAL.mp3...]
+//   make_folder FOLDER COUNT [--small] [--shift-jis] [--every N] [REAL.mp3...]
 //
 // --small makes files of about 2 KB, which the reader's first read takes whole.
+// --shift-jis gives the ID3v1 titles in Shift_JIS, for the other sets' costs.
 // With real files and --every 1 the folder holds links to them only.
 
 #include "bench/mp3gen.h"
@@ -25,12 +26,15 @@ int main(int argc, char** argv)
     const std::filesystem::path dir = argv[1];
     const int count = std::atoi(argv[2]);
     bool small = false;
+    bool shiftJis = false;
     int every = 20;
     std::vector<std::filesystem::path> real;
     for (int i = 3; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--small")
             small = true;
+        else if (a == "--shift-jis")
+            shiftJis = true;
         else if (a == "--every" && i + 1 < argc)
             every = std::max(1, std::atoi(argv[++i]));
         else
@@ -50,7 +54,7 @@ int main(int argc, char** argv)
             ++links;
             continue;
         }
-        const km::bench::Bytes b = small ? km::bench::MakeFile(k, 4, 64) : km::bench::MakeFile(k);
+        const km::bench::Bytes b = small ? km::bench::MakeFile(k, 4, 64, shiftJis) : km::bench::MakeFile(k, 20, 1024, shiftJis);
         std::ofstream out(path, std::ios::binary);
         out.write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
         if (!out) {

@@ -33,7 +33,8 @@ inline Bytes TextFrame(const char* id, const std::string& text)
 
 // Leading ID3v2.4 tag with a few text frames and padding, MPEG 1 Layer III
 // frames at 128 kbit/s (417 bytes each; twenty make about 10 KB), an ID3v1 block.
-inline Bytes MakeFile(int k, int frames = 20, std::size_t padding = 1024)
+// `shiftJis`: the block's title is 3 to 12 hiragana in Shift_JIS.
+inline Bytes MakeFile(int k, int frames = 20, std::size_t padding = 1024, bool shiftJis = false)
 {
     Bytes body;
     Append(body, TextFrame("TIT2", "Titel Nummer " + std::to_string(k)));
@@ -53,7 +54,14 @@ inline Bytes MakeFile(int k, int frames = 20, std::size_t padding = 1024)
     }
     Bytes v1(128, 0);
     std::memcpy(v1.data(), "TAG", 3);
-    const std::string title = "Titel " + std::to_string(k);
+    std::string title = "Titel " + std::to_string(k);
+    if (shiftJis) {
+        title.clear();
+        for (int i = 0; i < k % 10 + 3; ++i) {
+            title += '\x82';
+            title += static_cast<char>(0x9F + (k * 7 + i * 13) % 83);
+        }
+    }
     std::memcpy(v1.data() + 3, title.data(), title.size());
     v1[126] = static_cast<unsigned char>(k % 20 + 1);
     v1[127] = 17;

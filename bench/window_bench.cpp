@@ -5,14 +5,18 @@
 // holds (cold after dropping it), the second one warm.
 //
 //   QT_QPA_PLATFORM=offscreen window_bench [--files N] [--dir FOLDER] [--existing] [--no-cancel] [--no-close]
+//                                          [--charset NAME] [--sort CODE]
 //
 // --existing takes the folder as it is (its row count is what the model shows).
 // --no-close ends without closing the window: under a heap profiler what the
-// rows hold then shows as memory still in use.
+// rows hold then shows as memory still in use. --charset and --sort are stored
+// as the user's settings before the window starts.
 
 #include "bench/mp3gen.h"
 #include "browse/listmodel.h"
 #include "app/form1.h"
+#include "model/settings.h"
+#include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "platform/qtshell.h"
 
@@ -111,6 +115,8 @@ int main(int argc, char** argv)
     bool existing = false;
     bool cancel = true;
     bool closeAtEnd = true;
+    std::string charset = km::kDefaultCharset;
+    int sort = 1;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--files" && i + 1 < argc)
@@ -123,6 +129,10 @@ int main(int argc, char** argv)
             cancel = false;
         else if (a == "--no-close")
             closeAtEnd = false;
+        else if (a == "--charset" && i + 1 < argc)
+            charset = argv[++i];
+        else if (a == "--sort" && i + 1 < argc)
+            sort = std::atoi(argv[++i]);
     }
     const bool own = dir.empty();
     if (own)
@@ -138,6 +148,13 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path config = dir.parent_path() / (dir.filename().string() + "-config");
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
+    if (charset != km::kDefaultCharset || sort != 1) {
+        km::TSettings settings = km::DefaultSettings();
+        settings.ID3v1Zeichensatz = QString::fromStdString(charset);
+        settings.Sort = sort;
+        km::TRegistry registry;
+        km::WriteSettings(registry, settings);
+    }
 
     QApplication app(argc, argv);
     TSilentDialogs dialogs;

@@ -71,10 +71,33 @@ int YearValue(std::string_view year)
 
 namespace {
 // Tag texts as text: bytes of another set than Windows-1252 compare as what they decode to.
+bool IsAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+char32_t Folded(char32_t c) { return c >= 'a' && c <= 'z' ? c - ('a' - 'A') : c; }
+
 int CompareField(std::string_view a, std::string_view b)
 {
     const TCharset& charset = ID3v1Charset();
-    return charset.IsDefault() ? CompareText(a, b) : CompareText(charset.ToUtf8(a), charset.ToUtf8(b));
+    // Every set reads ASCII as ASCII.
+    if (charset.IsDefault() || (IsAscii(a) && IsAscii(b)))
+        return CompareText(a, b);
+    if (!charset.StepsAlone())
+        return CompareText(charset.ToUtf8(a), charset.ToUtf8(b));
+    // Character by character as the decoded texts compare: UTF-8 keeps the order of code points.
+    std::size_t i = 0;
+    std::size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        char32_t ca = 0;
+        char32_t cb = 0;
+        i += charset.Step(a, i, ca);
+        j += charset.Step(b, j, cb);
+        if (Folded(ca) != Folded(cb))
+            return Folded(ca) < Folded(cb) ? -1 : 1;
+    }
+    return Compare(i < a.size(), j < b.size());
 }
 } // namespace
 

@@ -9,7 +9,10 @@
 #include <cerrno>
 #include <iconv.h>
 #include <map>
+#include <memory>
+#include <mutex>
 #include <utility>
+#include <vector>
 
 namespace km {
 
@@ -115,6 +118,77 @@ std::size_t CharLength(const char* converter, std::string_view rest)
     return length == 0 ? 1 : length;
 }
 
+// What the converter makes of each byte and, in a set of several bytes a
+// character, of each pair: decoding by it needs no converter call a
+// character. Sets whose converter joins a combining mark to the letter
+// before it (Hebrew, Vietnamese) have none.
+struct TTable {
+    static constexpr char32_t kLead = 0xFFFFFFFF; // a byte that starts a pair
+    std::array<char32_t, 256> Single {};
+    std::vector<char32_t> Pairs; // by lead * 256 + trail; kReplacement where undefined
+};
+
+// The one character `in` decodes to whole; none when it is undefined, cut off or more than one.
+bool DecodeAlone(iconv_t cd, std::string_view in, char32_t& c, bool& cutOff)
+{
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* src = const_cast<char*>(in.data());
+    std::size_t left = in.size();
+    char out[8];
+    char* dst = out;
+    std::size_t room = sizeof out;
+    const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+    cutOff = r == static_cast<std::size_t>(-1) && errno == EINVAL;
+    if (r == static_cast<std::size_t>(-1) || left != 0 || dst - out != 4)
+        return false;
+    c = static_cast<unsigned char>(out[0]) | static_cast<unsigned char>(out[1]) << 8
+        | static_cast<unsigned char>(out[2]) << 16 | static_cast<char32_t>(static_cast<unsigned char>(out[3])) << 24;
+    return true;
+}
+
+std::unique_ptr<TTable> BuildTable(const TCharsetInfo& info)
+{
+    const std::string_view converter = info.Converter;
+    if (converter == "CP1255" || converter == "CP1258")
+        return nullptr;
+    const iconv_t cd = iconv_open("UTF-32LE", info.Converter);
+    if (!Usable(cd))
+        return nullptr;
+    auto table = std::make_unique<TTable>();
+    bool cutOff = false;
+    for (int b = 0; b < 256; ++b) {
+        const char byte = static_cast<char>(b);
+        char32_t c = kReplacement;
+        if (!DecodeAlone(cd, std::string_view(&byte, 1), c, cutOff))
+            c = info.MultiByte && cutOff ? TTable::kLead : kReplacement;
+        table->Single[static_cast<std::size_t>(b)] = c;
+    }
+    if (info.MultiByte) {
+        table->Pairs.assign(65536, kReplacement);
+        for (int lead = 0; lead < 256; ++lead) {
+            if (table->Single[static_cast<std::size_t>(lead)] != TTable::kLead)
+                continue;
+            for (int trail = 0; trail < 256; ++trail) {
+                const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+                char32_t c = kReplacement;
+                if (DecodeAlone(cd, std::string_view(pair, 2), c, cutOff))
+                    table->Pairs[static_cast<std::size_t>(lead * 256 + trail)] = c;
+            }
+        }
+    }
+    iconv_close(cd);
+    return table;
+}
+
+const TTable* TableOf(const TCharsetInfo& info)
+{
+    static std::array<std::once_flag, kCharsetCount> once;
+    static std::array<std::unique_ptr<TTable>, kCharsetCount> tables;
+    const auto k = static_cast<std::size_t>(&info - Charsets.data());
+    std::call_once(once[k], [&] { tables[k] = BuildTable(info); });
+    return tables[k].get();
+}
+
 std::atomic<const TCharsetInfo*> g_id3v1 {&Charsets[0]};
 
 } // namespace
@@ -214,8 +288,9 @@ std::size_t TCharset::Fit(std::string_view bytes, std::size_t width) const
     if (!m_info->MultiByte)
         return width;
     std::size_t at = 0;
+    char32_t c = 0;
     while (at < bytes.size()) {
-        const std::size_t length = CharLength(m_info->Converter, bytes.substr(at));
+        const std::size_t length = TableOf(*m_info) ? Step(bytes, at, c) : CharLength(m_info->Converter, bytes.substr(at));
         if (at + length > width)
             break;
         at += length;
@@ -229,12 +304,22 @@ std::size_t TCharset::Step(std::string_view bytes, std::size_t at, char32_t& c) 
         c = Cp1252ToUnicode(static_cast<std::uint8_t>(bytes[at]));
         return 1;
     }
+    if (const TTable* table = TableOf(*m_info)) {
+        const auto lead = static_cast<unsigned char>(bytes[at]);
+        c = table->Single[lead];
+        if (c != TTable::kLead)
+            return 1;
+        c = at + 1 < bytes.size() ? table->Pairs[lead * 256u + static_cast<unsigned char>(bytes[at + 1])] : kReplacement;
+        return c == kReplacement ? 1 : 2;
+    }
     const std::size_t length = m_info->MultiByte ? CharLength(m_info->Converter, bytes.substr(at)) : 1;
     const std::string utf8 = ToUtf8(bytes.substr(at, length));
     std::size_t i = 0;
     c = utf8.empty() ? kReplacement : NextUtf8(utf8, i);
     return length;
 }
+
+bool TCharset::StepsAlone() const { return !IsDefault() && TableOf(*m_info) != nullptr; }
 
 std::string TCharset::Encode(char32_t c) const
 {

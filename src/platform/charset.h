@@ -46,6 +46,9 @@ public:
     std::size_t Fit(std::string_view bytes, std::size_t width) const;
     // The character at `at` and how many bytes it takes (at least one; U+FFFD for an undefined byte).
     std::size_t Step(std::string_view bytes, std::size_t at, char32_t& c) const;
+    // Step after Step reads what ToUtf8 reads, from a table: false for
+    // Windows-1252 and for sets that join combining marks to the letter before.
+    bool StepsAlone() const;
     // The bytes of one character; empty when the set cannot hold it.
     std::string Encode(char32_t c) const;
 

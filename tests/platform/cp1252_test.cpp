@@ -1,7 +1,10 @@
 #include "platform/charset.h"
 #include "platform/cp1252.h"
+#include "tags/utf8.h"
 
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace km {
 namespace {
@@ -72,6 +75,33 @@ TEST(Charset, TheSetsOfOtherCollections)
     EXPECT_EQ(set("shift_jis").Fit("a\x93\xfa", 2), 1u);
     EXPECT_EQ(set("shift_jis").Fit("ab", 30), 2u);
     EXPECT_EQ(set("windows-1251").Fit("\xcf\xf0\xe8", 2), 2u);
+}
+
+// Stepping reads what the converter reads, undefined and cut-off bytes
+// included, for every set that steps by table.
+TEST(Charset, StepsReadWhatTheConverterReads)
+{
+    std::mt19937 rng(26);
+    int stepped = 0;
+    for (const TCharsetInfo& info : Charsets) {
+        const TCharset charset(info);
+        if (!charset.StepsAlone())
+            continue;
+        ++stepped;
+        for (int round = 0; round < 3000; ++round) {
+            std::string bytes(rng() % 31, '\0');
+            for (char& b : bytes)
+                b = static_cast<char>(rng() % 4 == 0 ? rng() % 0x80 : 0x80 + rng() % 0x80);
+            std::string steps;
+            for (std::size_t at = 0; at < bytes.size();) {
+                char32_t c = 0;
+                at += charset.Step(bytes, at, c);
+                AppendUtf8(steps, c);
+            }
+            ASSERT_EQ(steps, charset.ToUtf8(bytes)) << info.Name << " round " << round;
+        }
+    }
+    EXPECT_EQ(stepped, 12) << "all but Windows-1252, Hebrew and Vietnamese";
 }
 
 } // namespace
