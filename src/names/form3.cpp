@@ -161,7 +161,6 @@ TForm3::TForm3(TNameStructure& names, TDialogs& dialogs, QWidget* parent)
     CBZeichensatz->setAccessibleName(zeichensatz->text());
     LVorschau = Named(new QLabel(allgemein), "LVorschau");
     LVorschau->setTextFormat(Qt::PlainText);
-    LVorschau->setAccessibleName(QStringLiteral("Vorschau"));
     auto* zeichensatzLayout = new QGridLayout;
     zeichensatzLayout->addWidget(zeichensatz, 0, 0, 1, 2);
     zeichensatzLayout->addWidget(CBZeichensatz, 1, 0, Qt::AlignTop);

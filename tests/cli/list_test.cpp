@@ -113,6 +113,24 @@ TEST(CliCharset, TextsOfAnotherSetReadSortedAndCompared)
         "windows-1255, windows-1256, windows-1257, windows-1258, windows-874, shift_jis, gbk, big5, euc-kr)");
 }
 
+// Each set's own letters go into a file and come back as they were.
+TEST(CliCharset, EverySetRoundTripsItsOwnLetters)
+{
+    test::TempDir dir;
+    const std::string path = dir.Write("a.mp3", Cat({test::Header(), Fill(2000, 0x11), test::V1("x")}));
+    const std::pair<const char*, const char*> texts[] = {{"windows-1252", "Grüße, Œuvre"},
+        {"windows-1250", "Łódź, Žluťoučký"}, {"windows-1251", "Привет, мир"}, {"koi8-r", "Ёлка, Щука"},
+        {"windows-1253", "Καλημέρα"}, {"windows-1254", "Türkçe ığş"}, {"windows-1255", "שלום"},
+        {"windows-1256", "مرحبا"}, {"windows-1257", "Ąžuolas, ėšų"}, {"windows-1258", "Tiếng Việt"},
+        {"windows-874", "สวัสดี"}, {"shift_jis", "日本語のテスト"}, {"gbk", "中文歌曲"}, {"big5", "華語歌曲"},
+        {"euc-kr", "한국어 노래"}};
+    for (const auto& [name, text] : texts) {
+        ASSERT_EQ(Cli(dir, {"set", "--charset", name, "--title", text, path}).code, 0) << name;
+        const std::string out = Cli(dir, {"info", "--charset", name, path}).out;
+        EXPECT_NE(out.find("\"title\":\"" + std::string(text) + "\""), std::string::npos) << name << ": " << out;
+    }
+}
+
 // Writing in another set: texts encoded in it and cut where a character ends,
 // case by its letters with undefined bytes left alone, names split into it
 // and made from it, and lists exported from it.
