@@ -12,6 +12,7 @@
 #include "ui/commandtable.h"
 
 #include <QCoreApplication>
+#include <QTimer>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
@@ -20,6 +21,11 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
+
+#include <mutex>
+#include <thread>
+#include <utility>
+#include <vector>
 
 namespace km {
 
@@ -209,6 +215,61 @@ void TFolderScan::ReadID3v2Tags()
     AfterRun();
 }
 
+void TFolderScan::WaitServing()
+{
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    m_serveClock.start();
+}
+
+bool TFolderScan::Collect(int& found)
+{
+    // What the walk's thread hands over; read here only after a wake or the join.
+    struct TShared {
+        std::atomic<int> Found {0};
+        std::atomic<bool> Done {false};
+        std::mutex Mutex;
+        std::vector<std::pair<std::string, int>> Unreadable;
+    } shared;
+    TCollectProgress progress;
+    progress.FoundChanged = [&shared](int n) { shared.Found.store(n, std::memory_order_relaxed); };
+    progress.AbortRequested = [this] { return m_abortRequested.load(); };
+    progress.Unreadable = [&shared](const std::string& folder, int err) {
+        const std::lock_guard lock(shared.Mutex);
+        shared.Unreadable.emplace_back(folder, err);
+    };
+    bool completed = false;
+    std::exception_ptr error;
+    const std::string folder = OnDisk(m_folder);
+    const bool subfolders = m_parts.Subfolders();
+    std::thread walk([&] {
+        try {
+            completed = CollectFiles(folder, subfolders, m_entries, progress, found);
+        } catch (...) {
+            error = std::current_exception();
+        }
+        shared.Done = true;
+        QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection);
+    });
+    // The count shows as it grows, a few times a second.
+    QTimer tick;
+    tick.start(50);
+    int shown = 0;
+    while (!shared.Done) {
+        WaitServing();
+        if (const int now = shared.Found.load(std::memory_order_relaxed); now != shown) {
+            shown = now;
+            LGefunden->setText(QStringLiteral("%1 gefunden").arg(now));
+        }
+    }
+    walk.join();
+    for (const auto& [path, err] : shared.Unreadable)
+        m_unreadable.Add(path, err);
+    if (error)
+        std::rethrow_exception(error);
+    LGefunden->setText(QStringLiteral("%1 gefunden").arg(found));
+    return completed;
+}
+
 bool TFolderScan::Cancelled()
 {
     if (m_abortRequested)
@@ -241,12 +302,7 @@ void TFolderScan::Read()
     model.BeginBatch();
 
     RefreshLocalZone();
-    TCollectProgress progress;
-    progress.ServeEvents = [this] { ServeEvents(); };
-    progress.FoundChanged = [this](int n) { LGefunden->setText(QStringLiteral("%1 gefunden").arg(n)); };
-    progress.AbortRequested = [this] { return m_abortRequested; };
-    progress.Unreadable = [this](const std::string& folder, int err) { m_unreadable.Add(folder, err); };
-    if (!CollectFiles(OnDisk(m_folder), m_parts.Subfolders(), m_entries, progress, found)) {
+    if (!Collect(found)) {
         m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
         return;
     }
@@ -262,11 +318,20 @@ void TFolderScan::Read()
     LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
 
     m_reader.ReadFields = m_parts.WantsID3v2 && m_parts.WantsID3v2();
-    // A layer a test put in need not bear several threads.
-    TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0);
+    // A layer a test put in need not bear several threads. The readers wake
+    // the window when a batch is read; it never waits for a file itself.
+    TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0,
+        TReadAhead::kWindow, [this] { QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); });
     const int sortKey = m_parts.SortKey();
     for (std::size_t k = 0; k < m_entries.size(); ++k) {
-        TEintragDaten& entry = ahead.Next();
+        TEintragDaten* next = ahead.TryNext();
+        while (!next) {
+            WaitServing();
+            if (Cancelled())
+                return;
+            next = ahead.TryNext();
+        }
+        TEintragDaten& entry = *next;
         entry.InSelection = 0;
         model.InsertSorted(&entry, TListModel::FileIcon, sortKey);
         ServeEvents();

@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 
 class QFrame;
@@ -77,6 +78,11 @@ private:
     void ServeEvents(bool always = false);
     void SelectRow(int row);
     bool Cancelled();
+    // Collects the folder's files on a thread of its own, serving the window
+    // meanwhile. False when the walk was cancelled.
+    bool Collect(int& found);
+    // Serves the window until an event comes, for the threads to finish work.
+    void WaitServing();
 
     TCommandTable& m_commands;
     TDialogs& m_dialogs;
@@ -89,7 +95,7 @@ private:
     TID3v2Reader m_reader;
     TFileLayer* m_fileLayer = &TFileLayer::Posix();
     bool m_running = false;
-    bool m_abortRequested = false;
+    std::atomic<bool> m_abortRequested {false}; // the folder walk's thread asks it too
     bool m_rescanPending = false;
     bool m_closePending = false;
     bool m_id3v2Pending = false;

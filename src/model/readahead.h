@@ -2,11 +2,13 @@
 
 #include "model/entry.h"
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -28,8 +30,15 @@ public:
     // wastes at most this many reads.
     static constexpr std::size_t kWindow = 256;
 
-    // With no workers, Next reads each entry on the calling thread.
-    TReadAhead(const TEntryList& entries, TID3v2Reader& reader, int workers, std::size_t window = kWindow);
+    // The caller is woken for this many entries at a time, not for each one:
+    // a hand-over costs a wake-up of a thread.
+    static constexpr std::size_t kBatch = 64;
+
+    // With no workers, Next reads each entry on the calling thread. `wake`,
+    // when given, is called from a worker after TryNext found nothing, once
+    // a batch is ready: a caller that must not block waits for it elsewhere.
+    TReadAhead(const TEntryList& entries, TID3v2Reader& reader, int workers, std::size_t window = kWindow,
+        std::function<void()> wake = {});
     // Stops the workers and waits for the reads under way.
     ~TReadAhead();
     TReadAhead(const TReadAhead&) = delete;
@@ -39,6 +48,9 @@ public:
     // TFileError for a file that cannot be read), at that entry's turn only.
     // Not to be called again after a throw or past the end of the list.
     TEintragDaten& Next();
+    // The same without waiting: nullptr while the next entry is not read yet
+    // (with no workers it reads it, as Next does).
+    TEintragDaten* TryNext();
 
     int Workers() const { return static_cast<int>(m_threads.size()); }
 
@@ -48,6 +60,13 @@ private:
     void Work(TID3v2Reader& reader);
     void Publish(std::size_t k, std::uint8_t state);
     void Stop();
+    // Whether entry k may be handed over now; its state in `state`.
+    bool Ready(std::size_t k, std::size_t target, std::uint8_t& state) const;
+    // Entries from `from` up to `target` (or the end) are all read or failed.
+    bool BatchRead(std::size_t from, std::size_t target) const;
+    TEintragDaten& Take(std::size_t k, std::uint8_t state);
+    // The workers never run further ahead than the window.
+    std::size_t Batch() const { return std::min(kBatch, m_window); }
 
     std::vector<TEintragDaten*> m_items; // the list as it was: no worker looks at the caller's vector
     TID3v2Reader& m_reader;
@@ -59,9 +78,16 @@ private:
     std::unique_ptr<std::atomic<std::uint8_t>[]> m_state;
     std::atomic<std::size_t> m_taken {0};     // written by the caller only
     std::atomic<std::size_t> m_claimed {0};   // written under m_mutex only
-    std::atomic<bool> m_callerWaits {false};
+    std::atomic<bool> m_roomSignalled {false}; // idle workers were woken and have not waited since
+    // The caller waits for the entries from m_waitFor up to m_target;
+    // kNoTarget when it does not wait. The worker that fulfils it wakes it.
+    static constexpr std::size_t kNoTarget = SIZE_MAX;
+    std::atomic<std::size_t> m_target {kNoTarget};
+    std::atomic<std::size_t> m_waitFor {0};
     std::atomic<int> m_idle {0};              // workers waiting for room
     std::atomic<bool> m_stop {false};         // written under m_mutex only
+    std::atomic<std::size_t> m_endSeen {0};   // m_end, for the caller's look without the lock
+    std::function<void()> m_wake;
 
     std::mutex m_mutex;
     std::condition_variable m_readyCv; // the caller, for its entry

@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
 
 #include <QStringList>
 
@@ -86,6 +89,36 @@ TEST(ReadAhead, DeliversInOrderWhatOneByOneReads)
         }
     }
     EXPECT_EQ(layer.opens, 300);
+
+    // Without blocking: nothing yet means a wake follows, and nothing is lost
+    // (a window of one included, where workers wait for every entry).
+    for (const std::size_t window : {std::size_t {1}, std::size_t {64}, TReadAhead::kWindow}) {
+        TEntryList again = Collected(dir);
+        std::mutex mutex;
+        std::condition_variable woken;
+        int wakes = 0;
+        TReadAhead ahead(again, reader, 3, window, [&] {
+            std::lock_guard lock(mutex);
+            ++wakes;
+            woken.notify_one();
+        });
+        for (std::size_t k = 0; k < again.size(); ++k) {
+            std::unique_lock lock(mutex);
+            const int before = wakes;
+            lock.unlock();
+            TEintragDaten* entry = ahead.TryNext();
+            if (!entry) {
+                lock.lock();
+                ASSERT_TRUE(woken.wait_for(lock, std::chrono::seconds(10), [&] { return wakes > before; }))
+                    << "window " << window << ", entry " << k;
+                lock.unlock();
+                entry = ahead.TryNext();
+                ASSERT_NE(entry, nullptr) << "a wake means the entry is read";
+            }
+            ASSERT_EQ(entry, again[k].get());
+            EXPECT_EQ(Row(*entry), Row(*expected[k]));
+        }
+    }
 
     // A file that cannot be read fails at its own turn, with the ones before delivered.
     for (const int workers : {0, 3}) {
