@@ -9,6 +9,8 @@
 #include "ui/commandtable.h"
 
 #include <QAction>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QMenu>
@@ -214,7 +216,15 @@ void TColumnCommands::ColumnClick(int section)
 void TColumnCommands::ApplySort()
 {
     m_files.Model().SetSortArrows(m_sortKey);
-    m_files.Model().Sort(m_sortKey);
+    // A long list sorts in slices, the window served every few milliseconds.
+    QElapsedTimer served;
+    served.start();
+    m_files.Model().Sort(m_sortKey, [&served] {
+        if (served.elapsed() < 4)
+            return;
+        QCoreApplication::processEvents();
+        served.start();
+    });
     const int row = m_files.FirstSelectedRow();
     if (row >= 0)
         m_files.View()->scrollTo(m_files.Model().index(row, 0), QAbstractItemView::EnsureVisible);

@@ -101,6 +101,7 @@ void TListModel::Clear(const std::function<void()>& serve)
     beginResetModel();
     std::vector<TRow> old;
     old.swap(m_rows);
+    ++m_generation;
     m_sortedRows = 0;
     m_visibleRows = 0;
     endResetModel();
@@ -149,6 +150,7 @@ void TListModel::Settle(const std::function<void()>& serve)
             serve();
     });
     std::inplace_merge(m_rows.begin(), added, m_rows.end(), less);
+    ++m_generation;
     m_sortedRows = m_rows.size();
     m_settling = false;
     if (std::exchange(m_sortPending, false))
@@ -173,11 +175,13 @@ void TListModel::RemoveRows(std::vector<int> rows)
         const auto begin = m_rows.begin() + first;
         if (m_batch) {
             m_rows.erase(begin, begin + (last - first + 1));
+            ++m_generation;
             m_batchRemoved = true;
             continue;
         }
         beginRemoveRows({}, first, last);
         m_rows.erase(begin, begin + (last - first + 1));
+        ++m_generation;
         m_visibleRows -= last - first + 1;
         endRemoveRows();
     }
@@ -191,6 +195,7 @@ int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
             Settle();
         m_batchKey = sortKey;
         m_rows.push_back(TRow {entry, icon});
+        ++m_generation;
         return static_cast<int>(m_rows.size()) - 1;
     }
     Settle();
@@ -201,6 +206,7 @@ int TListModel::InsertSorted(TEintragDaten* entry, int icon, int sortKey)
     const int row = static_cast<int>(at - m_rows.begin());
     beginInsertRows({}, row, row);
     m_rows.insert(at, TRow {entry, icon});
+    ++m_generation;
     ++m_visibleRows;
     ++m_sortedRows;
     endInsertRows();
@@ -211,12 +217,14 @@ void TListModel::FillRow(int row)
 {
     if (row < 0 || row >= Count())
         return;
+    ++m_generation; // its place in the order may change
     if (row < m_visibleRows)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void TListModel::FillAllRows()
 {
+    ++m_generation;
     if (m_visibleRows > 0)
         emit dataChanged(index(0, 0), index(m_visibleRows - 1, columnCount() - 1));
 }
@@ -230,21 +238,39 @@ void TListModel::SetRowIcon(int row, int icon)
         emit dataChanged(index(row, 0), index(row, 0), {Qt::DecorationRole});
 }
 
-void TListModel::Sort(int sortKey)
+void TListModel::Sort(int sortKey, const std::function<void()>& serve)
 {
-    if (m_settling) {
+    if (m_settling || m_sorting) {
         m_sortPending = true;
         m_pendingSortKey = sortKey;
         return;
     }
-    Settle(); // ties keep the order the rows had
-    const std::vector<int> ids = ColumnIds();
-    std::vector<int> order(m_rows.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        return CompareRows(sortKey, ids, *m_rows[static_cast<std::size_t>(a)].entry, *m_rows[static_cast<std::size_t>(b)].entry) < 0;
-    });
+    m_sorting = true;
+    std::vector<int> order;
+    for (;;) {
+        Settle(serve); // ties keep the order the rows had
+        if (std::exchange(m_sortPending, false))
+            sortKey = m_pendingSortKey;
+        const std::uint64_t generation = m_generation;
+        const std::vector<int> ids = ColumnIds();
+        order.resize(m_rows.size());
+        std::iota(order.begin(), order.end(), 0);
+        const auto less = [&](int a, int b) {
+            return CompareRows(sortKey, ids, *m_rows[static_cast<std::size_t>(a)].entry,
+                       *m_rows[static_cast<std::size_t>(b)].entry) < 0;
+        };
+        // The rows stay as they are shown until the order stands.
+        const bool whole = StableSortInSlices(order.begin(), order.end(), less, [&] {
+            if (serve)
+                serve();
+            return generation == m_generation && !m_sortPending;
+        });
+        if (whole)
+            break;
+    }
+    m_sorting = false;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    ++m_generation;
     std::vector<int> newRowOf(m_rows.size());
     std::vector<TRow> sorted;
     sorted.reserve(m_rows.size());

@@ -64,7 +64,9 @@ public:
     void SetRowIcon(int row, int icon);
     int RowIcon(int row) const { return m_rows[static_cast<std::size_t>(row)].icon; }
     // Sorts every row; selections and the current row follow their rows.
-    void Sort(int sortKey);
+    // `serve` runs between slices of a long sort, the rows shown as they
+    // were; rows that change meanwhile, or another sort asked for, start it anew.
+    void Sort(int sortKey, const std::function<void()>& serve = {});
     // The header arrow: on every column whose id + 1 is the sort code.
     void SetSortArrows(int sortKey);
 
@@ -81,6 +83,8 @@ private:
     std::size_t m_sortedRows = 0; // the rows in front of these are in order
     int m_batchKey = 0;           // the order the batch's rows go in
     bool m_settling = false;
+    bool m_sorting = false;
+    std::uint64_t m_generation = 0; // counts changes of the rows and their entries
     bool m_sortPending = false;   // asked for while the rows settled
     int m_pendingSortKey = 0;
     std::vector<TColumn> m_columns;

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 namespace km {
@@ -28,21 +29,33 @@ void SortRows(std::vector<TEintragDaten*>& rows, int sortKey, std::span<const in
 
 // std::stable_sort's order, in slices: `serve` runs between two slices, so a
 // long sort leaves the caller's event loop a turn every few milliseconds. The
-// range is whole and in some order whenever `serve` runs.
+// range is whole and in some order whenever `serve` runs. A `serve` that
+// returns false stops the sort there (false is returned then).
 template <typename It, typename Less, typename Serve>
-void StableSortInSlices(It first, It last, Less less, Serve serve, std::ptrdiff_t slice = 4096)
+bool StableSortInSlices(It first, It last, Less less, Serve serve, std::ptrdiff_t slice = 4096)
 {
+    const auto goOn = [&serve] {
+        if constexpr (std::is_same_v<decltype(serve()), bool>)
+            return serve();
+        else {
+            serve();
+            return true;
+        }
+    };
     const std::ptrdiff_t n = last - first;
     for (std::ptrdiff_t lo = 0; lo < n; lo += slice) {
         std::stable_sort(first + lo, first + std::min(lo + slice, n), less);
-        serve();
+        if (!goOn())
+            return false;
     }
     for (std::ptrdiff_t width = slice; width < n; width *= 2) {
         for (std::ptrdiff_t lo = 0; lo + width < n; lo += 2 * width) {
             std::inplace_merge(first + lo, first + lo + width, first + std::min(lo + 2 * width, n), less);
-            serve();
+            if (!goOn())
+                return false;
         }
     }
+    return true;
 }
 // Where a new row goes so the rows stay sorted: after every row it does not precede.
 std::size_t SortedPosition(const std::vector<TEintragDaten*>& rows, const TEintragDaten& entry, int sortKey,

@@ -1,5 +1,6 @@
 #include "browse/listmodel.h"
 
+#include "model/sorting.h"
 #include "support/palettes.h"
 
 #include <QIcon>
@@ -104,6 +105,33 @@ TEST(ListModel, ASortAskedForWhileTheRowsSettleComesAfter)
     EXPECT_GT(serves, 2);
     EXPECT_EQ(batch.Count(), 20000);
     EXPECT_EQ(Order(batch), Order(single));
+
+    // A header click sorts in slices with the rows shown as they were; another
+    // click or a removal meanwhile starts it anew.
+    TListModel clicked;
+    clicked.SetColumns(columns);
+    for (const auto& e : entries)
+        clicked.InsertSorted(e.get(), TListModel::FileIcon, 1);
+    const std::vector<TEintragDaten*> shown = Order(clicked);
+    std::vector<TEintragDaten*> expected = shown;
+    expected.erase(expected.begin(), expected.begin() + 2);
+    const std::vector<int> ids = clicked.ColumnIds();
+    std::stable_sort(expected.begin(), expected.end(),
+        [&](const TEintragDaten* a, const TEintragDaten* b) { return CompareRows(-10, ids, *a, *b) < 0; });
+    serves = 0;
+    clicked.Sort(9, [&] {
+        ++serves;
+        if (serves < 3) {
+            EXPECT_EQ(Order(clicked), shown);
+        }
+        if (serves == 2)
+            clicked.Sort(-10);
+        if (serves == 3)
+            clicked.RemoveRows({0, 1});
+    });
+    EXPECT_GT(serves, 5);
+    EXPECT_EQ(clicked.Count(), 19998);
+    EXPECT_EQ(Order(clicked), expected);
 }
 
 // The row pictures and the sort arrow are as sharp as the screen, and the
