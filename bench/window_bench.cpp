@@ -5,12 +5,13 @@
 // holds (cold after dropping it), the second one warm.
 //
 //   QT_QPA_PLATFORM=offscreen window_bench [--files N] [--dir FOLDER] [--existing] [--no-cancel] [--no-close]
-//                                          [--charset NAME] [--sort CODE]
+//                                          [--charset NAME] [--sort CODE] [--latency-ms N]
 //
 // --existing takes the folder as it is (its row count is what the model shows).
 // --no-close ends without closing the window: under a heap profiler what the
 // rows hold then shows as memory still in use. --charset and --sort are stored
-// as the user's settings before the window starts.
+// as the user's settings before the window starts. --latency-ms adds N ms to
+// every open of a file the scan reads, as a slow network share would.
 
 #include "bench/mp3gen.h"
 #include "browse/listmodel.h"
@@ -29,16 +30,33 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include <malloc.h>
 
 #include <unistd.h>
 
 namespace {
+
+// Every open waits, as on a share far away; any number of threads may wait at once.
+class TLatencyLayer : public km::TFileLayer {
+public:
+    explicit TLatencyLayer(int ms) : m_ms(ms) {}
+    bool ManyThreads() const override { return true; }
+    int Open(const std::string& path, int flags) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_ms));
+        return km::TFileLayer::Open(path, flags);
+    }
+
+private:
+    int m_ms;
+};
 
 class TSilentDialogs : public km::TDialogs {
 public:
@@ -118,6 +136,7 @@ int main(int argc, char** argv)
     bool closeAtEnd = true;
     std::string charset = km::kDefaultCharset;
     int sort = 1;
+    int latency = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--files" && i + 1 < argc)
@@ -134,6 +153,8 @@ int main(int argc, char** argv)
             charset = argv[++i];
         else if (a == "--sort" && i + 1 < argc)
             sort = std::atoi(argv[++i]);
+        else if (a == "--latency-ms" && i + 1 < argc)
+            latency = std::max(0, std::atoi(argv[++i]));
     }
     const bool own = dir.empty();
     if (own)
@@ -161,6 +182,9 @@ int main(int argc, char** argv)
     TSilentDialogs dialogs;
     km::TQtShell shell;
     km::TForm1 form(dialogs, shell, {QString::fromStdString(dir.string())});
+    TLatencyLayer slow(latency);
+    if (latency > 0)
+        form.SetFileLayer(slow);
     int scans = 0;
     QObject::connect(&form, &km::TForm1::ScanFinished, [&] { ++scans; });
     auto* view = form.findChild<QTreeView*>();

@@ -318,9 +318,8 @@ void TFolderScan::Read()
     LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
 
     m_reader.ReadFields = m_parts.WantsID3v2 && m_parts.WantsID3v2();
-    // A layer a test put in need not bear several threads. The readers wake
-    // the window when a batch is read; it never waits for a file itself.
-    TReadAhead ahead(m_entries, m_reader, m_fileLayer == &TFileLayer::Posix() ? ScanWorkers() : 0,
+    // The readers wake the window when a batch is read; it never waits for a file itself.
+    TReadAhead ahead(m_entries, m_reader, m_fileLayer->ManyThreads() ? ScanWorkers() : 0,
         TReadAhead::kWindow, [this] { QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); });
     const int sortKey = m_parts.SortKey();
     for (std::size_t k = 0; k < m_entries.size(); ++k) {

@@ -52,6 +52,10 @@ class TFileLayer {
 public:
     virtual ~TFileLayer() = default;
 
+    // Several threads may use it at once: the real layer may; a layer a test
+    // puts in only when it says so.
+    virtual bool ManyThreads() const { return this == &Posix(); }
+
     virtual int Open(const std::string& path, int flags);
     virtual int Close(int fd);
     // Fills everything but the hidden bit, which the name decides.

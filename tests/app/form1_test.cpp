@@ -287,6 +287,8 @@ TEST_F(Window, ClosingDuringAScanWaitsForIt)
 class TLockedFile : public TFileLayer {
 public:
     std::string locked;
+    bool threads = false;
+    bool ManyThreads() const override { return threads; }
     int Open(const std::string& path, int flags) override
     {
         return path == locked ? -EACCES : TFileLayer::Open(path, flags);
@@ -297,17 +299,22 @@ TEST_F(Window, AnUnreadableFileEndsTheScanWithTheRowsSoFar)
 {
     ThreeSongs();
     Start({QString::fromStdString(music)});
-    TLockedFile layer;
-    const std::string first = window->EntryList().front()->FullPath();
-    layer.locked = window->EntryList()[1]->FullPath();
-    window->SetFileLayer(layer);
-    window->ScanFolder();
-    window->SetFileLayer(TFileLayer::Posix());
-    EXPECT_EQ(dialogs.TextsOf("ShowError"),
-        QStringList {QString::fromStdString("Datei " + layer.locked + " kann nicht geöffnet werden")});
-    EXPECT_EQ(Rows(), (std::vector<std::string> {std::filesystem::path(first).filename().string()}));
-    EXPECT_EQ(Text("StatusPanel0"), "1 Dateien gesamt");
-    EXPECT_FALSE(Text("Panel4").contains("Abgebrochen"));
+    // Read on the window's thread, and by the reading threads.
+    for (const bool threads : {false, true}) {
+        TLockedFile layer;
+        layer.threads = threads;
+        const std::string first = window->EntryList().front()->FullPath();
+        layer.locked = window->EntryList()[1]->FullPath();
+        window->SetFileLayer(layer);
+        window->ScanFolder();
+        window->SetFileLayer(TFileLayer::Posix());
+        EXPECT_EQ(dialogs.TextsOf("ShowError"),
+            QStringList {QString::fromStdString("Datei " + layer.locked + " kann nicht geöffnet werden")});
+        EXPECT_EQ(Rows(), (std::vector<std::string> {std::filesystem::path(first).filename().string()}));
+        EXPECT_EQ(Text("StatusPanel0"), "1 Dateien gesamt");
+        EXPECT_FALSE(Text("Panel4").contains("Abgebrochen"));
+        dialogs.calls.clear();
+    }
 }
 
 TEST_F(Window, EmptyFolderDisablesTheList)
