@@ -272,8 +272,12 @@ bool TFolderScan::Collect(int& found)
 
 bool TFolderScan::Cancelled()
 {
-    if (m_abortRequested)
+    if (m_abortRequested) {
         m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
+        // A read may hang on a share gone away: the window does not wait for it on screen.
+        if (m_closePending)
+            m_window->hide();
+    }
     return m_abortRequested;
 }
 

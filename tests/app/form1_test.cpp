@@ -283,6 +283,77 @@ TEST_F(Window, ClosingDuringAScanWaitsForIt)
     EXPECT_EQ(Stored().LastDir.toStdString(), music);
 }
 
+// A read that hangs (a share gone away) keeps the window served, and a close
+// takes it off the screen at once; it closes for good when the read returns.
+class TStalledFile : public TFileLayer {
+public:
+    std::string stalled;
+    std::atomic<bool> reached {false};
+    std::atomic<bool> released {false};
+    bool ManyThreads() const override { return true; }
+    int Open(const std::string& path, int flags) override
+    {
+        if (path == stalled) {
+            reached = true;
+            while (!released)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return TFileLayer::Open(path, flags);
+    }
+};
+
+class THideWatch : public QObject {
+public:
+    explicit THideWatch(std::atomic<bool>& hidden) : m_hidden(hidden) {}
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Hide)
+            m_hidden = true;
+        return false;
+    }
+
+private:
+    std::atomic<bool>& m_hidden;
+};
+
+TEST_F(Window, AHangingReadNeitherFreezesTheWindowNorKeepsItOnScreen)
+{
+    ThreeSongs();
+    Start({QString::fromStdString(music)});
+    TStalledFile layer;
+    layer.stalled = window->EntryList()[1]->FullPath();
+    window->SetFileLayer(layer);
+    // The read returns only once the window is off the screen (or after 5 s, failing).
+    std::atomic<bool> hidden {false};
+    bool hiddenFirst = false;
+    std::thread release([&] {
+        for (int ms = 0; ms < 5000 && !hidden; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        hiddenFirst = hidden;
+        layer.released = true;
+    });
+    QTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, window.get(), [&] {
+        // The event loop turns while the read hangs.
+        if (!layer.reached || ++ticks != 5)
+            return;
+        EXPECT_TRUE(window->ScanRunning());
+        EXPECT_FALSE(window->close()) << "the close waits for the scan";
+    });
+    THideWatch hides(hidden);
+    window->installEventFilter(&hides);
+    timer.start(5);
+    window->ScanFolder();
+    timer.stop();
+    release.join();
+    window->SetFileLayer(TFileLayer::Posix());
+    EXPECT_TRUE(hiddenFirst) << "off the screen before the read returned";
+    EXPECT_EQ(ticks, 5);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(Stored().LastDir.toStdString(), music) << "closed for good: the settings are written";
+}
+
 // Fails the open of one file, as a file locked by another program would.
 class TLockedFile : public TFileLayer {
 public:
