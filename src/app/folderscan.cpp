@@ -12,16 +12,17 @@
 #include "ui/commandtable.h"
 
 #include <QCoreApplication>
-#include <QTimer>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 
+#include <exception>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -241,7 +242,8 @@ bool TFolderScan::Collect(int& found)
     std::exception_ptr error;
     const std::string folder = OnDisk(m_folder);
     const bool subfolders = m_parts.Subfolders();
-    std::thread walk([&] {
+    // Joined however this returns.
+    std::jthread walk([&] {
         try {
             completed = CollectFiles(folder, subfolders, m_entries, progress, found);
         } catch (...) {
@@ -256,6 +258,7 @@ bool TFolderScan::Collect(int& found)
     int shown = 0;
     while (!shared.Done) {
         WaitServing();
+        HideForClose(); // the walk may hang on a share gone away
         if (const int now = shared.Found.load(std::memory_order_relaxed); now != shown) {
             shown = now;
             LGefunden->setText(QStringLiteral("%1 gefunden").arg(now));
@@ -274,11 +277,16 @@ bool TFolderScan::Cancelled()
 {
     if (m_abortRequested) {
         m_parts.Caption->setText(m_parts.Caption->text() + kCancelled);
-        // A read may hang on a share gone away: the window does not wait for it on screen.
-        if (m_closePending)
-            m_window->hide();
+        HideForClose(); // a read may hang on a share gone away
     }
     return m_abortRequested;
+}
+
+void TFolderScan::HideForClose()
+{
+    // A close waits for the scan to stop, but not on the screen.
+    if (m_abortRequested && m_closePending)
+        m_window->hide();
 }
 
 void TFolderScan::Read()

@@ -83,6 +83,7 @@ private:
     bool Collect(int& found);
     // Serves the window until an event comes, for the threads to finish work.
     void WaitServing();
+    void HideForClose();
 
     TCommandTable& m_commands;
     TDialogs& m_dialogs;
