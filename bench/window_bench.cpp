@@ -11,7 +11,7 @@
 // --no-close ends without closing the window: under a heap profiler what the
 // rows hold then shows as memory still in use. --charset and --sort are stored
 // as the user's settings before the window starts. --latency-ms adds N ms to
-// every open of a file the scan reads, as a slow network share would.
+// every open of a file or folder the scan reads, as a slow network share would.
 
 #include "bench/mp3gen.h"
 #include "browse/listmodel.h"
@@ -52,6 +52,11 @@ public:
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(m_ms));
         return km::TFileLayer::Open(path, flags);
+    }
+    int OpenAt(int dirFd, const std::string& name, int flags) override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_ms));
+        return km::TFileLayer::OpenAt(dirFd, name, flags);
     }
 
 private:

@@ -245,7 +245,7 @@ bool TFolderScan::Collect(int& found)
     // Joined however this returns.
     std::jthread walk([&] {
         try {
-            completed = CollectFiles(folder, subfolders, m_entries, progress, found);
+            completed = CollectFiles(folder, subfolders, m_entries, progress, found, *m_fileLayer);
         } catch (...) {
             error = std::current_exception();
         }

@@ -108,8 +108,8 @@ struct TFolder {
 
 class TWalk {
 public:
-    TWalk(bool subfolders, TEntryList& entries, const TCollectProgress& progress, int& found)
-        : m_subfolders(subfolders), m_entries(entries), m_progress(progress), m_found(found)
+    TWalk(bool subfolders, TEntryList& entries, const TCollectProgress& progress, int& found, TFileLayer& layer)
+        : m_subfolders(subfolders), m_entries(entries), m_progress(progress), m_found(found), m_layer(layer)
     {
     }
     ~TWalk()
@@ -122,7 +122,7 @@ public:
     {
         TFolder root;
         root.Path = folder;
-        const int fd = TFileLayer::Posix().Open(folder, O_RDONLY | O_DIRECTORY);
+        const int fd = m_layer.Open(folder, O_RDONLY | O_DIRECTORY);
         if (fd < 0) {
             if (fd != -ENOENT) // a folder that is gone simply lists nothing
                 Report(folder, fd);
@@ -196,11 +196,11 @@ private:
     // those of the folders above and tries once more.
     int OpenBelow(int dirFd, const std::string& name)
     {
-        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
-        int fd = ::openat(dirFd, name.c_str(), flags);
-        if (fd < 0 && (errno == EMFILE || errno == ENFILE) && ReleaseAbove(m_stack.size() - 1))
-            fd = ::openat(dirFd, name.c_str(), flags);
-        return fd < 0 ? -errno : fd;
+        const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW;
+        int fd = m_layer.OpenAt(dirFd, name, flags);
+        if ((fd == -EMFILE || fd == -ENFILE) && ReleaseAbove(m_stack.size() - 1))
+            fd = m_layer.OpenAt(dirFd, name, flags);
+        return fd;
     }
 
     // Closes the handles of the folders between the root and the `keep`th.
@@ -226,7 +226,7 @@ private:
             return ::dirfd(f.Dir);
         int fd = -1;
         if (below && below->Dir)
-            fd = ::openat(::dirfd(below->Dir), "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            fd = m_layer.OpenAt(::dirfd(below->Dir), "..", O_RDONLY | O_DIRECTORY);
         if (fd >= 0 && !Same(fd, f)) {
             ::close(fd);
             fd = -1;
@@ -239,9 +239,7 @@ private:
             if (fd < 0)
                 fd = -errno;
             for (std::size_t k = from + 1; k <= depth && fd >= 0; ++k) {
-                int next = ::openat(fd, m_stack[k].Name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-                if (next < 0)
-                    next = -errno;
+                const int next = m_layer.OpenAt(fd, m_stack[k].Name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW);
                 ::close(fd);
                 fd = next;
             }
@@ -352,6 +350,7 @@ private:
     TEntryList& m_entries;
     const TCollectProgress& m_progress;
     int& m_found;
+    TFileLayer& m_layer;
     std::vector<TFolder> m_stack;
     int m_open = 0;
 };
@@ -359,9 +358,9 @@ private:
 } // namespace
 
 bool CollectFiles(const std::string& folder, bool subfolders, TEntryList& entries, const TCollectProgress& progress,
-    int& found)
+    int& found, TFileLayer& layer)
 {
-    return TWalk(subfolders, entries, progress, found).Run(folder);
+    return TWalk(subfolders, entries, progress, found, layer).Run(folder);
 }
 
 } // namespace km

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "model/entry.h"
+#include "tags/fileio.h"
 
 #include <functional>
 #include <string>
@@ -48,7 +49,8 @@ inline constexpr int kCollectHandles = 16;
 // read-only bit are known only for links until the entry is read. The depth
 // is unlimited and at most kCollectHandles folders are held open at a time.
 // `found` counts the files found so far. False when the walk was cancelled.
+// Folders are opened through `layer`.
 bool CollectFiles(const std::string& folder, bool subfolders, TEntryList& entries, const TCollectProgress& progress,
-    int& found);
+    int& found, TFileLayer& layer = TFileLayer::Posix());
 
 } // namespace km

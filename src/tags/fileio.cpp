@@ -94,6 +94,15 @@ private:
 };
 } // namespace
 
+int TFileLayer::OpenAt(int dirFd, const std::string& name, int flags)
+{
+    int fd;
+    do
+        fd = ::openat(dirFd, name.c_str(), flags | O_CLOEXEC);
+    while (fd < 0 && errno == EINTR);
+    return fd < 0 ? -errno : fd;
+}
+
 int TFileLayer::Open(const std::string& path, int flags)
 {
     const TPathAt at(path);

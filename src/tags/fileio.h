@@ -57,6 +57,8 @@ public:
     virtual bool ManyThreads() const { return this == &Posix(); }
 
     virtual int Open(const std::string& path, int flags);
+    // `name` in the open folder `dirFd`: the folder walk's way down.
+    virtual int OpenAt(int dirFd, const std::string& name, int flags);
     virtual int Close(int fd);
     // Fills everything but the hidden bit, which the name decides.
     virtual int Stat(int fd, TFileInformation& info);

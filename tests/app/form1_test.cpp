@@ -287,18 +287,30 @@ TEST_F(Window, ClosingDuringAScanWaitsForIt)
 // takes it off the screen at once; it closes for good when the read returns.
 class TStalledFile : public TFileLayer {
 public:
-    std::string stalled;
+    std::string stalled;       // a file whose open hangs
+    std::string stalledFolder; // a folder whose open from its parent hangs
     std::atomic<bool> reached {false};
     std::atomic<bool> released {false};
     bool ManyThreads() const override { return true; }
     int Open(const std::string& path, int flags) override
     {
-        if (path == stalled) {
-            reached = true;
-            while (!released)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        if (path == stalled)
+            Stall();
         return TFileLayer::Open(path, flags);
+    }
+    int OpenAt(int dirFd, const std::string& name, int flags) override
+    {
+        if (name == stalledFolder)
+            Stall();
+        return TFileLayer::OpenAt(dirFd, name, flags);
+    }
+
+private:
+    void Stall()
+    {
+        reached = true;
+        while (!released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 };
 
@@ -319,39 +331,47 @@ private:
 TEST_F(Window, AHangingReadNeitherFreezesTheWindowNorKeepsItOnScreen)
 {
     ThreeSongs();
-    Start({QString::fromStdString(music)});
-    TStalledFile layer;
-    layer.stalled = window->EntryList()[1]->FullPath();
-    window->SetFileLayer(layer);
-    // The read returns only once the window is off the screen (or after 5 s, failing).
-    std::atomic<bool> hidden {false};
-    bool hiddenFirst = false;
-    std::thread release([&] {
-        for (int ms = 0; ms < 5000 && !hidden; ++ms)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        hiddenFirst = hidden;
-        layer.released = true;
-    });
-    QTimer timer;
-    int ticks = 0;
-    QObject::connect(&timer, &QTimer::timeout, window.get(), [&] {
-        // The event loop turns while the read hangs.
-        if (!layer.reached || ++ticks != 5)
-            return;
-        EXPECT_TRUE(window->ScanRunning());
-        EXPECT_FALSE(window->close()) << "the close waits for the scan";
-    });
-    THideWatch hides(hidden);
-    window->installEventFilter(&hides);
-    timer.start(5);
-    window->ScanFolder();
-    timer.stop();
-    release.join();
-    window->SetFileLayer(TFileLayer::Posix());
-    EXPECT_TRUE(hiddenFirst) << "off the screen before the read returned";
-    EXPECT_EQ(ticks, 5);
-    EXPECT_FALSE(window->isVisible());
-    EXPECT_EQ(Stored().LastDir.toStdString(), music) << "closed for good: the settings are written";
+    // A file's read hangs, then the walk into a subfolder.
+    for (const bool folder : {false, true}) {
+        SCOPED_TRACE(folder ? "folder" : "file");
+        Start({QString::fromStdString(music)});
+        if (folder)
+            Action("ActUnterordner")->trigger();
+        TStalledFile layer;
+        (folder ? layer.stalledFolder : layer.stalled) = folder ? "unter" : window->EntryList()[1]->FullPath();
+        window->SetFileLayer(layer);
+        // The read returns only once the window is off the screen (or after 5 s, failing).
+        std::atomic<bool> hidden {false};
+        bool hiddenFirst = false;
+        std::thread release([&] {
+            for (int ms = 0; ms < 5000 && !hidden; ++ms)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            hiddenFirst = hidden;
+            layer.released = true;
+        });
+        QTimer timer;
+        int ticks = 0;
+        QObject::connect(&timer, &QTimer::timeout, window.get(), [&] {
+            // The event loop turns while the read hangs.
+            if (!layer.reached || ++ticks != 5)
+                return;
+            EXPECT_TRUE(window->ScanRunning());
+            EXPECT_FALSE(window->close()) << "the close waits for the scan";
+        });
+        THideWatch hides(hidden);
+        window->installEventFilter(&hides);
+        timer.start(5);
+        window->ScanFolder();
+        timer.stop();
+        release.join();
+        window->SetFileLayer(TFileLayer::Posix());
+        EXPECT_TRUE(hiddenFirst) << "off the screen before the read returned";
+        EXPECT_EQ(ticks, 5);
+        EXPECT_FALSE(window->isVisible());
+        EXPECT_EQ(Stored().LastDir.toStdString(), music) << "closed for good: the settings are written";
+        window->removeEventFilter(&hides);
+        window.reset();
+    }
 }
 
 // Fails the open of one file, as a file locked by another program would.
