@@ -63,6 +63,7 @@ TForm1::TForm1(TDialogs& dialogs, TShell& shell, const QStringList& arguments, Q
     scan.Subfolders = [this] { return m_settings.Unterordner; };
     scan.ShownFolder = [this] { return DirBox1->Directory(); };
     scan.Rescan = [this] { ScanFolder(); };
+    scan.Running = [this] { return m_scan && m_scan->Running(); };
     m_files = std::make_unique<TFileList>(ListView1, *m_model, std::move(scan));
     m_context = std::make_unique<TCommandContext>(TCommandContext {*m_commands, m_dialogs, m_shell, *m_files, this});
     DefineCommands();

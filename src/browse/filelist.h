@@ -22,6 +22,7 @@ public:
         std::function<bool()> Subfolders;       // that scan included subfolders
         std::function<QString()> ShownFolder;   // the folder tree's current folder
         std::function<void()> Rescan;
+        std::function<bool()> Running; // a scan fills the list now
     };
 
     TFileList(QTreeView* view, TListModel& model, TScan scan = {});
@@ -41,6 +42,7 @@ public:
     QString ScannedFolder() const { return m_scan.ScannedFolder ? m_scan.ScannedFolder() : QString(); }
     bool Subfolders() const { return m_scan.Subfolders && m_scan.Subfolders(); }
     QString ShownFolder() const { return m_scan.ShownFolder ? m_scan.ShownFolder() : QString(); }
+    bool ScanRunning() const { return m_scan.Running && m_scan.Running(); }
     void Rescan() const
     {
         if (m_scan.Rescan)

@@ -12,6 +12,7 @@
 #include "platform/shell.h"
 #include "ui/commandtable.h"
 
+#include <QAction>
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
@@ -47,6 +48,11 @@ TExportCommands::TExportCommands(const TCommandContext& context)
     context.Commands.On(QStringLiteral("ActExportHTML"), [this] { ActExportHTMLExecute(); });
     context.Commands.On(QStringLiteral("ActExportPlaylist"), [this] { ActExportPlaylistExecute(); });
     context.Commands.On(QStringLiteral("ActExportExcel"), [this] { ActExportExcelExecute(); });
+    // A list still being filled would be written as if it were the folder's.
+    for (const char* name : {"ActExportHTML", "ActExportPlaylist", "ActExportExcel"}) {
+        QAction* action = context.Commands.Action(QString::fromLatin1(name));
+        context.Commands.OnUpdate(QString::fromLatin1(name), [this, action] { action->setEnabled(!m_files.ScanRunning()); });
+    }
 }
 
 QString TExportCommands::AskTarget(const QString& startPath, const QString& filter, const QString& extension)

@@ -1,6 +1,8 @@
 #include "model/settings.h"
 #include "model/addresses.h"
 #include "browse/dirbox.h"
+#include "edit/editpanel.h"
+#include "edit/tagsaver.h"
 #include "support/windowfixture.h"
 
 #include <QAction>
@@ -9,6 +11,9 @@
 #include <QMenuBar>
 #include <QToolBar>
 #include <QToolButton>
+#include <QDialog>
+#include <QTimer>
+#include <QProgressBar>
 
 namespace km {
 namespace {
@@ -343,6 +348,59 @@ TEST_F(Commands, AnEditPanelThatFloatedIsNoLongerAtTheTop)
     s.ET = true;
     ASSERT_TRUE(ReadSettings(registry, s));
     EXPECT_FALSE(s.ET);
+}
+
+// During a scan the window serves its events: every command it offers then
+// runs on what is listed (nothing, until the rows stand), writes only what it
+// is meant to, and the list is whole afterwards. Exports wait for the list.
+TEST_F(Commands, EveryCommandOfferedDuringAScanRuns)
+{
+    ThreeSongs();
+    Put("musik/d.mp3", Song("d"));
+    Start({QString::fromStdString(music)});
+    // One tag written before, so that undo is offered.
+    const test::Bytes before = test::ReadFile(music + "b.mp3");
+    TID3v1Tag tag = Model().Entry(1)->Tag;
+    StoreField(tag.Titel, std::string("neu"));
+    ASSERT_TRUE(window->Panel().SaveRow(1, tag));
+    ASSERT_EQ(window->Saver().Undo().Count(), 1u);
+    QStringList offered;
+    // Dialogs of their own are closed as soon as they show.
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            dialog->reject();
+    });
+    closer.start(5);
+    bool ran = false;
+    auto c = QObject::connect(Child<QProgressBar>("PBWarten"), &QProgressBar::valueChanged, window.get(), [&](int value) {
+        if (value != 1 || ran)
+            return;
+        ran = true;
+        window->Commands().Refresh();
+        for (QAction* action : window->findChildren<QAction*>())
+            if (!action->objectName().isEmpty() && action->isEnabled() && !action->menu())
+                offered << action->objectName();
+        offered.sort();
+        for (const QString& name : offered)
+            if (name != "ActBeenden") // closing during a scan has tests of its own
+                window->Commands().Action(name)->trigger();
+    });
+    window->ScanFolder();
+    QObject::disconnect(c);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ScanRunning(); }, 10000));
+    Idle();
+    ASSERT_TRUE(ran);
+    for (const char* name : {"ActRueckgaengig", "ActAktuallisiern", "ActUnterordner", "ActEinstellungen", "ActSpalten",
+             "SortTitel", "ActSpalteTitel"})
+        EXPECT_TRUE(offered.contains(name)) << name;
+    for (const char* name : {"ActExportHTML", "ActExportExcel", "ActExportPlaylist", "ActShellDelete", "ActRename"})
+        EXPECT_FALSE(offered.contains(name)) << name;
+    EXPECT_EQ(test::ReadFile(music + "b.mp3"), before) << "undone";
+    EXPECT_EQ(window->Saver().Undo().Count(), 0u);
+    EXPECT_EQ(Model().rowCount(), 4) << "the list stands whole, the subfolder toggled off again or not";
+    EXPECT_FALSE(window->ScanRunning());
+    EXPECT_TRUE(Action("ActExportHTML")->isEnabled()) << "offered again once the list stands";
 }
 
 } // namespace
