@@ -1,5 +1,7 @@
 #include "browse/dirbox.h"
 
+#include "tags/fileio.h"
+
 #include <QFile>
 #include <QStyle>
 #include <QTimer>
@@ -7,7 +9,9 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -21,24 +25,38 @@ namespace km {
 // Whether a folder has a subfolder; Unknown when the look was cut short.
 enum class TMarker : unsigned char { No, Yes, Unknown };
 
-namespace {
-
-constexpr int PathRole = Qt::UserRole;       // QByteArray, ending in "/"
-constexpr int LoadedRole = Qt::UserRole + 1; // children listed
-constexpr int LinkRole = Qt::UserRole + 2;   // a symbolic link to a folder
-constexpr int ProbeRole = Qt::UserRole + 3;  // serial of the answer the node waits for
-
-// Two reads of 32 KiB answer every folder of up to about a thousand entries
-// with names as long as song titles; most folders with subfolders show one
-// in the first.
-constexpr int QuickReads = 2;
-
+// One subfolder as a listing finds it.
 struct TSubfolder {
     QString caption;
     QByteArray name;
     bool link = false;
     TMarker marker = TMarker::No;
 };
+
+// A listing on its way from a worker: the node waits a moment for it, then
+// takes it when it comes.
+struct TDirBox::TListing {
+    std::mutex Mutex;
+    std::condition_variable Done;
+    bool Ready = false;
+    std::vector<TSubfolder> Subfolders;
+};
+
+namespace {
+
+std::atomic<long long> g_quickWaitMs {30};
+
+constexpr int PathRole = Qt::UserRole;       // QByteArray, ending in "/"
+constexpr int LoadedRole = Qt::UserRole + 1; // children listed
+constexpr int LinkRole = Qt::UserRole + 2;   // a symbolic link to a folder
+constexpr int ProbeRole = Qt::UserRole + 3;  // serial of the answer the node waits for
+constexpr int ListingRole = Qt::UserRole + 4; // serial of the listing the node waits for
+constexpr int PlaceholderRole = Qt::UserRole + 5; // the "wird gelesen..." child
+
+// Two reads of 32 KiB answer every folder of up to about a thousand entries
+// with names as long as song titles; most folders with subfolders show one
+// in the first.
+constexpr int QuickReads = 2;
 
 // Case-insensitive, ties broken by code point, so "B" and "b" keep a fixed
 // order and dot folders come first. Names that decode to the same caption are
@@ -100,10 +118,16 @@ bool IsFolderEntry(int dfd, const char* name, unsigned char type, bool& link)
     return ::fstatat(dfd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
 }
 
-// Opens a folder for reading, relative to `dfd` (or AT_FDCWD with a full path).
-DIR* OpenFolder(int dfd, const char* path)
+// Opens a folder, relative to `dfd` (or AT_FDCWD with a full path); -errno on failure.
+int OpenFolderFd(TFileLayer& layer, int dfd, const char* path)
 {
-    const int fd = ::openat(dfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return dfd == AT_FDCWD ? layer.Open(path, O_RDONLY | O_DIRECTORY) : layer.OpenAt(dfd, path, O_RDONLY | O_DIRECTORY);
+}
+
+// Opens a folder for reading.
+DIR* OpenFolder(TFileLayer& layer, int dfd, const char* path)
+{
+    const int fd = OpenFolderFd(layer, dfd, path);
     if (fd < 0)
         return nullptr;
     DIR* dir = ::fdopendir(fd);
@@ -116,13 +140,13 @@ DIR* OpenFolder(int dfd, const char* path)
 // most `reads` directory reads (0: no limit), and gives up once `stop` or
 // `cancel` is set. getdents64 rather than readdir: only it tells where one
 // read ends.
-TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<bool>* stop = nullptr,
+TMarker ProbeSubfolders(TFileLayer& layer, int dfd, const char* path, int reads, const std::atomic<bool>* stop = nullptr,
     const std::atomic<bool>* cancel = nullptr)
 {
     const auto stopped = [&] {
         return (stop && stop->load(std::memory_order_relaxed)) || (cancel && cancel->load(std::memory_order_relaxed));
     };
-    const int fd = ::openat(dfd, path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = OpenFolderFd(layer, dfd, path);
     if (fd < 0)
         return TMarker::No;
     alignas(dirent64) char buffer[32768];
@@ -156,10 +180,10 @@ TMarker ProbeSubfolders(int dfd, const char* path, int reads, const std::atomic<
 }
 
 // The subfolders of `path`, sorted by caption. An unreadable folder has none.
-std::vector<TSubfolder> ListSubfolders(const QByteArray& path)
+std::vector<TSubfolder> ListSubfolders(TFileLayer& layer, const QByteArray& path)
 {
     std::vector<TSubfolder> out;
-    DIR* dir = OpenFolder(AT_FDCWD, path.constData());
+    DIR* dir = OpenFolder(layer, AT_FDCWD, path.constData());
     if (!dir)
         return out;
     const int dfd = ::dirfd(dir);
@@ -171,7 +195,7 @@ std::vector<TSubfolder> ListSubfolders(const QByteArray& path)
         sub.name = QByteArray(e->d_name);
         sub.caption = QFile::decodeName(sub.name);
         sub.link = link;
-        sub.marker = ProbeSubfolders(dfd, e->d_name, QuickReads);
+        sub.marker = ProbeSubfolders(layer, dfd, e->d_name, QuickReads);
         out.push_back(std::move(sub));
     }
     ::closedir(dir);
@@ -205,8 +229,11 @@ QIcon ThemeIcon(const char* name, const QIcon& fallback)
 
 } // namespace
 
+void TDirBox::SetQuickWait(std::chrono::milliseconds wait) { g_quickWaitMs = wait.count(); }
+
 TDirBox::TDirBox(QWidget* parent)
     : QTreeWidget(parent)
+    , m_layer(&TFileLayer::Posix())
 {
     setColumnCount(1);
     setHeaderHidden(true);
@@ -229,6 +256,8 @@ TDirBox::TDirBox(QWidget* parent)
     connect(this, &QTreeWidget::itemCollapsed, this, &TDirBox::OnCollapsed);
 
     m_probes.setMaxThreadCount(1);
+    // A folder that hangs holds a thread; the others still answer.
+    m_lists.setMaxThreadCount(8);
 
     const bool notify = m_notify;
     m_notify = false;
@@ -242,6 +271,8 @@ TDirBox::~TDirBox()
     m_closing = true;
     m_probes.clear();
     m_probes.waitForDone();
+    m_lists.clear();
+    m_lists.waitForDone();
 }
 
 QString TDirBox::Directory() const
@@ -252,8 +283,11 @@ QString TDirBox::Directory() const
     return QFile::decodeName(node->data(0, PathRole).toByteArray());
 }
 
-bool TDirBox::SelectPath(const QString& path)
+bool TDirBox::SelectPath(const QString& path) { return GoTo(path, true); }
+
+bool TDirBox::GoTo(const QString& path, bool rebuildWhenMissing)
 {
+    m_selectLater.clear();
     QStringList parts = path.split(QLatin1Char('/'));
     parts.removeLast(); // the text after the last "/"
     QTreeWidgetItem* node = topLevelItem(0);
@@ -271,6 +305,12 @@ bool TDirBox::SelectPath(const QString& path)
         if (fresh)
             node->setExpanded(true);
         EnsureLoaded(node);
+        if (node->data(0, ListingRole).isValid()) {
+            // Still being read: the selection goes on when the folder answers.
+            m_hold = held;
+            m_selectLater = path;
+            return true;
+        }
         QTreeWidgetItem* child = FindChild(node, part);
         if (!child && !fresh) {
             // The folder may have been made after this open node was listed.
@@ -286,7 +326,8 @@ bool TDirBox::SelectPath(const QString& path)
     m_hold = held;
     // A node left over from an earlier listing whose folder has gone counts as not found.
     if (!found || !IsFolder(PathOf(node))) {
-        Rebuild();
+        if (rebuildWhenMissing)
+            Rebuild();
         return false;
     }
     scrollToItem(node);
@@ -302,10 +343,12 @@ void TDirBox::Rebuild()
     for (const TProbe& probe : std::as_const(m_pending))
         probe.Cancel->store(true);
     m_pending.clear();
+    m_listings.clear(); // answers still on their way find no node
+    m_selectLater.clear();
     clear();
     const QByteArray rootPath("/");
     // The root is listed at once: its own marker needs no answer.
-    QTreeWidgetItem* root = MakeNode(rootPath, QStringLiteral("/"), false, ProbeSubfolders(AT_FDCWD, "/", QuickReads));
+    QTreeWidgetItem* root = MakeNode(rootPath, QStringLiteral("/"), false, ProbeSubfolders(*m_layer, AT_FDCWD, "/", QuickReads));
     root->setIcon(0, m_rootIcon);
     addTopLevelItem(root);
     // A single top node: show its folders at once rather than make the user open it.
@@ -337,7 +380,7 @@ void TDirBox::RereadFolder(const QString& path)
     if (IsLoaded(node))
         RereadHeld(node);
     else
-        SetMarker(node, ProbeSubfolders(AT_FDCWD, PathOf(node).constData(), QuickReads));
+        SetMarker(node, ProbeSubfolders(*m_layer, AT_FDCWD, PathOf(node).constData(), QuickReads));
 }
 
 QItemSelectionModel::SelectionFlags TDirBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
@@ -405,8 +448,8 @@ void TDirBox::StartProbe(QTreeWidgetItem* node)
     node->setData(0, ProbeRole, serial);
     auto cancel = std::make_shared<std::atomic<bool>>(false);
     m_pending.insert(serial, TProbe {QPersistentModelIndex(indexFromItem(node)), cancel});
-    m_probes.start([this, serial, cancel, path = PathOf(node)] {
-        const TMarker marker = ProbeSubfolders(AT_FDCWD, path.constData(), 0, &m_closing, cancel.get());
+    m_probes.start([this, serial, cancel, path = PathOf(node), layer = m_layer] {
+        const TMarker marker = ProbeSubfolders(*layer, AT_FDCWD, path.constData(), 0, &m_closing, cancel.get());
         if (marker == TMarker::Unknown)
             return; // the box is closing, or the answer is no longer wanted
         QMetaObject::invokeMethod(
@@ -442,8 +485,81 @@ void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
         return;
     node->setData(0, LoadedRole, true);
     DropProbe(node); // its children decide now
+    std::vector<TSubfolder> subs;
+    if (List(node, true, subs))
+        FillNode(node, subs);
+}
+
+bool TDirBox::List(QTreeWidgetItem* node, bool first, std::vector<TSubfolder>& subs)
+{
+    const quint64 serial = ++m_listSerial;
+    auto listing = std::make_shared<TListing>();
+    m_lists.start([this, serial, listing, path = PathOf(node), layer = m_layer] {
+        std::vector<TSubfolder> found = ListSubfolders(*layer, path);
+        {
+            const std::lock_guard lock(listing->Mutex);
+            listing->Subfolders = std::move(found);
+            listing->Ready = true;
+        }
+        listing->Done.notify_one();
+        QMetaObject::invokeMethod(this, [this, serial] { ApplyListing(serial); }, Qt::QueuedConnection);
+    });
+    {
+        // Most folders answer at once: then the node is filled as if read here.
+        std::unique_lock lock(listing->Mutex);
+        if (listing->Done.wait_for(lock, std::chrono::milliseconds(g_quickWaitMs.load()), [&] { return listing->Ready; })) {
+            subs = std::move(listing->Subfolders);
+            return true;
+        }
+    }
+    node->setData(0, ListingRole, serial);
+    m_listings.insert(serial, TPendingListing {QPersistentModelIndex(indexFromItem(node)), listing, first});
+    if (first) {
+        auto* placeholder = new QTreeWidgetItem;
+        placeholder->setText(0, QStringLiteral("wird gelesen..."));
+        placeholder->setData(0, PlaceholderRole, true);
+        placeholder->setFlags(Qt::ItemIsEnabled);
+        node->addChild(placeholder);
+    }
+    return false;
+}
+
+void TDirBox::ApplyListing(quint64 serial)
+{
+    // An answer taken at once, or for a node that went, finds nothing here.
+    const auto it = m_listings.find(serial);
+    if (it == m_listings.end())
+        return;
+    const TPendingListing pending = *it;
+    m_listings.erase(it);
+    QTreeWidgetItem* node = pending.Index.isValid() ? itemFromIndex(pending.Index) : nullptr;
+    if (!node || node->data(0, ListingRole).toULongLong() != serial)
+        return;
+    node->setData(0, ListingRole, QVariant());
+    std::vector<TSubfolder> subs;
+    {
+        const std::lock_guard lock(pending.Listing->Mutex);
+        subs = std::move(pending.Listing->Subfolders);
+    }
+    if (pending.First) {
+        for (int i = node->childCount() - 1; i >= 0; --i)
+            if (node->child(i)->data(0, PlaceholderRole).toBool())
+                delete node->takeChild(i);
+        FillNode(node, subs);
+    } else {
+        const bool held = std::exchange(m_hold, true);
+        RereadWith(node, subs);
+        m_hold = held;
+        if (!held)
+            OnSelectionChanged();
+    }
+    if (!m_selectLater.isEmpty())
+        GoTo(std::exchange(m_selectLater, QString()), false);
+}
+
+void TDirBox::FillNode(QTreeWidgetItem* node, const std::vector<TSubfolder>& subs)
+{
     const QByteArray path = node->data(0, PathRole).toByteArray();
-    const std::vector<TSubfolder> subs = ListSubfolders(path);
     QList<QTreeWidgetItem*> children;
     children.reserve(qsizetype(subs.size()));
     for (const TSubfolder& sub : subs)
@@ -461,8 +577,16 @@ void TDirBox::EnsureLoaded(QTreeWidgetItem* node)
 
 void TDirBox::Reread(QTreeWidgetItem* node)
 {
+    if (node->data(0, ListingRole).isValid())
+        return; // a listing is on its way already
+    std::vector<TSubfolder> subs;
+    if (List(node, false, subs))
+        RereadWith(node, subs);
+}
+
+void TDirBox::RereadWith(QTreeWidgetItem* node, const std::vector<TSubfolder>& subs)
+{
     const QByteArray path = PathOf(node);
-    const std::vector<TSubfolder> subs = ListSubfolders(path);
     QTreeWidgetItem* const selectedBranch = BranchBelow(node, SelectedNode());
     QTreeWidgetItem* const currentBranch = BranchBelow(node, currentItem());
 
@@ -579,7 +703,7 @@ void TDirBox::MoveSelectionOutOf(QTreeWidgetItem* node, bool selectionGoes)
 QTreeWidgetItem* TDirBox::FindChild(const QTreeWidgetItem* node, const QString& caption)
 {
     for (int i = 0; i < node->childCount(); ++i) {
-        if (node->child(i)->text(0) == caption)
+        if (node->child(i)->text(0) == caption && !node->child(i)->data(0, PlaceholderRole).toBool())
             return node->child(i);
     }
     return nullptr;
@@ -589,6 +713,8 @@ void TDirBox::OnSelectionChanged()
 {
     if (m_hold)
         return;
+    // The user went elsewhere: a selection waiting for a folder's answer is dropped.
+    m_selectLater.clear();
     // Only a selected node counts: clearing the tree passes through "none".
     const QList<QTreeWidgetItem*> selected = selectedItems();
     if (selected.isEmpty())

@@ -7,11 +7,15 @@
 #include <QTreeWidget>
 
 #include <atomic>
+#include <chrono>
 #include <memory>
+#include <vector>
 
 namespace km {
 
 enum class TMarker : unsigned char;
+struct TSubfolder;
+class TFileLayer;
 
 // The folder tree: one top node for the root "/", below each node its
 // subfolders (hidden ones and links to folders included), loaded when the node
@@ -19,6 +23,8 @@ enum class TMarker : unsigned char;
 // of the selected folder, by the user or by the program, raises DirChange while
 // notifications are on. Whether a large folder has subfolders (its expand
 // marker) is found out on a worker thread; the marker follows when it is known.
+// Folders are listed on worker threads too: a folder that does not answer at
+// once (a slow or hung share) shows "wird gelesen..." until it does.
 class TDirBox : public QTreeWidget {
     Q_OBJECT
 public:
@@ -30,7 +36,9 @@ public:
 
     // Selects the node of `path` (text after the last "/" is ignored), matching
     // each component exactly. A component that cannot be found rebuilds the tree
-    // (which selects the root) and gives false.
+    // (which selects the root) and gives false. A folder on the way that is
+    // still being read leaves the selection as it is until it answers; the
+    // selection goes on then (true).
     bool SelectPath(const QString& path);
 
     // Clears the tree, adds the root and selects it.
@@ -45,6 +53,13 @@ public:
 
     void SetNotify(bool on) { m_notify = on; }
     bool Notify() const { return m_notify; }
+
+    // How long a listing may take before the node shows it is being read.
+    static void SetQuickWait(std::chrono::milliseconds wait);
+    // Tests slow or stop the reading of folders; several threads use it.
+    void SetFileLayer(TFileLayer& layer) { m_layer = &layer; }
+    // Folders still being read.
+    int Listing() const { return static_cast<int>(m_listings.size()); }
 
 signals:
     void DirChange(const QString& newDirectory);
@@ -63,6 +78,14 @@ private:
     void ApplyProbe(quint64 serial, bool hasSubfolders);
     void SetNodeIcon(QTreeWidgetItem* node) const;
     void EnsureLoaded(QTreeWidgetItem* node);
+    void FillNode(QTreeWidgetItem* node, const std::vector<TSubfolder>& subs);
+    // Lists the node's folder on a worker: true with `subs` when it answers
+    // at once; else the node waits for ApplyListing (a first listing shows
+    // "wird gelesen..." meanwhile, a listing again keeps the nodes it has).
+    bool List(QTreeWidgetItem* node, bool first, std::vector<TSubfolder>& subs);
+    void ApplyListing(quint64 serial);
+    void RereadWith(QTreeWidgetItem* node, const std::vector<TSubfolder>& subs);
+    bool GoTo(const QString& path, bool rebuildWhenMissing);
     void Reread(QTreeWidgetItem* node);
     void RereadHeld(QTreeWidgetItem* node);
     void MoveSelectionOutOf(QTreeWidgetItem* node, bool selectionGoes);
@@ -91,6 +114,19 @@ private:
         std::shared_ptr<std::atomic<bool>> Cancel;
     };
     QHash<quint64, TProbe> m_pending;
+
+    // Folders being read: an answer finds its node as a probe's does.
+    QThreadPool m_lists;
+    quint64 m_listSerial = 0;
+    struct TListing;
+    struct TPendingListing {
+        QPersistentModelIndex Index;
+        std::shared_ptr<TListing> Listing;
+        bool First; // the node's first listing, not a listing again
+    };
+    QHash<quint64, TPendingListing> m_listings;
+    QString m_selectLater; // the path SelectPath goes on with when a folder on the way answers
+    TFileLayer* m_layer;
 };
 
 } // namespace km

@@ -1,11 +1,16 @@
 #include "browse/dirbox.h"
+#include "tags/fileio.h"
 
 #include <QAccessible>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -102,6 +107,68 @@ TEST_F(DirBox, RootDeepSelectionAndIgnoredTail)
 
     EXPECT_TRUE(box.SelectPath("/"));
     EXPECT_EQ(box.Directory(), "/");
+}
+
+// A folder that hangs (a share gone away) never holds up the tree: its node
+// says it is being read (or keeps its nodes when read again), the window goes
+// on, and a selection on the way goes on when the folder answers, unless the
+// user went elsewhere meanwhile.
+class TStalledFolders : public TFileLayer {
+public:
+    std::string stalled; // the folder, ending in "/"
+    std::atomic<bool> released {false};
+    bool ManyThreads() const override { return true; }
+    int Open(const std::string& path, int flags) override
+    {
+        while (path == stalled && !released)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return TFileLayer::Open(path, flags);
+    }
+};
+
+TEST_F(DirBox, AFolderThatHangsShowsItIsReadAndTheSelectionFollowsItsAnswer)
+{
+    Mkdir("a/b/c");
+    Mkdir("x");
+    TDirBox::SetQuickWait(std::chrono::milliseconds(20));
+    TDirBox box;
+    EXPECT_TRUE(box.SelectPath(Path()));
+    QTreeWidgetItem* base = box.currentItem();
+    QSignalSpy spy(&box, &TDirBox::DirChange);
+    for (const bool userGoesElsewhere : {false, true}) {
+        SCOPED_TRACE(userGoesElsewhere ? "the user goes elsewhere" : "waiting");
+        TStalledFolders layer;
+        layer.stalled = Path(userGoesElsewhere ? "a/b/" : "a/").toStdString();
+        box.SetFileLayer(layer);
+        spy.clear();
+        EXPECT_TRUE(box.SelectPath(Path("a/b/c/"))) << "on its way";
+        EXPECT_EQ(box.Listing(), 1);
+        EXPECT_EQ(box.Directory(), Path()) << "the selection stays until the folder answers";
+        const QTreeWidgetItem* waiting = userGoesElsewhere ? Child(Child(base, "a"), "b") : Child(base, "a");
+        ASSERT_NE(waiting, nullptr);
+        // Read for the first time it says so; read again it keeps what it showed.
+        ASSERT_EQ(Captions(waiting), QStringList {userGoesElsewhere ? "c" : "wird gelesen..."});
+        EXPECT_EQ(!(waiting->child(0)->flags() & Qt::ItemIsSelectable), !userGoesElsewhere);
+        QTest::qWait(30); // the window is served meanwhile
+        if (userGoesElsewhere)
+            box.setCurrentItem(Child(base, "x"));
+        layer.released = true;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return box.Listing() == 0; }, 5000));
+        QCoreApplication::processEvents();
+        EXPECT_EQ(Captions(waiting), QStringList {userGoesElsewhere ? "c" : "b"});
+        if (userGoesElsewhere) {
+            EXPECT_EQ(box.Directory(), Path("x/")) << "where the user went";
+            EXPECT_EQ(Received(spy), QStringList {Path("x/")});
+        } else {
+            EXPECT_EQ(box.Directory(), Path("a/b/c/"));
+            EXPECT_EQ(Received(spy), QStringList {Path("a/b/c/")});
+        }
+        box.SetFileLayer(TFileLayer::Posix());
+        EXPECT_TRUE(box.SelectPath(Path()));
+        box.collapseAll(); // a closed node is read afresh when opened
+        box.expandItem(box.topLevelItem(0));
+    }
+    TDirBox::SetQuickWait(std::chrono::seconds(10));
 }
 
 TEST_F(DirBox, ScreenReadersHearItsCaptionNotAColumnNumber)

@@ -1,4 +1,6 @@
 // One QApplication for all widget tests, on the offscreen platform.
+#include "browse/dirbox.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
@@ -15,6 +17,9 @@ int main(int argc, char** argv)
     ::tzset();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Klangmappe"));
+    // Folders here answer at once, however loaded the machine: the tree fills
+    // as the tests expect. Tests of slow folders set their own wait.
+    km::TDirBox::SetQuickWait(std::chrono::seconds(10));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
