@@ -13,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -167,7 +168,11 @@ void TFolderScan::AfterRun()
         Run();
     }
     if (m_closePending) {
-        m_window->close();
+        // A window the close took off the screen already is no last window
+        // closing: the application is told to end itself.
+        const bool hidden = m_window->isHidden();
+        if (m_window->close() && hidden && QGuiApplication::quitOnLastWindowClosed())
+            QCoreApplication::quit();
         return;
     }
     if (m_id3v2Pending && !m_running) {
