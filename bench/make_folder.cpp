@@ -1,10 +1,11 @@
 // Fills a folder for the benchmarks: generated MP3 files, and among them hard
 // links to real encoder output, one in every EVERY files.
 //
-//   make_folder FOLDER COUNT [--small] [--shift-jis] [--every N] [REAL.mp3...]
+//   make_folder FOLDER COUNT [--small] [--shift-jis] [--folders N] [--every N] [REAL.mp3...]
 //
 // --small makes files of about 2 KB, which the reader's first read takes whole.
 // --shift-jis gives the ID3v1 titles in Shift_JIS, for the other sets' costs.
+// --folders N spreads the files over N subfolders (d0/, d1/, ...).
 // With real files and --every 1 the folder holds links to them only.
 
 #include "bench/mp3gen.h"
@@ -27,6 +28,7 @@ int main(int argc, char** argv)
     const int count = std::atoi(argv[2]);
     bool small = false;
     bool shiftJis = false;
+    int folders = 0;
     int every = 20;
     std::vector<std::filesystem::path> real;
     for (int i = 3; i < argc; ++i) {
@@ -35,15 +37,20 @@ int main(int argc, char** argv)
             small = true;
         else if (a == "--shift-jis")
             shiftJis = true;
+        else if (a == "--folders" && i + 1 < argc)
+            folders = std::max(1, std::atoi(argv[++i]));
         else if (a == "--every" && i + 1 < argc)
             every = std::max(1, std::atoi(argv[++i]));
         else
             real.emplace_back(a);
     }
     std::filesystem::create_directories(dir);
+    for (int f = 0; f < folders; ++f)
+        std::filesystem::create_directories(dir / ("d" + std::to_string(f)));
     int links = 0;
     for (int k = 0; k < count; ++k) {
-        const std::filesystem::path path = dir / ("lied" + std::to_string(k) + ".mp3");
+        const std::filesystem::path folder = folders > 0 ? dir / ("d" + std::to_string(k % folders)) : dir;
+        const std::filesystem::path path = folder / ("lied" + std::to_string(k) + ".mp3");
         if (!real.empty() && k % every == 0) {
             std::error_code ec;
             std::filesystem::create_hard_link(real[static_cast<std::size_t>(k / every) % real.size()], path, ec);

@@ -5,12 +5,12 @@
 // holds (cold after dropping it), the second one warm.
 //
 //   QT_QPA_PLATFORM=offscreen window_bench [--files N] [--dir FOLDER] [--existing] [--no-cancel] [--no-close]
-//                                          [--charset NAME] [--sort CODE] [--latency-ms N]
+//                                          [--charset NAME] [--sort CODE] [--subfolders] [--latency-ms N]
 //
 // --existing takes the folder as it is (its row count is what the model shows).
 // --no-close ends without closing the window: under a heap profiler what the
-// rows hold then shows as memory still in use. --charset and --sort are stored
-// as the user's settings before the window starts. --latency-ms adds N ms to
+// rows hold then shows as memory still in use. --charset, --sort and
+// --subfolders are stored as the user's settings before the window starts. --latency-ms adds N ms to
 // every open of a file or folder the scan reads, as a slow network share would.
 
 #include "bench/mp3gen.h"
@@ -142,6 +142,7 @@ int main(int argc, char** argv)
     std::string charset = km::kDefaultCharset;
     int sort = 1;
     int latency = 0;
+    bool subfolders = false;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--files" && i + 1 < argc)
@@ -158,6 +159,8 @@ int main(int argc, char** argv)
             charset = argv[++i];
         else if (a == "--sort" && i + 1 < argc)
             sort = std::atoi(argv[++i]);
+        else if (a == "--subfolders")
+            subfolders = true;
         else if (a == "--latency-ms" && i + 1 < argc)
             latency = std::max(0, std::atoi(argv[++i]));
     }
@@ -167,18 +170,24 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(dir);
     if (existing) {
         count = 0;
-        for (const auto& e : std::filesystem::directory_iterator(dir))
-            count += e.path().extension() == ".mp3" ? 1 : 0;
+        if (subfolders) {
+            for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+                count += e.path().extension() == ".mp3" ? 1 : 0;
+        } else {
+            for (const auto& e : std::filesystem::directory_iterator(dir))
+                count += e.path().extension() == ".mp3" ? 1 : 0;
+        }
     } else {
         for (int k = 0; k < count; ++k)
             km::bench::WriteFile(dir, k);
     }
     const std::filesystem::path config = dir.parent_path() / (dir.filename().string() + "-config");
     ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-    if (charset != km::kDefaultCharset || sort != 1) {
+    if (charset != km::kDefaultCharset || sort != 1 || subfolders) {
         km::TSettings settings = km::DefaultSettings();
         settings.ID3v1Zeichensatz = QString::fromStdString(charset);
         settings.Sort = sort;
+        settings.Unterordner = subfolders;
         km::TRegistry registry;
         km::WriteSettings(registry, settings);
     }

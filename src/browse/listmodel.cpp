@@ -217,14 +217,14 @@ void TListModel::FillRow(int row)
 {
     if (row < 0 || row >= Count())
         return;
-    ++m_generation; // its place in the order may change
+    ++m_filled; // its place in the order may change
     if (row < m_visibleRows)
         emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void TListModel::FillAllRows()
 {
-    ++m_generation;
+    ++m_filled;
     if (m_visibleRows > 0)
         emit dataChanged(index(0, 0), index(m_visibleRows - 1, columnCount() - 1));
 }
@@ -251,7 +251,7 @@ void TListModel::Sort(int sortKey, const std::function<void()>& serve)
         Settle(serve); // ties keep the order the rows had
         if (std::exchange(m_sortPending, false))
             sortKey = m_pendingSortKey;
-        const std::uint64_t generation = m_generation;
+        const std::uint64_t generation = m_generation + m_filled;
         const std::vector<int> ids = ColumnIds();
         order.resize(m_rows.size());
         std::iota(order.begin(), order.end(), 0);
@@ -263,7 +263,7 @@ void TListModel::Sort(int sortKey, const std::function<void()>& serve)
         const bool whole = StableSortInSlices(order.begin(), order.end(), less, [&] {
             if (serve)
                 serve();
-            return generation == m_generation && !m_sortPending;
+            return generation == m_generation + m_filled && !m_sortPending;
         });
         if (whole)
             break;

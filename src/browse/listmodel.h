@@ -63,6 +63,9 @@ public:
     void FillAllRows();
     void SetRowIcon(int row, int icon);
     int RowIcon(int row) const { return m_rows[static_cast<std::size_t>(row)].icon; }
+    // Changes whenever rows come, go or move: rows known by number stay
+    // valid while it stays.
+    std::uint64_t Generation() const { return m_generation; }
     // Sorts every row; selections and the current row follow their rows.
     // `serve` runs between slices of a long sort, the rows shown as they
     // were; rows that change meanwhile, or another sort asked for, start it anew.
@@ -84,7 +87,8 @@ private:
     int m_batchKey = 0;           // the order the batch's rows go in
     bool m_settling = false;
     bool m_sorting = false;
-    std::uint64_t m_generation = 0; // counts changes of the rows and their entries
+    std::uint64_t m_generation = 0; // counts rows coming, going and moving
+    std::uint64_t m_filled = 0;     // counts changes of the rows' entries
     bool m_sortPending = false;   // asked for while the rows settled
     int m_pendingSortKey = 0;
     std::vector<TColumn> m_columns;

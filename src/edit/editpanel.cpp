@@ -31,6 +31,7 @@
 #include <QMenuBar>
 #include <QTreeView>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -162,13 +163,22 @@ void TEditPanel::ListView1SelectItem()
     QItemSelectionModel* selection = ListView1->selectionModel();
     const int rows = m_model->rowCount();
 
-    // What the panel holds goes to exactly the entries it was loaded from.
-    for (int row = 0; row < rows; ++row) {
-        TEintragDaten* entry = m_model->Entry(row);
-        if (entry->InSelection == 1) {
-            StorePanel(row);
-            entry->InSelection = selection->isRowSelected(row, {}) ? 1 : 0;
-        }
+    // What the panel holds goes to exactly the entries it was loaded from:
+    // the rows of the last load while no row has moved since, else found by
+    // their mark (a million rows take a while to look through).
+    std::vector<int> loaded;
+    if (m_loadedRows.empty() || m_loadedGeneration == m_model->Generation()) {
+        loaded = m_loadedRows; // none loaded: none marked
+    } else {
+        for (int row = 0; row < rows; ++row)
+            if (m_model->Entry(row)->InSelection == 1)
+                loaded.push_back(row);
+    }
+    for (const int row : loaded) {
+        if (row >= rows || m_model->Entry(row)->InSelection != 1)
+            continue;
+        StorePanel(row);
+        m_model->Entry(row)->InSelection = 0;
     }
 
     ReportTooSmall();
@@ -182,12 +192,13 @@ void TEditPanel::ListView1SelectItem()
     int count = 0;
     std::uint32_t total = 0;
     int first = -1;
-    for (int row = 0; row < rows; ++row) {
+    // The rows selected now, from the top.
+    std::vector<int> selected;
+    for (const QModelIndex& index : selection->selectedRows())
+        selected.push_back(index.row());
+    std::sort(selected.begin(), selected.end());
+    for (const int row : selected) {
         TEintragDaten* entry = m_model->Entry(row);
-        if (!selection->isRowSelected(row, {})) {
-            entry->InSelection = 0;
-            continue;
-        }
         entry->InSelection = 1;
         if (first < 0) {
             first = row;
@@ -199,6 +210,8 @@ void TEditPanel::ListView1SelectItem()
         total += entry->Duration;
     }
 
+    m_loadedRows = std::move(selected);
+    m_loadedGeneration = m_model->Generation();
     m_applyFlagsAtLoad = m_applyFlags;
     FeldFarbenAktuallisieren();
     if (m_fields->Warnung->isHidden() == (count > 1)) {

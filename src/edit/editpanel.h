@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <vector>
 
 class QEvent;
 class QFrame;
@@ -142,6 +143,9 @@ private:
 
     TFieldFlags m_applyFlags {true, true, true, true, true, true, true};
     TFieldFlags m_applyFlagsAtLoad {true, true, true, true, true, true, true};
+    // The rows last loaded, valid while the model's generation is this one.
+    std::vector<int> m_loadedRows;
+    std::uint64_t m_loadedGeneration = ~std::uint64_t {0};
     TID3v1Tag m_shownTag = EmptyTag();
     // Set only by the user's own edits of the genre box: without one the
     // entries keep their genre bytes, also those without a name.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <iterator>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -48,9 +49,31 @@ bool StableSortInSlices(It first, It last, Less less, Serve serve, std::ptrdiff_
         if (!goOn())
             return false;
     }
+    if (n <= slice)
+        return true;
+    // Runs are merged into a buffer a slice of elements at a time, the range
+    // left as it was meanwhile; each merged pair goes back in one move.
+    std::vector<typename std::iterator_traits<It>::value_type> merged(static_cast<std::size_t>(n));
     for (std::ptrdiff_t width = slice; width < n; width *= 2) {
         for (std::ptrdiff_t lo = 0; lo + width < n; lo += 2 * width) {
-            std::inplace_merge(first + lo, first + lo + width, first + std::min(lo + 2 * width, n), less);
+            const std::ptrdiff_t mid = lo + width;
+            const std::ptrdiff_t hi = std::min(lo + 2 * width, n);
+            std::ptrdiff_t i = lo;
+            std::ptrdiff_t j = mid;
+            std::ptrdiff_t k = lo;
+            std::ptrdiff_t since = 0;
+            while (i < mid || j < hi) {
+                if (j == hi || (i < mid && !less(first[j], first[i])))
+                    merged[static_cast<std::size_t>(k++)] = first[i++];
+                else
+                    merged[static_cast<std::size_t>(k++)] = first[j++];
+                if (++since == slice) {
+                    since = 0;
+                    if (!goOn())
+                        return false;
+                }
+            }
+            std::move(merged.begin() + lo, merged.begin() + hi, first + lo);
             if (!goOn())
                 return false;
         }

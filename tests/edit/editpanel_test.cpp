@@ -227,6 +227,15 @@ TEST_F(EditPanel, OneFileIsSavedWhenTheSelectionMoves)
     // Moving on without edits writes nothing.
     QTest::mouseClick(List()->viewport(), Qt::LeftButton, {}, List()->visualRect(Model().index(2, 1)).center());
     EXPECT_EQ(window->Saver().Undo().Count(), 1u);
+
+    // An edit goes to its file even when the rows moved under it (a sort).
+    Type(Edit("ETitel"), QStringLiteral("Neu"));
+    const std::string edited = Model().Entry(2)->FileName;
+    Action("SortAbsteigend")->trigger();
+    ASSERT_NE(Model().Entry(2)->FileName, edited);
+    SelectRows({1});
+    EXPECT_EQ(OnDisk(edited).Title, "Neu");
+    EXPECT_EQ(window->Saver().Undo().Count(), 2u);
 }
 
 TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
