@@ -8,7 +8,6 @@
 #include "browse/listmodel.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLayout>
@@ -47,14 +46,15 @@ void TForm1::ApplyCommandLine(const QStringList& arguments)
         return;
     const QString argument = QDir::cleanPath(QDir::current().absoluteFilePath(arguments.first()));
     QString folder = argument;
-    if (!QFileInfo(folder).isDir()) {
+    // A share that does not answer must not hold up the start.
+    if (!TDirBox::IsFolderSoon(folder)) {
         const int slash = folder.lastIndexOf(QLatin1Char('/'));
         folder = slash < 0 ? QString() : folder.left(slash + 1);
     }
     if (!folder.isEmpty()) {
         if (!folder.endsWith(QLatin1Char('/')))
             folder += QLatin1Char('/');
-        if (QFileInfo(folder).isDir())
+        if (TDirBox::IsFolderSoon(folder))
             m_settings.LastDir = folder;
     }
     // File names differ by case here, so the row is found by its exact path.

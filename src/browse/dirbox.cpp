@@ -12,6 +12,9 @@
 #include <condition_variable>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -205,21 +208,60 @@ std::vector<TSubfolder> ListSubfolders(TFileLayer& layer, const QByteArray& path
     return out;
 }
 
-bool IsFolder(const QByteArray& path)
+// Runs `look` on a thread of its own and waits the quick wait for it: a
+// folder on a share that does not answer must not hold up the window. The
+// answer is `unanswered` then, and the thread ends whenever the call returns.
+template <typename Look>
+bool AnsweredSoon(Look look, bool unanswered)
+{
+    struct TAnswer {
+        std::mutex Mutex;
+        std::condition_variable Done;
+        std::optional<bool> Value;
+    };
+    auto answer = std::make_shared<TAnswer>();
+    try {
+        std::thread([answer, look] {
+            const bool value = look();
+            {
+                const std::lock_guard lock(answer->Mutex);
+                answer->Value = value;
+            }
+            answer->Done.notify_one();
+        }).detach();
+    } catch (const std::system_error&) {
+        return look(); // no thread to be had: asked here
+    }
+    std::unique_lock lock(answer->Mutex);
+    answer->Done.wait_for(lock, std::chrono::milliseconds(g_quickWaitMs.load()), [&] { return answer->Value.has_value(); });
+    return answer->Value.value_or(unanswered);
+}
+
+bool IsFolderNow(const QByteArray& path)
 {
     struct stat st {};
     return ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Whether `path` is a folder; one that does not answer at once counts as there.
+bool IsFolder(const QByteArray& path)
+{
+    return AnsweredSoon([path] { return IsFolderNow(path); }, true);
 }
 
 // Whether a folder listed below `node` is still there; a few stats instead of
 // reading a large folder to its end.
 bool ListedFolderLeft(const QTreeWidgetItem* node)
 {
-    for (int i = 0; i < node->childCount(); ++i) {
-        if (IsFolder(PathOf(node->child(i))))
-            return true;
-    }
-    return false;
+    std::vector<QByteArray> paths;
+    for (int i = 0; i < node->childCount(); ++i)
+        if (!node->child(i)->data(0, PlaceholderRole).toBool())
+            paths.push_back(PathOf(node->child(i)));
+    return AnsweredSoon(
+        [paths = std::move(paths)] {
+            return std::any_of(paths.begin(), paths.end(), [](const QByteArray& path) { return IsFolderNow(path); });
+        },
+        true);
 }
 
 QIcon ThemeIcon(const char* name, const QIcon& fallback)
@@ -230,6 +272,8 @@ QIcon ThemeIcon(const char* name, const QIcon& fallback)
 } // namespace
 
 void TDirBox::SetQuickWait(std::chrono::milliseconds wait) { g_quickWaitMs = wait.count(); }
+
+bool TDirBox::IsFolderSoon(const QString& path) { return IsFolder(QFile::encodeName(path)); }
 
 TDirBox::TDirBox(QWidget* parent)
     : QTreeWidget(parent)
