@@ -182,6 +182,49 @@ TMarker ProbeSubfolders(TFileLayer& layer, int dfd, const char* path, int reads,
     return marker;
 }
 
+// The markers of the subfolders of `path`, each from a quick look, on a
+// thread of their own: a subfolder that does not answer (a share mounted
+// there that hangs) must not hold up the listing. After a second, or the
+// quick wait when that is longer, the rest are not known yet and asked later.
+void ProbeMarkers(const QByteArray& path, std::vector<TSubfolder>& subs)
+{
+    struct TProbes {
+        std::mutex Mutex;
+        std::condition_variable Done;
+        std::vector<TMarker> Markers;
+        bool Finished = false;
+    };
+    auto probes = std::make_shared<TProbes>();
+    probes->Markers.assign(subs.size(), TMarker::Unknown);
+    std::vector<QByteArray> paths;
+    paths.reserve(subs.size());
+    for (const TSubfolder& sub : subs)
+        paths.push_back(path + sub.name);
+    // The real layer only: the thread may outlive whoever asked.
+    const auto look = [probes, paths] {
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            const TMarker marker = ProbeSubfolders(TFileLayer::Posix(), AT_FDCWD, paths[k].constData(), QuickReads);
+            const std::lock_guard lock(probes->Mutex);
+            probes->Markers[k] = marker;
+        }
+        {
+            const std::lock_guard lock(probes->Mutex);
+            probes->Finished = true;
+        }
+        probes->Done.notify_one();
+    };
+    try {
+        std::thread(look).detach();
+    } catch (const std::system_error&) {
+        look();
+    }
+    const auto bound = std::chrono::milliseconds(std::max<long long>(1000, g_quickWaitMs.load()));
+    std::unique_lock lock(probes->Mutex);
+    probes->Done.wait_for(lock, bound, [&] { return probes->Finished; });
+    for (std::size_t k = 0; k < subs.size(); ++k)
+        subs[k].marker = probes->Markers[k];
+}
+
 // The subfolders of `path`, sorted by caption. An unreadable folder has none.
 std::vector<TSubfolder> ListSubfolders(TFileLayer& layer, const QByteArray& path)
 {
@@ -198,13 +241,13 @@ std::vector<TSubfolder> ListSubfolders(TFileLayer& layer, const QByteArray& path
         sub.name = QByteArray(e->d_name);
         sub.caption = QFile::decodeName(sub.name);
         sub.link = link;
-        sub.marker = ProbeSubfolders(layer, dfd, e->d_name, QuickReads);
         out.push_back(std::move(sub));
     }
     ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const TSubfolder& a, const TSubfolder& b) {
         return CompareEntries(a.caption, a.name, b.caption, b.name) < 0;
     });
+    ProbeMarkers(path, out);
     return out;
 }
 
