@@ -5,7 +5,7 @@
 #include "browse/listmodel.h"
 #include "edit/editpanel.h"
 #include "model/cells.h"
-#include "model/id3v2compare.h"
+#include "model/id3v2reads.h"
 #include "model/readahead.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
@@ -187,10 +187,15 @@ void TFolderScan::ReadID3v2Tags()
         m_id3v2Pending = true;
         return;
     }
+    // The threads read what the rows hold now; the rows stay editable meanwhile.
     std::vector<TEintragDaten*> unread;
-    for (const auto& entry : m_entries)
-        if (!entry->ID3v2Known)
+    std::vector<TID3v2Request> requests;
+    for (const auto& entry : m_entries) {
+        if (!entry->ID3v2Known) {
             unread.push_back(entry.get());
+            requests.emplace_back(*entry);
+        }
+    }
     if (unread.empty())
         return;
     // As a scan: another scan or a close waits until the entries are read.
@@ -203,21 +208,38 @@ void TFolderScan::ReadID3v2Tags()
     PBWarten->setMaximum(static_cast<int>(unread.size()));
     PBWarten->show();
     LWarten->setText(QStringLiteral("Lese Titelinformationen..."));
-    TID3v2Reader reader(*m_fileLayer);
-    SetUpListReader(reader);
-    for (std::size_t k = 0; k < unread.size() && !m_abortRequested; ++k) {
-        try {
-            ReadEntryID3v2(reader, *unread[k]);
-        } catch (const TFileError&) {
-            // Shown empty, as a file without a tag; the next scan tells what is wrong.
+    bool stale = false;
+    {
+        const int workers = m_fileLayer->ManyThreads() ? std::max(1, ScanWorkers()) : 0;
+        TID3v2Reads reads(std::move(requests), *m_fileLayer, workers,
+            [this] { QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); });
+        // Wakes the loop should a wake come before it waits.
+        QTimer tick;
+        tick.start(25);
+        for (std::size_t k = 0; k < unread.size() && !m_abortRequested;) {
+            const TID3v2Finding finding = reads.TryGet(k);
+            if (finding.State == TID3v2Finding::Pending) {
+                WaitServing();
+                HideForClose(); // a read may hang on a share gone away
+                continue;
+            }
+            // A file that cannot be read shows empty, as one without a tag;
+            // the next scan tells what is wrong.
+            if (!ApplyID3v2Finding(reads.Request(k), finding, *unread[k]) && finding.State == TID3v2Finding::Read)
+                stale = true; // written meanwhile
+            ++k;
+            PBWarten->setValue(static_cast<int>(k));
+            ServeEvents();
         }
-        PBWarten->setValue(static_cast<int>(k + 1));
-        ServeEvents();
+        HideForClose();
     }
     ShowProgress(false);
     m_running = false;
     m_files.Model().FillAllRows();
     emit ID3v2Read();
+    // Rows written during the read are read again as they are now.
+    if (stale && !m_abortRequested && !m_rescanPending && !m_closePending)
+        m_id3v2Pending = true;
     AfterRun();
 }
 

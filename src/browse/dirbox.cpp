@@ -1,5 +1,6 @@
 #include "browse/dirbox.h"
 
+#include "platform/soon.h"
 #include "tags/fileio.h"
 
 #include <QFile>
@@ -46,8 +47,6 @@ struct TDirBox::TListing {
 };
 
 namespace {
-
-std::atomic<long long> g_quickWaitMs {30};
 
 constexpr int PathRole = Qt::UserRole;       // QByteArray, ending in "/"
 constexpr int LoadedRole = Qt::UserRole + 1; // children listed
@@ -218,7 +217,7 @@ void ProbeMarkers(const QByteArray& path, std::vector<TSubfolder>& subs)
     } catch (const std::system_error&) {
         look();
     }
-    const auto bound = std::chrono::milliseconds(std::max<long long>(1000, g_quickWaitMs.load()));
+    const auto bound = std::chrono::milliseconds(std::max<long long>(1000, QuickWait().count()));
     std::unique_lock lock(probes->Mutex);
     probes->Done.wait_for(lock, bound, [&] { return probes->Finished; });
     for (std::size_t k = 0; k < subs.size(); ++k)
@@ -257,27 +256,7 @@ std::vector<TSubfolder> ListSubfolders(TFileLayer& layer, const QByteArray& path
 template <typename Look>
 bool AnsweredSoon(Look look, bool unanswered)
 {
-    struct TAnswer {
-        std::mutex Mutex;
-        std::condition_variable Done;
-        std::optional<bool> Value;
-    };
-    auto answer = std::make_shared<TAnswer>();
-    try {
-        std::thread([answer, look] {
-            const bool value = look();
-            {
-                const std::lock_guard lock(answer->Mutex);
-                answer->Value = value;
-            }
-            answer->Done.notify_one();
-        }).detach();
-    } catch (const std::system_error&) {
-        return look(); // no thread to be had: asked here
-    }
-    std::unique_lock lock(answer->Mutex);
-    answer->Done.wait_for(lock, std::chrono::milliseconds(g_quickWaitMs.load()), [&] { return answer->Value.has_value(); });
-    return answer->Value.value_or(unanswered);
+    return TSoon<bool>(std::move(look)).Wait(QuickWait()).value_or(unanswered);
 }
 
 bool IsFolderNow(const QByteArray& path)
@@ -313,8 +292,6 @@ QIcon ThemeIcon(const char* name, const QIcon& fallback)
 }
 
 } // namespace
-
-void TDirBox::SetQuickWait(std::chrono::milliseconds wait) { g_quickWaitMs = wait.count(); }
 
 bool TDirBox::IsFolderSoon(const QString& path) { return IsFolder(QFile::encodeName(path)); }
 
@@ -464,10 +441,11 @@ void TDirBox::RereadFolder(const QString& path)
     }
     while (node->parent() && !IsFolder(PathOf(node)))
         node = node->parent();
+    // The node's folder may be on a share that does not answer: asked beside the window.
     if (IsLoaded(node))
         RereadHeld(node);
     else
-        SetMarker(node, ProbeSubfolders(*m_layer, AT_FDCWD, PathOf(node).constData(), QuickReads));
+        StartProbe(node);
 }
 
 QItemSelectionModel::SelectionFlags TDirBox::selectionCommand(const QModelIndex& index, const QEvent* event) const
@@ -594,7 +572,7 @@ bool TDirBox::List(QTreeWidgetItem* node, bool first, std::vector<TSubfolder>& s
     {
         // Most folders answer at once: then the node is filled as if read here.
         std::unique_lock lock(listing->Mutex);
-        if (listing->Done.wait_for(lock, std::chrono::milliseconds(g_quickWaitMs.load()), [&] { return listing->Ready; })) {
+        if (listing->Done.wait_for(lock, QuickWait(), [&] { return listing->Ready; })) {
             subs = std::move(listing->Subfolders);
             return true;
         }

@@ -54,10 +54,8 @@ public:
     void SetNotify(bool on) { m_notify = on; }
     bool Notify() const { return m_notify; }
 
-    // How long a listing may take before the node shows it is being read.
-    static void SetQuickWait(std::chrono::milliseconds wait);
     // Whether `path` is a folder; one on a share that does not answer within
-    // that wait counts as one.
+    // the quick wait (platform/soon.h) counts as one.
     static bool IsFolderSoon(const QString& path);
     // Tests slow or stop the reading of folders; several threads use it.
     void SetFileLayer(TFileLayer& layer) { m_layer = &layer; }

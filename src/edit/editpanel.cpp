@@ -10,9 +10,11 @@
 #include "edit/tagsaver.h"
 #include "model/cells.h"
 #include "model/id3v2compare.h"
+#include "model/id3v2reads.h"
 #include "platform/charset.h"
 #include "platform/dialogs.h"
 #include "platform/paths.h"
+#include "platform/soon.h"
 #include "tags/genres.h"
 #include "ui/commandtable.h"
 
@@ -29,6 +31,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QTimer>
 #include <QTreeView>
 
 #include <algorithm>
@@ -93,6 +96,9 @@ TEditPanel::TEditPanel(const TCommandContext& context, const TEditPanelParts& pa
     , m_commands(&context.Commands)
 {
     m_commands->Define(kCommands);
+    m_id3v2Poll = new QTimer(this);
+    m_id3v2Poll->setInterval(50);
+    connect(m_id3v2Poll, &QTimer::timeout, this, &TEditPanel::TakeID3v2Read);
     QStringList items;
     for (const std::string& name : m_genres.ComboItems())
         items << QString::fromStdString(name);
@@ -236,20 +242,66 @@ void TEditPanel::ListView1SelectItem()
     m_commands->ScheduleRefresh();
 }
 
+struct TEditPanel::TID3v2Pending {
+    TEintragDaten* Entry;
+    TID3v2Request Request;
+    TSoon<TID3v2Finding> Read;
+};
+
+TEditPanel::~TEditPanel() = default;
+
 void TEditPanel::ShowID3v2Differences(TEintragDaten* entry)
 {
-    QString line;
-    if (entry) {
-        // Read for the one file shown, where the list has not read it.
-        if (!entry->ID3v2Known) {
-            TID3v2Reader reader(m_saver.FileLayer());
+    m_id3v2Pending.reset();
+    m_id3v2Poll->stop();
+    if (entry && !entry->ID3v2Known) {
+        TFileLayer& layer = m_saver.FileLayer();
+        if (!layer.ManyThreads()) {
+            TID3v2Reader reader(layer);
             SetUpListReader(reader);
             try {
                 ReadEntryID3v2(reader, *entry);
             } catch (const TFileError&) {
                 // Nothing to say about a file that cannot be read.
             }
+        } else {
+            TID3v2Request request(*entry);
+            TSoon<TID3v2Finding> read([request, &layer] {
+                TID3v2Reader reader(layer);
+                SetUpListReader(reader);
+                return ReadID3v2Finding(reader, request);
+            });
+            if (const std::optional<TID3v2Finding> finding = read.Wait(QuickWait())) {
+                ApplyID3v2Finding(request, *finding, *entry);
+            } else {
+                // A share that does not answer: the line comes when it does.
+                m_id3v2Pending.reset(new TID3v2Pending {entry, std::move(request), std::move(read)});
+                m_id3v2Poll->start();
+            }
         }
+    }
+    ShowID3v2Line(entry);
+}
+
+void TEditPanel::TakeID3v2Read()
+{
+    const std::optional<TID3v2Finding> finding = m_id3v2Pending ? m_id3v2Pending->Read.Now() : std::nullopt;
+    if (!finding)
+        return;
+    m_id3v2Poll->stop();
+    const std::unique_ptr<TID3v2Pending> pending = std::move(m_id3v2Pending);
+    // Only for the row still shown; after a change of the rows the entry may be gone.
+    if (m_loadedRows.size() != 1 || m_loadedGeneration != m_model->Generation()
+        || m_loadedRows.front() >= m_model->Count() || m_model->Entry(m_loadedRows.front()) != pending->Entry)
+        return;
+    if (ApplyID3v2Finding(pending->Request, *finding, *pending->Entry))
+        ShowID3v2Line(pending->Entry);
+}
+
+void TEditPanel::ShowID3v2Line(const TEintragDaten* entry)
+{
+    QString line;
+    if (entry) {
         QStringList fields;
         for (int k = 0; k < kID3v2FieldCount; ++k)
             if (entry->ID3v2Differs & (1u << k))

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,6 +21,7 @@ class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QTimer;
 class QTreeView;
 
 namespace km {
@@ -50,6 +52,7 @@ class TEditPanel : public QObject {
     Q_OBJECT
 public:
     TEditPanel(const TCommandContext& context, const TEditPanelParts& parts, TTagSaver& saver);
+    ~TEditPanel() override;
 
     using enum TFlag;
     const TFieldFlags& ApplyFlags() const { return m_applyFlags; }
@@ -100,7 +103,11 @@ private:
     void ShowLoadedValues();
     void ShowStatus(int count, std::uint32_t total, const TEintragDaten* first);
     // The line under the fields for the one file shown; none for several.
+    // A tag the list has not read is read on a thread of its own: the line
+    // comes when the read does.
     void ShowID3v2Differences(TEintragDaten* entry);
+    void ShowID3v2Line(const TEintragDaten* entry);
+    void TakeID3v2Read();
     void StorePanel(int row);
     void ReportTooSmall();
     // The files whose ID3v2 tag the last stores left alone, in one message.
@@ -158,6 +165,10 @@ private:
     TID3v2Changes m_id3v2Whole;
     // Files a store found too small to hold a tag, told in one message.
     QStringList m_tooSmall;
+    // The read of the shown file's ID3v2 tag, while it has not answered.
+    struct TID3v2Pending;
+    std::unique_ptr<TID3v2Pending> m_id3v2Pending;
+    QTimer* m_id3v2Poll = nullptr;
     // The widget that had the focus before a menu took it for the keyboard.
     QPointer<QWidget> m_commandFocus;
 };

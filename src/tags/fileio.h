@@ -53,7 +53,8 @@ public:
     virtual ~TFileLayer() = default;
 
     // Several threads may use it at once: the real layer may; a layer a test
-    // puts in only when it says so.
+    // puts in only when it says so, and then it outlives every read it gets
+    // (a read that does not answer is left to a thread of its own).
     virtual bool ManyThreads() const { return this == &Posix(); }
 
     virtual int Open(const std::string& path, int flags);

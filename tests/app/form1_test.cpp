@@ -5,6 +5,7 @@
 #include "model/settings.h"
 #include "support/nodac.h"
 #include "support/palettes.h"
+#include "support/stalledfile.h"
 #include "support/windowfixture.h"
 
 #include <QAccessible>
@@ -285,35 +286,6 @@ TEST_F(Window, ClosingDuringAScanWaitsForIt)
 
 // A read that hangs (a share gone away) keeps the window served, and a close
 // takes it off the screen at once; it closes for good when the read returns.
-class TStalledFile : public TFileLayer {
-public:
-    std::string stalled;       // a file whose open hangs
-    std::string stalledFolder; // a folder whose open from its parent hangs
-    std::atomic<bool> reached {false};
-    std::atomic<bool> released {false};
-    bool ManyThreads() const override { return true; }
-    int Open(const std::string& path, int flags) override
-    {
-        if (path == stalled)
-            Stall();
-        return TFileLayer::Open(path, flags);
-    }
-    int OpenAt(int dirFd, const std::string& name, int flags) override
-    {
-        if (name == stalledFolder)
-            Stall();
-        return TFileLayer::OpenAt(dirFd, name, flags);
-    }
-
-private:
-    void Stall()
-    {
-        reached = true;
-        while (!released)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-};
-
 class THideWatch : public QObject {
 public:
     explicit THideWatch(std::atomic<bool>& hidden) : m_hidden(hidden) {}
@@ -337,7 +309,7 @@ TEST_F(Window, AHangingReadNeitherFreezesTheWindowNorKeepsItOnScreen)
         Start({QString::fromStdString(music)});
         if (folder)
             Action("ActUnterordner")->trigger();
-        TStalledFile layer;
+        test::TStalledFile layer;
         (folder ? layer.stalledFolder : layer.stalled) = folder ? "unter" : window->EntryList()[1]->FullPath();
         window->SetFileLayer(layer);
         // The read returns only once the window is off the screen (or after 5 s, failing).
@@ -366,7 +338,7 @@ TEST_F(Window, AHangingReadNeitherFreezesTheWindowNorKeepsItOnScreen)
         release.join();
         window->SetFileLayer(TFileLayer::Posix());
         EXPECT_TRUE(hiddenFirst) << "off the screen before the read returned";
-        EXPECT_EQ(ticks, 5);
+        EXPECT_GE(ticks, 5) << "served while the read hung";
         EXPECT_FALSE(window->isVisible());
         EXPECT_EQ(Stored().LastDir.toStdString(), music) << "closed for good: the settings are written";
         window->removeEventFilter(&hides);

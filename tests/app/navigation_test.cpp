@@ -231,7 +231,8 @@ TEST_F(Navigation, F5ShowsFoldersMadeMeanwhileAndLeavesAGoneOne)
     std::filesystem::create_directories(music + "alt/neu");
     Trigger("ActAktuallisiern");
     WaitScans(2);
-    EXPECT_EQ(node->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator) << "a subfolder came";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return node->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }))
+        << "a subfolder came";
 
     // The shown folder is gone: its parent is shown and scanned, once.
     std::filesystem::remove_all(music + "alt");

@@ -1,4 +1,5 @@
 #include "browse/dirbox.h"
+#include "platform/soon.h"
 #include "tags/fileio.h"
 
 #include <QAccessible>
@@ -132,7 +133,7 @@ TEST_F(DirBox, AFolderThatHangsShowsItIsReadAndTheSelectionFollowsItsAnswer)
     Mkdir("x");
     // Whatever happens, the tests after this one get their long wait back.
     const std::unique_ptr<void, void (*)(void*)> restore(
-        reinterpret_cast<void*>(1), [](void*) { TDirBox::SetQuickWait(std::chrono::seconds(10)); });
+        reinterpret_cast<void*>(1), [](void*) { SetQuickWait(std::chrono::seconds(10)); });
     TDirBox box;
     EXPECT_TRUE(box.SelectPath(Path()));
     QTreeWidgetItem* base = box.currentItem();
@@ -144,7 +145,7 @@ TEST_F(DirBox, AFolderThatHangsShowsItIsReadAndTheSelectionFollowsItsAnswer)
         layer.stalled = Path(userGoesElsewhere ? "a/b/" : "a/").toStdString();
         box.SetFileLayer(layer);
         spy.clear();
-        TDirBox::SetQuickWait(std::chrono::milliseconds(20));
+        SetQuickWait(std::chrono::milliseconds(20));
         EXPECT_TRUE(box.SelectPath(Path("a/b/c/"))) << "on its way";
         EXPECT_EQ(box.Listing(), 1);
         EXPECT_EQ(box.Directory(), Path()) << "the selection stays until the folder answers";
@@ -158,7 +159,7 @@ TEST_F(DirBox, AFolderThatHangsShowsItIsReadAndTheSelectionFollowsItsAnswer)
             box.setCurrentItem(Child(base, "x"));
         layer.released = true;
         ASSERT_TRUE(QTest::qWaitFor([&] { return box.Listing() == 0; }, 5000));
-        TDirBox::SetQuickWait(std::chrono::seconds(10));
+        SetQuickWait(std::chrono::seconds(10));
         QCoreApplication::processEvents();
         EXPECT_EQ(Captions(waiting), QStringList {userGoesElsewhere ? "c" : "b"});
         if (userGoesElsewhere) {
@@ -488,7 +489,8 @@ TEST_F(DirBox, RereadFolderOfShownFolder)
     Mkdir("m/leer/sub");
     spy.clear();
     box.RereadFolder(Path("m/leer/"));
-    EXPECT_EQ(box.currentItem()->childIndicatorPolicy(), QTreeWidgetItem::ShowIndicator);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return box.currentItem()->childIndicatorPolicy() == QTreeWidgetItem::ShowIndicator; }))
+        << "when the folder answers";
     EXPECT_EQ(box.currentItem()->childCount(), 0);
     EXPECT_EQ(spy.count(), 0);
 

@@ -1,5 +1,6 @@
 #include "support/editfixture.h"
 #include "support/palettes.h"
+#include "support/stalledfile.h"
 
 #include <QAccessible>
 #include <QAction>
@@ -8,9 +9,11 @@
 #include <QClipboard>
 #include <fcntl.h>
 #include <QMenu>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "platform/charset.h"
+#include "platform/soon.h"
 
 #include <filesystem>
 
@@ -66,6 +69,66 @@ TEST_F(EditPanel, TheID3v2TagBesideTheFields)
     SelectRows({RowOf("c.mp3")});
     SelectRows({RowOf("a.mp3")});
     EXPECT_EQ(line->text(), QString::fromUtf8("ID3v2-Tag weicht ab: Titelnummer \u2013 Player zeigen meist den ID3v2-Tag."));
+}
+
+// The ID3v2 tags are read beside the window: a file that does not answer
+// holds neither the column nor the panel, and a row edited while its tag was
+// read gets what its file holds after the edit.
+TEST_F(EditPanel, TheID3v2ReadsNeverHoldTheWindow)
+{
+    using test::Cat;
+    const test::Bytes audio = Cat({test::Header(), test::Fill(4000, 0x11)});
+    for (const char* name : {"a", "b", "c"})
+        Put(std::string("musik/") + name + ".mp3",
+            Cat({test::Tag(test::TextFrame("TIT2", "Lied")), audio, test::V1(*name == 'a' ? "Lied" : "Zwei")}));
+    Start({QString::fromStdString(music)});
+    const auto cell = [&](const std::string& name) {
+        return Model().data(Model().index(RowOf(name), 2), Qt::DisplayRole).toString();
+    };
+    // The first file asked for hangs; the second is read and its finding waits behind.
+    std::vector<std::string> asked;
+    for (const auto& entry : window->EntryList())
+        if (!entry->ID3v2Known)
+            asked.push_back(entry->FileName);
+    ASSERT_EQ(asked.size(), 2u) << "the first row was read when it was shown";
+    test::TStalledFile layer;
+    layer.stalled = music + asked[0];
+    window->SetFileLayer(layer);
+    QTimer timer;
+    bool edited = false;
+    QObject::connect(&timer, &QTimer::timeout, window.get(), [&] {
+        if (!layer.reached || edited)
+            return;
+        edited = true;
+        SelectRows({RowOf(asked[1])});
+        Type(Edit("ETitel"), "Lied");
+        SelectRows({RowOf("a.mp3")});
+        layer.released = true;
+    });
+    timer.start(5);
+    window->ApplyColumnLayout({{0, 100}, {17, 60}});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window->ScanRunning(); }, 5000));
+    timer.stop();
+    EXPECT_TRUE(edited) << "edited while the column was read";
+    EXPECT_EQ(OnDisk(asked[1]).Title, "Lied");
+    EXPECT_EQ(cell(asked[1]), "2.4") << "read again after the edit";
+    EXPECT_EQ(cell(asked[0]), QString::fromUtf8("2.4 \u2260"));
+
+    // The panel's own read of a file the list has not read.
+    window->ApplyColumnLayout({{0, 100}});
+    window->ScanFolder();
+    layer.reached = false;
+    layer.released = false;
+    SetQuickWait(std::chrono::milliseconds(20));
+    QLabel* line = Child<QLabel>("ID3v2Abweichung");
+    SelectRows({RowOf(asked[0])});
+    EXPECT_TRUE(layer.reached);
+    EXPECT_FALSE(line->isVisibleTo(window.get())) << "not answered yet";
+    layer.released = true;
+    EXPECT_TRUE(QTest::qWaitFor([&] { return line->isVisibleTo(window.get()); }, 5000));
+    EXPECT_EQ(line->text(), QString::fromUtf8("ID3v2-Tag weicht ab: Titel \u2013 Player zeigen meist den ID3v2-Tag."));
+    SetQuickWait(std::chrono::seconds(10));
+    window->SetFileLayer(TFileLayer::Posix());
 }
 
 // With the setting on, a store carries the changed fields into the ID3v2

@@ -192,12 +192,15 @@ TEST(Sorting, InsertingAtTheSortedPlaceEqualsSortingAfterwards)
     std::mt19937 rng(5);
     TEntryList entries;
     for (int k = 0; k < 700; ++k) {
-        auto e = Entry((rng() % 2 ? "F" : "f") + std::to_string(rng() % 9) + ".mp3", std::string(1, static_cast<char>('a' + rng() % 3)));
+        // Names and folders alike far past their first 16 bytes, and with bytes past ASCII.
+        const std::string middle = rng() % 2 ? "" : std::string(14, 'x') + (rng() % 2 ? "\xe4" : "Y");
+        auto e = Entry((rng() % 2 ? "F" : "f") + middle + std::to_string(rng() % 9) + ".mp3",
+            std::string(1, static_cast<char>('a' + rng() % 3)));
         StoreField(e->Tag.Interpret, rng() % 2 ? "x" : "X");
         StoreField(e->Tag.Jahr, std::to_string(1990 + rng() % 3));
         e->Tag.Titelnr = static_cast<std::uint8_t>(rng() % 3);
         e->Tag.Musikrichtung = static_cast<std::uint8_t>(rng() % 3);
-        e->Folder = rng() % 2 ? "/m/" : "/n/";
+        e->Folder = rng() % 3 == 0 ? "/m/" : (rng() % 2 ? "/ein/langer/Ordner/n/" : "/ein/langer/ordner/M/");
         e->FileSize = rng() % 4;
         e->Attributes = rng() % 2;
         e->MP3Info.Version = static_cast<std::uint8_t>(rng() % 3);

@@ -1,5 +1,5 @@
 // One QApplication for all widget tests, on the offscreen platform.
-#include "browse/dirbox.h"
+#include "platform/soon.h"
 
 #include <QApplication>
 
@@ -19,7 +19,7 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Klangmappe"));
     // Folders here answer at once, however loaded the machine: the tree fills
     // as the tests expect. Tests of slow folders set their own wait.
-    km::TDirBox::SetQuickWait(std::chrono::seconds(10));
+    km::SetQuickWait(std::chrono::seconds(10));
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
