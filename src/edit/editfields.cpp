@@ -348,6 +348,14 @@ std::array<QWidget*, 7> TEditFields::InFlagOrder() const
 
 std::array<QLineEdit*, 6> TEditFields::TextFields() const { return {ETitel, ESaenger, EAlbum, EJahr, EBemerkung, ETitelnr}; }
 
+QLabel* TEditFields::LabelOf(const QWidget* field) const
+{
+    for (QLabel* label : findChildren<QLabel*>())
+        if (label->buddy() == field)
+            return label;
+    return nullptr;
+}
+
 QString TEditFields::DifferingText() { return QStringLiteral("(verschieden)"); }
 
 } // namespace km

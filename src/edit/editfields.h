@@ -68,6 +68,8 @@ public:
 
     // The seven fields in the order of their flags: Titel, Interpret, Album, Jahr, Bemerkung, Titelnr, Musikrichtung.
     std::array<QWidget*, 7> InFlagOrder() const;
+    // The label that names a field.
+    QLabel* LabelOf(const QWidget* field) const;
     // The text fields among them, in the order the load fills them.
     std::array<QLineEdit*, 6> TextFields() const;
 

@@ -24,6 +24,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QFocusEvent>
+#include <QFont>
 #include <QFrame>
 #include <QItemSelectionModel>
 #include <QKeyEvent>
@@ -96,6 +97,9 @@ TEditPanel::TEditPanel(const TCommandContext& context, const TEditPanelParts& pa
     , m_commands(&context.Commands)
 {
     m_commands->Define(kCommands);
+    const auto fields = m_fields->InFlagOrder();
+    for (std::size_t k = 0; k < fields.size(); ++k)
+        m_fieldLabels[k] = m_fields->LabelOf(fields[k]);
     m_id3v2Poll = new QTimer(this);
     m_id3v2Poll->setInterval(50);
     connect(m_id3v2Poll, &QTimer::timeout, this, &TEditPanel::TakeID3v2Read);
@@ -329,13 +333,34 @@ void TEditPanel::ShowSelectionStatus()
 void TEditPanel::ShowStatus(int count, std::uint32_t total, const TEintragDaten* first)
 {
     if (!first) {
+        m_statusText.clear();
         m_statusPanel1->clear();
+        ShowPendingEdits();
         return;
     }
     const QString length = DurationText(total);
-    m_statusPanel1->setText(count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)")
-                                             .arg(Shown(first->FileName), length)
-                                       : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length));
+    m_statusText = count == 1 ? QStringLiteral("1 Datei: \"%1\" (Länge: %2)").arg(Shown(first->FileName), length)
+                              : QStringLiteral("%1 Dateien (Länge: %2)").arg(count).arg(length);
+    ShowPendingEdits();
+}
+
+void TEditPanel::ShowPendingEdits()
+{
+    const bool selected = m_files.HasSelection();
+    bool any = false;
+    const auto fields = m_fields->InFlagOrder();
+    for (std::size_t k = 0; k < fields.size(); ++k) {
+        const auto* edit = qobject_cast<const QLineEdit*>(fields[k]);
+        const bool edited = selected && (edit ? edit->isModified() : m_genreEdited);
+        any = any || edited;
+        if (QLabel* label = m_fieldLabels[k]; label && label->font().bold() != edited) {
+            QFont font = label->font();
+            font.setBold(edited);
+            label->setFont(font);
+        }
+    }
+    if (!m_statusText.isEmpty())
+        m_statusPanel1->setText(any ? m_statusText + QStringLiteral(" \u2013 geändert") : m_statusText);
 }
 
 void TEditPanel::ShowLoadedValues()
@@ -515,6 +540,7 @@ void TEditPanel::ETitelChange(QWidget* sender)
         m_id3v2Whole[static_cast<std::size_t>(flag)].reset();
     }
     FeldFarbenAktuallisieren();
+    ShowPendingEdits();
 }
 
 void TEditPanel::ETitelEnter(QWidget* sender)

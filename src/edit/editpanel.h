@@ -102,6 +102,9 @@ private:
     // The fields show what was loaded: an applying field its value, a differing one nothing.
     void ShowLoadedValues();
     void ShowStatus(int count, std::uint32_t total, const TEintragDaten* first);
+    // A field that holds an edit not stored yet has a bold label, and the
+    // status line says so.
+    void ShowPendingEdits();
     // The line under the fields for the one file shown; none for several.
     // A tag the list has not read is read on a thread of its own: the line
     // comes when the read does.
@@ -165,6 +168,9 @@ private:
     TID3v2Changes m_id3v2Whole;
     // Files a store found too small to hold a tag, told in one message.
     QStringList m_tooSmall;
+    // The fields' labels, in flag order; and panel 1's text without the edit mark.
+    std::array<QLabel*, 7> m_fieldLabels {};
+    QString m_statusText;
     // The read of the shown file's ID3v2 tag, while it has not answered.
     struct TID3v2Pending;
     std::unique_ptr<TID3v2Pending> m_id3v2Pending;

@@ -33,6 +33,7 @@ void TEditPanel::RestoreLoadedPanel()
     m_genreByte.reset();
     FeldFarbenAktuallisieren();
     ShowLoadedValues();
+    ShowPendingEdits();
 }
 
 void TEditPanel::ActRueckgaengigUpdate()
@@ -45,6 +46,8 @@ void TEditPanel::ActRueckgaengigUpdate()
     action->setToolTip(caption);
     action->setStatusTip(caption);
     action->setEnabled(unsaved || !m_saver.Undo().Empty());
+    // Tools mark fields modified without a change event the panel sees.
+    ShowPendingEdits();
 }
 
 void TEditPanel::ActRueckgaengigExecute()

@@ -301,6 +301,46 @@ TEST_F(EditPanel, OneFileIsSavedWhenTheSelectionMoves)
     EXPECT_EQ(window->Saver().Undo().Count(), 2u);
 }
 
+// A field holding an edit not stored yet says so: its label is bold and the
+// status line ends in " – geändert", until the edit is stored or dropped.
+// Differing fields of a multi-selection are no edits.
+TEST_F(EditPanel, PendingEditsAreMarkedUntilStoredOrDropped)
+{
+    Songs();
+    Start({QString::fromStdString(music)});
+    const auto bold = [&](QWidget* field) { return Fields()->LabelOf(field)->font().bold(); };
+    const auto anyBold = [&] {
+        const auto fields = Fields()->InFlagOrder();
+        return std::any_of(fields.begin(), fields.end(), bold);
+    };
+    SelectRows({RowOf("a.mp3")});
+    const QString status = Text("StatusPanel1");
+    ASSERT_TRUE(status.startsWith("1 Datei: \"a.mp3\""));
+    EXPECT_FALSE(anyBold());
+
+    Type(Edit("ETitel"), "Neu");
+    EXPECT_TRUE(bold(Edit("ETitel")));
+    EXPECT_FALSE(bold(Edit("ESaenger")));
+    EXPECT_EQ(Text("StatusPanel1"), status + QString::fromUtf8(" \u2013 geändert"));
+    Trigger("ActRueckgaengig");
+    EXPECT_FALSE(anyBold()) << "dropped";
+    EXPECT_EQ(Text("StatusPanel1"), status);
+
+    window->Panel().SetGenreAsChosen(3, false);
+    window->Panel().SetFieldAsTyped(Edit("EJahr"), "2024");
+    EXPECT_TRUE(bold(Fields()->EMusikrichtung));
+    EXPECT_TRUE(bold(Edit("EJahr")));
+    SelectRows({RowOf("b.mp3")});
+    EXPECT_EQ(OnDisk("a.mp3").Year, "2024");
+    EXPECT_FALSE(anyBold()) << "stored";
+    EXPECT_FALSE(Text("StatusPanel1").contains(QString::fromUtf8("geändert")));
+
+    SelectRows({RowOf("a.mp3"), RowOf("c.mp3")});
+    EXPECT_FALSE(window->Panel().ApplyFlags()[TEditPanel::FlagTitel]) << "A and C differ";
+    EXPECT_FALSE(anyBold());
+    EXPECT_FALSE(Text("StatusPanel1").contains(QString::fromUtf8("geändert")));
+}
+
 TEST_F(EditPanel, SeveralFilesTakeOnlyTheFieldsTyped)
 {
     Songs();
