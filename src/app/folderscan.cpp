@@ -231,7 +231,7 @@ void TFolderScan::ReadID3v2Tags()
             PBWarten->setValue(static_cast<int>(k));
             ServeEvents();
         }
-        HideForClose();
+        LetStop(reads);
     }
     ShowProgress(false);
     m_running = false;
@@ -316,6 +316,41 @@ void TFolderScan::HideForClose()
         m_window->hide();
 }
 
+template <typename Workers>
+void TFolderScan::LetStop(Workers& workers)
+{
+    // A read that hangs keeps its thread, not the window: the workers are
+    // waited for serving, and a close meanwhile takes the window off the screen.
+    workers.RequestStop();
+    while (!workers.Stopped()) {
+        WaitServing();
+        HideForClose();
+    }
+}
+
+bool TFolderScan::ReadEntries(TReadAhead& ahead)
+{
+    TListModel& model = m_files.Model();
+    const int sortKey = m_parts.SortKey();
+    for (std::size_t k = 0; k < m_entries.size(); ++k) {
+        TEintragDaten* next = ahead.TryNext();
+        while (!next) {
+            WaitServing();
+            if (Cancelled())
+                return false;
+            next = ahead.TryNext();
+        }
+        TEintragDaten& entry = *next;
+        entry.InSelection = 0;
+        model.InsertSorted(&entry, TListModel::FileIcon, sortKey);
+        ServeEvents();
+        if (Cancelled())
+            return false;
+        PBWarten->setValue(static_cast<int>(k + 1));
+    }
+    return true;
+}
+
 void TFolderScan::Read()
 {
     m_folder = m_parts.Folder();
@@ -360,23 +395,16 @@ void TFolderScan::Read()
     // The readers wake the window when a batch is read; it never waits for a file itself.
     TReadAhead ahead(m_entries, m_reader, m_fileLayer->ManyThreads() ? ScanWorkers() : 0,
         TReadAhead::kWindow, [this] { QMetaObject::invokeMethod(this, [] {}, Qt::QueuedConnection); });
-    const int sortKey = m_parts.SortKey();
-    for (std::size_t k = 0; k < m_entries.size(); ++k) {
-        TEintragDaten* next = ahead.TryNext();
-        while (!next) {
-            WaitServing();
-            if (Cancelled())
-                return;
-            next = ahead.TryNext();
-        }
-        TEintragDaten& entry = *next;
-        entry.InSelection = 0;
-        model.InsertSorted(&entry, TListModel::FileIcon, sortKey);
-        ServeEvents();
-        if (Cancelled())
-            return;
-        PBWarten->setValue(static_cast<int>(k + 1));
+    bool read = false;
+    try {
+        read = ReadEntries(ahead);
+    } catch (...) {
+        LetStop(ahead);
+        throw;
     }
+    LetStop(ahead);
+    if (!read)
+        return;
 
     model.EndBatch(serve);
     if (!m_selectAfterScan.isEmpty()) {

@@ -25,6 +25,7 @@ class TCommandTable;
 class TDialogs;
 class TEditPanel;
 class TFileList;
+class TReadAhead;
 
 // What the scan shows and asks of the window.
 struct TFolderScanParts {
@@ -72,6 +73,11 @@ signals:
 
 private:
     void Read();
+    // Reads the collected entries into the list; false when cancelled.
+    bool ReadEntries(TReadAhead& ahead);
+    // Stops worker threads without the window waiting on them.
+    template <typename Workers>
+    void LetStop(Workers& workers);
     void Finish();
     void AfterRun();
     void ShowProgress(bool on);

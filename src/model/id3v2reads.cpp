@@ -63,8 +63,15 @@ TID3v2Reads::TID3v2Reads(
     const std::size_t count = std::min<std::size_t>(static_cast<std::size_t>(std::max(workers, 0)), m_requests.size());
     m_threads.reserve(count);
     try {
-        for (std::size_t k = 0; k < count; ++k)
-            m_threads.emplace_back(&TID3v2Reads::Work, this);
+        for (std::size_t k = 0; k < count; ++k) {
+            ++m_running;
+            try {
+                m_threads.emplace_back(&TID3v2Reads::Work, this);
+            } catch (...) {
+                --m_running;
+                throw;
+            }
+        }
     } catch (const std::system_error&) {
         // Fewer threads still read; none, and the caller reads.
     }
@@ -81,6 +88,14 @@ void TID3v2Reads::Work()
 {
     // A wake per finding would cost the caller a turn of its loop each.
     constexpr std::size_t kWakeEvery = 64;
+    struct TEnd {
+        TID3v2Reads& Reads;
+        ~TEnd()
+        {
+            if (Reads.m_running.fetch_sub(1) == 1 && Reads.m_stop && Reads.m_wake)
+                Reads.m_wake();
+        }
+    } end {*this};
     TID3v2Reader reader(m_layer);
     SetUpListReader(reader);
     while (!m_stop.load(std::memory_order_relaxed)) {

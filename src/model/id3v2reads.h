@@ -60,6 +60,10 @@ public:
     const TID3v2Request& Request(std::size_t k) const { return m_requests[k]; }
     // Request k's finding; Pending while a worker has not read it yet.
     TID3v2Finding TryGet(std::size_t k);
+    // Asks the workers to stop after the file each reads now, without waiting
+    // for them; the last to end calls the wake.
+    void RequestStop() { m_stop = true; }
+    bool Stopped() const { return m_running.load() == 0; }
 
 private:
     void Work();
@@ -72,6 +76,7 @@ private:
     std::atomic<std::size_t> m_next {0};
     std::atomic<std::size_t> m_finished {0};
     std::atomic<bool> m_stop {false};
+    std::atomic<int> m_running {0};
     std::vector<std::thread> m_threads; // last: started when everything above stands
 };
 

@@ -51,8 +51,15 @@ TReadAhead::TReadAhead(
     }
     m_threads.reserve(count);
     try {
-        for (TID3v2Reader& own : m_readers)
-            m_threads.emplace_back(&TReadAhead::Work, this, std::ref(own));
+        for (TID3v2Reader& own : m_readers) {
+            ++m_running;
+            try {
+                m_threads.emplace_back(&TReadAhead::Work, this, std::ref(own));
+            } catch (...) {
+                --m_running;
+                throw;
+            }
+        }
     } catch (...) {
         // Fewer threads than asked still read ahead; none, and the caller reads.
     }
@@ -60,13 +67,18 @@ TReadAhead::TReadAhead(
 
 TReadAhead::~TReadAhead() { Stop(); }
 
-void TReadAhead::Stop()
+void TReadAhead::RequestStop()
 {
     {
         std::lock_guard lock(m_mutex);
         m_stop = true;
     }
     m_roomCv.notify_all();
+}
+
+void TReadAhead::Stop()
+{
+    RequestStop();
     for (std::thread& thread : m_threads)
         thread.join();
 }
@@ -177,6 +189,15 @@ void TReadAhead::Work(TID3v2Reader& reader)
 {
     // Entries per claim: the lock is taken once for them.
     constexpr std::size_t kClaim = 16;
+    // The last worker to end tells a caller that waits for that.
+    struct TEnd {
+        TReadAhead& Ahead;
+        ~TEnd()
+        {
+            if (Ahead.m_running.fetch_sub(1) == 1 && Ahead.m_stop && Ahead.m_wake)
+                Ahead.m_wake();
+        }
+    } end {*this};
     std::unique_lock lock(m_mutex);
     for (;;) {
         if (!m_stop && m_claimed < m_end && m_claimed >= m_taken + m_window) {

@@ -54,6 +54,12 @@ public:
 
     int Workers() const { return static_cast<int>(m_threads.size()); }
 
+    // Asks the workers to stop after the file each reads now, without waiting
+    // for them: one may hang on a share gone away. Each calls the wake as it ends.
+    void RequestStop();
+    // No worker runs any more: the destructor will not wait.
+    bool Stopped() const { return m_running.load() == 0; }
+
 private:
     enum : std::uint8_t { kPending, kRead, kFailed };
 
@@ -88,6 +94,7 @@ private:
     std::atomic<bool> m_stop {false};         // written under m_mutex only
     std::atomic<std::size_t> m_endSeen {0};   // m_end, for the caller's look without the lock
     std::function<void()> m_wake;
+    std::atomic<int> m_running {0};           // workers not ended yet
 
     std::mutex m_mutex;
     std::condition_variable m_readyCv; // the caller, for its entry

@@ -344,6 +344,37 @@ TEST_F(Window, AHangingReadNeitherFreezesTheWindowNorKeepsItOnScreen)
         window->removeEventFilter(&hides);
         window.reset();
     }
+
+    // "Abbrechen" while a read hangs: the window goes on serving until the read returns.
+    Start({QString::fromStdString(music)});
+    test::TStalledFile layer;
+    layer.stalled = window->EntryList()[1]->FullPath();
+    window->SetFileLayer(layer);
+    std::thread deadline([&] {
+        for (int ms = 0; ms < 5000 && !layer.released; ++ms)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        layer.released = true;
+    });
+    QTimer timer;
+    int ticks = 0;
+    QObject::connect(&timer, &QTimer::timeout, window.get(), [&] {
+        if (!layer.reached)
+            return;
+        if (++ticks == 5)
+            Child<QToolButton>("SpeedButton2")->click();
+        if (ticks == 15) {
+            EXPECT_TRUE(window->ScanRunning()) << "the scan ends when the read returns";
+            layer.released = true;
+        }
+    });
+    timer.start(5);
+    window->ScanFolder();
+    timer.stop();
+    deadline.join();
+    window->SetFileLayer(TFileLayer::Posix());
+    EXPECT_GE(ticks, 15) << "served after the cancel";
+    EXPECT_TRUE(Text("Panel4").endsWith(" (Abgebrochen!)"));
+    EXPECT_TRUE(window->isVisible());
 }
 
 // Fails the open of one file, as a file locked by another program would.
