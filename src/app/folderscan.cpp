@@ -408,12 +408,7 @@ void TFolderScan::Read()
 
     model.EndBatch(serve);
     if (!m_selectAfterScan.isEmpty()) {
-        for (int row = 0; row < model.Count(); ++row) {
-            if (Shown(model.Entry(row)->FullPath()) == m_selectAfterScan) {
-                SelectRow(row);
-                break;
-            }
-        }
+        SelectRows(m_selectAfterScan);
         m_selectAfterScan.clear();
     }
 }
@@ -429,6 +424,25 @@ void TFolderScan::Finish()
     if (const int selected = m_files.FirstSelectedRow(); selected >= 0)
         m_files.View()->scrollTo(model.index(selected, 0), QAbstractItemView::EnsureVisible);
     m_parts.Count->setText(FileCountText(rows));
+}
+
+void TFolderScan::SelectRows(const QStringList& paths)
+{
+    const TListModel& model = m_files.Model();
+    QItemSelection selection;
+    int first = -1;
+    for (int row = 0; row < model.Count(); ++row) {
+        if (!paths.contains(Shown(model.Entry(row)->FullPath())))
+            continue;
+        selection.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
+        if (first < 0)
+            first = row;
+    }
+    if (first < 0)
+        return;
+    QItemSelectionModel* selected = m_files.View()->selectionModel();
+    selected->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selected->setCurrentIndex(model.index(first, 0), QItemSelectionModel::NoUpdate);
 }
 
 void TFolderScan::SelectRow(int row)

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -60,9 +61,9 @@ public:
     bool DeferClose();
     // The folder of the last scan, ending in "/".
     const QString& Folder() const { return m_folder; }
-    // The file whose row the next scan selects (from the command line).
-    const QString& SelectAfterScan() const { return m_selectAfterScan; }
-    void SetSelectAfterScan(const QString& path) { m_selectAfterScan = path; }
+    // The files whose rows the next scan selects (from the command line, or dropped).
+    const QStringList& SelectAfterScan() const { return m_selectAfterScan; }
+    void SetSelectAfterScan(const QStringList& paths) { m_selectAfterScan = paths; }
     const TEntryList& Entries() const { return m_entries; }
     // Tests make file access fail.
     void SetFileLayer(TFileLayer& layer);
@@ -83,6 +84,7 @@ private:
     void ShowProgress(bool on);
     void ServeEvents(bool always = false);
     void SelectRow(int row);
+    void SelectRows(const QStringList& paths);
     bool Cancelled();
     // Collects the folder's files on a thread of its own, serving the window
     // meanwhile. False when the walk was cancelled.
@@ -107,7 +109,7 @@ private:
     bool m_closePending = false;
     bool m_id3v2Pending = false;
     QString m_folder;
-    QString m_selectAfterScan;
+    QStringList m_selectAfterScan;
     TUnreadableFolders m_unreadable; // of the last scan
     QElapsedTimer m_serveClock;
 

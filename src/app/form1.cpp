@@ -4,6 +4,7 @@
 #include "app/folderscan.h"
 #include "browse/commandcontext.h"
 #include "browse/dirbox.h"
+#include "browse/filedrops.h"
 #include "browse/filelist.h"
 #include "browse/listmodel.h"
 #include "edit/casecommands.h"
@@ -131,6 +132,7 @@ void TForm1::CreateSubsystems(const TCommandContext& context)
     auto* names = new TNameCommands(context, *m_panel, m_saver, m_settings);
     names->SettingsReset = [this] { m_saveSettingsOnClose = false; };
     new TFileCommands(context, *m_panel, m_saver, m_settings);
+    new TFileDrops(context, *DirBox1, [this](const QStringList& files) { m_scan->SetSelectAfterScan(files); });
 }
 
 TForm1::~TForm1()
@@ -159,7 +161,7 @@ int TForm1::SortKey() const { return m_columns->SortKey(); }
 
 const TEntryList& TForm1::EntryList() const { return m_scan->Entries(); }
 
-const QString& TForm1::SelectAfterScan() const { return m_scan->SelectAfterScan(); }
+const QStringList& TForm1::SelectAfterScan() const { return m_scan->SelectAfterScan(); }
 
 void TForm1::ScanFolder() { m_scan->Run(); }
 

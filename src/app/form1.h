@@ -60,7 +60,7 @@ public:
     bool Unterordner() const { return m_settings.Unterordner; }
     const TEntryList& EntryList() const;
     TListModel& Model() const { return *m_model; }
-    const QString& SelectAfterScan() const;
+    const QStringList& SelectAfterScan() const;
     // Cleared by the settings reset, so that the next start takes the defaults.
     void SetSaveSettingsOnClose(bool on) { m_saveSettingsOnClose = on; }
     TPlacement FolderBarState() const { return m_docking->FolderBar(); }

@@ -58,7 +58,7 @@ void TForm1::ApplyCommandLine(const QStringList& arguments)
             m_settings.LastDir = folder;
     }
     // File names differ by case here, so the row is found by its exact path.
-    m_scan->SetSelectAfterScan(argument);
+    m_scan->SetSelectAfterScan({argument});
 }
 
 void TForm1::KeepOnScreen()

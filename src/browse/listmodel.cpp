@@ -4,6 +4,9 @@
 #include "model/sorting.h"
 #include "ui/icons.h"
 
+#include <QMimeData>
+#include <QUrl>
+
 #include <algorithm>
 #include <numeric>
 #include <utility>
@@ -62,6 +65,36 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
         return {};
     }
 }
+
+Qt::ItemFlags TListModel::flags(const QModelIndex& index) const
+{
+    return QAbstractTableModel::flags(index) | (index.isValid() ? Qt::ItemIsDragEnabled : Qt::NoItemFlags);
+}
+
+QStringList TListModel::mimeTypes() const { return {QStringLiteral("text/uri-list")}; }
+
+QMimeData* TListModel::mimeData(const QModelIndexList& indexes) const
+{
+    // Each row once however many of its cells are selected; in list order.
+    std::vector<int> rows;
+    for (const QModelIndex& index : indexes)
+        if (index.isValid() && index.row() < Count())
+            rows.push_back(index.row());
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty())
+        return nullptr;
+    // Encoded from the bytes, so a name that is no UTF-8 still names its file
+    // (a QUrl would turn such bytes into U+FFFD).
+    QByteArray list;
+    for (const int row : rows)
+        list += "file://" + QByteArray::fromStdString(Entry(row)->FullPath()).toPercentEncoding("/") + "\r\n";
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("text/uri-list"), list);
+    return mime;
+}
+
+Qt::DropActions TListModel::supportedDragActions() const { return Qt::CopyAction | Qt::LinkAction; }
 
 QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {

@@ -6,7 +6,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 
 namespace km {
 namespace {
@@ -242,6 +246,87 @@ TEST_F(Navigation, F5ShowsFoldersMadeMeanwhileAndLeavesAGoneOne)
     EXPECT_EQ(Rows(), (std::vector<std::string> {"a.mp3"}));
     QTest::qWait(50);
     EXPECT_EQ(finished->count(), 3);
+}
+
+// Dropped on the window: a folder is listed as if chosen in the tree; MP3
+// files list their folder with them selected (other files and folders left
+// out), or only select them when listed already. Rows drag out as their files.
+TEST_F(Navigation, DropsListFoldersAndSelectFilesAndRowsDragOutAsFiles)
+{
+    const QString other = Folder("andere");
+    Put("andere/d.mp3", Song("d"));
+    Put("musik/a.mp3", Song("a"));
+    Put("musik/b.mp3", Song("b"));
+    Put("musik/notiz.txt", test::Fill(10));
+    Put("musik/\xe4.mp3", Song("ae"));
+    const QString musik = QString::fromStdString(music);
+    Start({musik});
+    const auto url = [](const QString& path) { return QUrl::fromLocalFile(path); };
+    const auto drop = [&](const QList<QUrl>& urls) {
+        QMimeData mime;
+        mime.setUrls(urls);
+        const Qt::DropActions actions = Qt::CopyAction | Qt::MoveAction | Qt::LinkAction;
+        QDragEnterEvent enter(QPoint(5, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        if (!enter.isAccepted())
+            return false;
+        EXPECT_NE(enter.dropAction(), Qt::MoveAction) << "a drop never moves a file";
+        QDropEvent dropped(QPointF(5, 5), actions, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &dropped);
+        return dropped.isAccepted();
+    };
+    const auto selected = [&] {
+        std::vector<std::string> names;
+        for (const int row : SelectedRows())
+            names.push_back(Model().Entry(row)->FileName);
+        return names;
+    };
+
+    // A pending edit is stored before the list changes.
+    QLineEdit* title = Child<QLineEdit>("ETitel");
+    title->setFocus();
+    title->selectAll();
+    QTest::keyClicks(title, "Neu");
+    const auto titleOnDisk = [](const std::string& path) {
+        const test::Bytes bytes = test::ReadFile(path);
+        const std::string field(bytes.end() - 125, bytes.end() - 95);
+        return field.substr(0, field.find('\0'));
+    };
+    ASSERT_TRUE(drop({url(other)}));
+    WaitScans(2);
+    EXPECT_EQ(Tree()->Directory(), other);
+    EXPECT_EQ(Rows(), (std::vector<std::string> {"d.mp3"}));
+    EXPECT_EQ(Back(), QStringList({musik, other}));
+    EXPECT_EQ(titleOnDisk(music + "a.mp3"), "Neu");
+
+    ASSERT_TRUE(drop({url(musik + "b.mp3"), url(musik + "notiz.txt"), url(other + "d.mp3"), url(musik + "a.mp3")}));
+    WaitScans(3);
+    EXPECT_EQ(Tree()->Directory(), musik);
+    EXPECT_EQ(selected(), (std::vector<std::string> {"a.mp3", "b.mp3"})) << "the other folder's file left out";
+
+    // Listed already: selected without a scan.
+    ASSERT_TRUE(drop({url(musik + "a.mp3")}));
+    QTest::qWait(20);
+    EXPECT_EQ(finished->count(), 3);
+    EXPECT_EQ(selected(), (std::vector<std::string> {"a.mp3"}));
+
+    // Nothing left to list: refused, without a message.
+    EXPECT_FALSE(drop({url(musik + "notiz.txt")}));
+    EXPECT_FALSE(drop({QUrl("https://example.org/lied.mp3")}));
+    EXPECT_TRUE(dialogs.calls.empty());
+
+    // Out: the selected rows' files, to be copied or linked; a name that is no UTF-8 keeps its bytes.
+    QItemSelection rows;
+    for (const int row : {0, 2})
+        rows.select(Model().index(row, 0), Model().index(row, Model().columnCount() - 1));
+    List()->selectionModel()->select(rows, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    const QModelIndexList cells = List()->selectionModel()->selectedIndexes();
+    std::unique_ptr<QMimeData> mime(Model().mimeData(cells));
+    ASSERT_NE(mime, nullptr);
+    const QByteArray folder = QByteArray::fromStdString(music).toPercentEncoding("/");
+    EXPECT_EQ(mime->data("text/uri-list").toStdString(), ("file://" + folder + "a.mp3\r\nfile://" + folder + "%E4.mp3\r\n").toStdString());
+    EXPECT_EQ(Model().supportedDragActions(), Qt::CopyAction | Qt::LinkAction);
+    EXPECT_EQ(List()->dragDropMode(), QAbstractItemView::DragOnly);
 }
 
 TEST_F(Navigation, DisabledCommandsIgnoreTheirShortcuts)
