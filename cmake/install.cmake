@@ -16,6 +16,9 @@ install(CODE "
 
 install(FILES ${KM_DATA}/Klangmappe.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${KM_DATA}/de.fennwick.Klangmappe.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+# "Mit Klangmappe öffnen" in the folder menu of KDE's file managers; a launcher
+# naming inode/directory would make Klangmappe the program that opens folders.
+install(FILES ${KM_DATA}/klangmappe-ordner.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/kio/servicemenus)
 # The PNGs are rendered from the SVG by tools/render-icons.sh and kept with it.
 install(DIRECTORY ${KM_DATA}/icons/hicolor DESTINATION ${CMAKE_INSTALL_DATADIR}/icons)
 

@@ -43,6 +43,7 @@ expected=(
   /usr/bin/klangmappe
   /usr/bin/klangmappe-cli
   /usr/share/applications/Klangmappe.desktop
+  /usr/share/kio/servicemenus/klangmappe-ordner.desktop
   /usr/share/metainfo/de.fennwick.Klangmappe.metainfo.xml
   /usr/share/icons/hicolor/scalable/apps/klangmappe.svg
   /usr/share/man/de/man1/klangmappe-cli.1.gz
@@ -78,6 +79,13 @@ for page in "$work"/root/usr/share/man/de/man1/*.1.gz; do
   warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
   [ -z "$warnings" ] || fail "man meldet zu $(basename "$page"): $warnings"
 done
+# The folder menu's entry, for folders only; no launcher of ours names folders.
+menu="$work/root/usr/share/kio/servicemenus/klangmappe-ordner.desktop"
+grep -qx 'Type=Service' "$menu" || fail "Dienstmenü: kein Type=Service"
+grep -qx 'MimeType=inode/directory;' "$menu" || fail "Dienstmenü: nicht für Ordner"
+grep -qx 'Name=Mit Klangmappe öffnen' "$menu" || fail "Dienstmenü: falsche Beschriftung"
+grep -qx 'Exec=klangmappe %f' "$menu" || fail "Dienstmenü: falscher Aufruf"
+if grep -l 'inode/directory' "$work"/root/usr/share/applications/*.desktop; then fail "ein Starter nennt inode/directory"; fi
 for size in 16 22 24 32 48 64 128 256; do
   png="$work/root/usr/share/icons/hicolor/${size}x${size}/apps/klangmappe.png"
   [[ "$(file -b "$png")" == "PNG image data, $size x $size,"* ]] || fail "$png ist kein PNG von $size x $size"
@@ -91,7 +99,14 @@ step "Installieren"
 if dpkg-query -W -f='${Status}' klangmappe 2>/dev/null | grep -q "install ok installed"; then
   $sudo apt-get remove -y klangmappe >/dev/null
 fi
+mkdir -p "$work/home" "$work/music"
+# The program that opens folders stays what it was.
+folders_before=$(env -i PATH=/usr/bin:/bin HOME="$work/home" xdg-mime query default inode/directory 2>&1 || true)
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "$deb"
+folders_after=$(env -i PATH=/usr/bin:/bin HOME="$work/home" xdg-mime query default inode/directory 2>&1 || true)
+echo "Ordner öffnet vorher: '$folders_before', nachher: '$folders_after'"
+[ "$folders_before" = "$folders_after" ] || fail "das Programm für Ordner wurde geändert"
+[[ "$folders_after" != *[Kk]langmappe* ]] || fail "Klangmappe öffnet jetzt Ordner"
 for path in "${expected[@]}"; do
   [ -e "$path" ] || fail "nicht installiert: $path"
 done
@@ -99,7 +114,6 @@ if ldd /usr/bin/klangmappe /usr/bin/klangmappe-cli | grep 'not found'; then fail
 
 # The installed programs, with nothing of this shell's environment.
 run() { env -i PATH=/usr/bin:/bin HOME="$work/home" LANG=de_DE.UTF-8 TZ=UTC "$@"; }
-mkdir -p "$work/home" "$work/music"
 run /usr/bin/klangmappe-cli --help >"$work/help" || fail "klangmappe-cli --help"
 head -1 "$work/help" | grep -qx 'Aufruf: klangmappe-cli BEFEHL \[OPTIONEN\] ...' || fail "unerwartete Hilfe"
 head -c 1000 /dev/zero >"$work/music/Lied.mp3"

@@ -13,6 +13,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QFrame;
@@ -120,6 +121,8 @@ private:
     THistory m_history;
     TGenreLists m_genres;
     bool m_saveSettingsOnClose = true;
+    // As read at the start: where the compositor places windows, its position is stored again.
+    std::optional<TWindowPlacement> m_placementRead;
     bool m_shownOnce = false;
     bool m_closed = false;
 

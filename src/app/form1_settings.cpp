@@ -6,6 +6,7 @@
 #include "app/folderscan.h"
 #include "browse/dirbox.h"
 #include "browse/listmodel.h"
+#include "ui/windowsystem.h"
 
 #include <QDir>
 #include <QFrame>
@@ -23,6 +24,7 @@ void TForm1::ReadStoredSettings()
         return;
     Splitter1->setSizes({m_settings.BW, std::max(100, width() - m_settings.BW)});
     m_docking->DockEditPanel(m_settings.ET);
+    m_placementRead = m_settings.Placement;
     if (m_settings.Placement)
         ApplyPlacement(*m_settings.Placement);
 }
@@ -35,7 +37,7 @@ void TForm1::WriteStoredSettings()
     m_settings.ET = m_docking->StoredEditPanelTop();
     m_settings.Sort = m_columns->SortKey();
     m_settings.Spalten = m_columns->Current();
-    m_settings.Placement = CurrentPlacement();
+    m_settings.Placement = PlacementToStore(CurrentPlacement(), m_placementRead, !CompositorPlacesWindows());
     TRegistry registry;
     WriteSettings(registry, m_settings);
 }
@@ -66,7 +68,7 @@ void TForm1::KeepOnScreen()
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen)
         return;
-    if (!testAttribute(Qt::WA_Moved)) {
+    if (!testAttribute(Qt::WA_Moved) || CompositorPlacesWindows()) {
         // No stored place: the window system places the window with its frame.
         // Setting a position here would put the client area at 0,0, the title bar off the screen.
         resize(size().boundedTo(screen->availableGeometry().size()));
@@ -98,8 +100,12 @@ TWindowPlacement TForm1::CurrentPlacement() const
 void TForm1::ApplyPlacement(const TWindowPlacement& placement)
 {
     const QRect r = placement.NormalRect();
-    if (r.width() > 0 && r.height() > 0)
-        setGeometry(r);
+    if (r.width() > 0 && r.height() > 0) {
+        if (CompositorPlacesWindows())
+            resize(r.size());
+        else
+            setGeometry(r);
+    }
     // A window that was closed minimized comes back normal.
     if (placement.ShowCmd == kShowMaximized)
         setWindowState(windowState() | Qt::WindowMaximized);

@@ -5,6 +5,7 @@
 #include "platform/shell.h"
 #include "ui/commandtable.h"
 #include "ui/icons.h"
+#include "ui/windowsystem.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -13,6 +14,7 @@
 #include <QPointer>
 #include <QScreen>
 #include <QToolButton>
+#include <QWindow>
 
 namespace km {
 
@@ -171,6 +173,9 @@ bool TForm4::eventFilter(QObject* watched, QEvent* event)
         return QDialog::eventFilter(watched, event);
     switch (event->type()) {
     case QEvent::MouseButtonPress:
+        // Only the compositor moves a window under Wayland; move() does nothing there.
+        if (CompositorPlacesWindows() && windowHandle() && windowHandle()->startSystemMove())
+            return true;
         m_dragStart = static_cast<QMouseEvent*>(event)->position().toPoint();
         m_dragging = true;
         return true;

@@ -52,6 +52,22 @@ void TWindowPlacement::SetNormalRect(const QRect& r)
     Bottom = r.y() + r.height();
 }
 
+TWindowPlacement PlacementToStore(
+    const TWindowPlacement& now, const std::optional<TWindowPlacement>& read, bool positionKnown)
+{
+    if (positionKnown || !read)
+        return now;
+    TWindowPlacement p = now;
+    p.MinPosition = read->MinPosition;
+    p.MaxPosition = read->MaxPosition;
+    const QRect size = now.NormalRect();
+    p.Left = read->Left;
+    p.Top = read->Top;
+    p.Right = static_cast<qint32>(static_cast<qint64>(read->Left) + size.width());
+    p.Bottom = static_cast<qint32>(static_cast<qint64>(read->Top) + size.height());
+    return p;
+}
+
 QByteArray EncodePlacement(const TWindowPlacement& p)
 {
     QByteArray bytes(kPlacementSize, '\0');

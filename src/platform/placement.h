@@ -27,6 +27,12 @@ struct TWindowPlacement {
 };
 
 QByteArray EncodePlacement(const TWindowPlacement& p); // 44 bytes, length field 44
+
+// What the window stores at close. Where the window system places windows
+// (Wayland) a window cannot know its own position: the position read at the
+// start goes back unchanged, with the size and state of now.
+TWindowPlacement PlacementToStore(
+    const TWindowPlacement& now, const std::optional<TWindowPlacement>& read, bool positionKnown);
 // nullopt unless 44 bytes with length field 44
 std::optional<TWindowPlacement> DecodePlacement(const QByteArray& bytes);
 

@@ -55,6 +55,24 @@ TEST(Placement, RoundTripKeepsEveryField)
     EXPECT_EQ(DecodePlacement(EncodePlacement(fresh)), fresh);
 }
 
+// Where the compositor places windows, the position read at the start is
+// stored again, with the size and state of now.
+TEST(Placement, WithoutAKnownPositionTheOneReadIsKept)
+{
+    TWindowPlacement read;
+    read.MaxPosition = QPoint(5, 6);
+    read.SetNormalRect(QRect(300, 200, 800, 600));
+    TWindowPlacement now;
+    now.ShowCmd = kShowMaximized;
+    now.SetNormalRect(QRect(0, 0, 1024, 700));
+    const TWindowPlacement stored = PlacementToStore(now, read, false);
+    EXPECT_EQ(stored.NormalRect(), QRect(300, 200, 1024, 700));
+    EXPECT_EQ(stored.ShowCmd, kShowMaximized);
+    EXPECT_EQ(stored.MaxPosition, QPoint(5, 6));
+    EXPECT_EQ(PlacementToStore(now, read, true), now) << "a known position is stored";
+    EXPECT_EQ(PlacementToStore(now, std::nullopt, false), now) << "nothing read";
+}
+
 TEST(Placement, WrongSizesAndLengthFieldAreRejected)
 {
     const QByteArray good = EncodePlacement(TWindowPlacement {});
