@@ -18,6 +18,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -429,10 +430,12 @@ void TFolderScan::Finish()
 void TFolderScan::SelectRows(const QStringList& paths)
 {
     const TListModel& model = m_files.Model();
+    // Many files dropped on a large folder: each row is looked up, not compared with every file.
+    const QSet<QString> wanted(paths.begin(), paths.end());
     QItemSelection selection;
     int first = -1;
     for (int row = 0; row < model.Count(); ++row) {
-        if (!paths.contains(Shown(model.Entry(row)->FullPath())))
+        if (!wanted.contains(Shown(model.Entry(row)->FullPath())))
             continue;
         selection.select(model.index(row, 0), model.index(row, model.columnCount() - 1));
         if (first < 0)
