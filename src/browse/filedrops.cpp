@@ -21,7 +21,11 @@ namespace km {
 namespace {
 bool IsMp3Name(const QString& path) { return path.endsWith(QLatin1String(".mp3"), Qt::CaseInsensitive); }
 
-QString FolderOf(const QString& path) { return QFileInfo(path).path() + QLatin1Char('/'); }
+QString FolderOf(const QString& path)
+{
+    const QString folder = QFileInfo(path).path();
+    return folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/'); // "/" stays "/"
+}
 } // namespace
 
 TFileDrops::TFileDrops(
