@@ -354,8 +354,10 @@ void TEditPanel::ShowPendingEdits()
         const bool edited = selected && (edit ? edit->isModified() : m_genreEdited);
         any = any || edited;
         if (QLabel* label = m_fieldLabels[k]; label && label->font().bold() != edited) {
-            QFont font = label->font();
-            font.setBold(edited);
+            // Only the weight is set: the rest of the font still follows the desktop's.
+            QFont font;
+            if (edited)
+                font.setBold(true);
             label->setFont(font);
         }
     }
