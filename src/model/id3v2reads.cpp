@@ -17,8 +17,11 @@ TID3v2Request::TID3v2Request(const TEintragDaten& entry)
 
 bool TID3v2Request::StillHolds(const TEintragDaten& entry) const
 {
+    // The path compared in its two pieces: a million rows make no strings for it.
+    const std::string& folder = entry.Folder.str();
     return entry.FileSize == FileSize && entry.FileTime == FileTime
-        && std::memcmp(&entry.Tag, &Tag, sizeof Tag) == 0 && entry.FullPath() == Path;
+        && std::memcmp(&entry.Tag, &Tag, sizeof Tag) == 0 && Path.size() == folder.size() + entry.FileName.size()
+        && Path.compare(0, folder.size(), folder) == 0 && Path.compare(folder.size(), std::string::npos, entry.FileName) == 0;
 }
 
 TID3v2Finding ReadID3v2Finding(TID3v2Reader& reader, const TID3v2Request& request)
